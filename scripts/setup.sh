@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the benchmarks need on a fresh
+# Debian 12 machine. Idempotent; run as root. Quiet unless something fails.
+set -euo pipefail
+
+if [ "$(id -u)" != 0 ]; then
+    echo "setup: must run as root (apt-get install)" >&2
+    exit 1
+fi
+
+stamp=/var/lib/hpk-setup.stamp
+version=5   # bump when the package list changes
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
+    exit 0
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+
+# The Windows build compiles libyaml from Debian's own source package, so the
+# machine needs deb-src entries. Derive them from the existing binary sources
+# rather than naming any mirror here.
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && \
+   ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+            > /etc/apt/sources.list.d/hpk-deb-src.sources
+    elif [ -f /etc/apt/sources.list ]; then
+        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > /etc/apt/sources.list.d/hpk-deb-src.list
+    fi
+fi
+
+dpkg --add-architecture i386
+apt-get update -qq
+
+packages=(
+    build-essential cmake ninja-build pkg-config dpkg-dev
+    g++-multilib
+    libyaml-dev:i386 rapidjson-dev
+    googletest
+    libbenchmark-dev:i386
+    g++-mingw-w64-i686-posix mingw-w64-i686-dev
+    wine wine32:i386
+    valgrind
+    nlohmann-json3-dev libmsgpack-cxx-dev libyaml-cpp-dev:i386
+    clang-14 libclang-rt-14-dev
+)
+apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+
+echo "$version" > "$stamp"

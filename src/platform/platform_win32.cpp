@@ -1,0 +1,154 @@
+// Windows implementation of platform.h: the real kernel services.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <malloc.h>
+#include <cstring>
+#include <utility>
+
+namespace hpk::platform {
+
+static_assert(sizeof(CRITICAL_SECTION) <= 40, "RecursiveLock storage too small");
+
+RecursiveLock::RecursiveLock() { InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+RecursiveLock::~RecursiveLock() { DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+void RecursiveLock::Lock() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+void RecursiveLock::Unlock() { LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+
+LocalTime GetLocalTime() {
+    SYSTEMTIME st{};
+    ::GetLocalTime(&st);
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
+std::uint32_t CurrentThreadId() { return ::GetCurrentThreadId(); }
+
+std::size_t ModuleFileName(char* buffer, std::size_t size) {
+    if (buffer == nullptr || size == 0) return 0;
+    DWORD n = ::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+    if (n >= size) n = static_cast<DWORD>(size - 1);
+    buffer[n] = '\0';
+    return n;
+}
+
+void DebugOutput(const char* text) {
+    if (text != nullptr) ::OutputDebugStringA(text);
+}
+
+std::int64_t PerformanceCounter() {
+    LARGE_INTEGER value{};
+    ::QueryPerformanceCounter(&value);
+    return value.QuadPart;
+}
+std::int64_t PerformanceFrequency() {
+    LARGE_INTEGER value{};
+    ::QueryPerformanceFrequency(&value);
+    return value.QuadPart;
+}
+
+std::int64_t SystemTimeTicks() {
+    FILETIME ft{};
+    ::GetSystemTimeAsFileTime(&ft);
+    // FILETIME counts from 1601-01-01; 1970 is 11644473600 seconds later.
+    const std::int64_t ticks = (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return ticks - 116444736000000000LL;
+}
+
+void* ReservePages(std::size_t size) {
+    // VirtualAlloc reservations are 64 KiB aligned already.
+    return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+void ReleasePages(void* address, std::size_t) {
+    if (address != nullptr) ::VirtualFree(address, 0, MEM_RELEASE);
+}
+
+namespace {
+
+// Advapi32's tracing entries, looked up once at run time: a system without
+// them simply has no tracing.
+using EventRegisterFn = ULONG(WINAPI*)(const GUID*, void*, void*, std::uint64_t*);
+using EventWriteFn = ULONG(WINAPI*)(std::uint64_t, const void*, ULONG, void*);
+using EventUnregisterFn = ULONG(WINAPI*)(std::uint64_t);
+
+struct TraceApi {
+    EventRegisterFn registerFn = nullptr;
+    EventWriteFn writeFn = nullptr;
+    EventUnregisterFn unregisterFn = nullptr;
+    bool loaded = false;
+};
+
+const TraceApi& Trace() {
+    static const TraceApi api = [] {
+        TraceApi result;
+        HMODULE module = ::LoadLibraryW(L"Advapi32.dll");
+        if (module == nullptr) return result;
+        result.loaded = true;
+        result.registerFn = reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
+        result.writeFn = reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
+        result.unregisterFn = reinterpret_cast<EventUnregisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
+        return result;
+    }();
+    return api;
+}
+
+#pragma pack(push, 8)
+struct EventDataDescriptor {
+    std::uint64_t ptr;
+    ULONG size;
+    ULONG reserved;
+};
+#pragma pack(pop)
+
+}  // namespace
+
+bool TraceAvailable() { return Trace().loaded; }
+
+std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callback, void* context) {
+    const TraceApi& api = Trace();
+    if (api.registerFn == nullptr) return 0;
+    GUID guid{};
+    std::memcpy(&guid, &provider, sizeof guid);
+    std::uint64_t handle = 0;
+    // The system calls back with the documented PENABLECALLBACK shape, which
+    // matches TraceEnableCallback on 32-bit Windows apart from the calling
+    // convention; the callback is declared with the default one, so wrap it.
+    struct Thunk {
+        static void WINAPI Call(const GUID* source, ULONG code, UCHAR level, ULONGLONG any,
+                                ULONGLONG all, void* filter, void* ctx) {
+            auto* pair = static_cast<std::pair<TraceEnableCallback, void*>*>(ctx);
+            pair->first(reinterpret_cast<const TraceGuid*>(source), code, level, any, all, filter, pair->second);
+        }
+    };
+    // One context pair per registration; providers are few and live for the
+    // process, so the pair is intentionally kept until unload.
+    auto* pair = new std::pair<TraceEnableCallback, void*>(callback, context);
+    if (api.registerFn(&guid, reinterpret_cast<void*>(&Thunk::Call), pair, &handle) != 0) {
+        delete pair;
+        return 0;
+    }
+    return handle;
+}
+
+std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor,
+                         const TraceDataItem* items, std::uint32_t count) {
+    const TraceApi& api = Trace();
+    if (api.writeFn == nullptr || handle == 0) return 0;
+    EventDataDescriptor data[8]{};
+    if (count > 8) count = 8;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        data[i].ptr = reinterpret_cast<std::uintptr_t>(items[i].data);
+        data[i].size = items[i].size;
+    }
+    return api.writeFn(handle, &descriptor, count, data);
+}
+
+void TraceUnregister(std::uint64_t handle) {
+    const TraceApi& api = Trace();
+    if (api.unregisterFn != nullptr && handle != 0) api.unregisterFn(handle);
+}
+
+std::size_t AllocationSize(void* block) { return block == nullptr ? 0 : _msize(block); }
+char* DuplicateString(const char* text) { return _strdup(text); }
+
+}  // namespace hpk::platform
