@@ -1,0 +1,34 @@
+// TelemetrySender: posts named telemetry events with string fields to the
+// host's telemetry resource. Owned by PluginBase from init on.
+#pragma once
+#include <future>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "plugin/request_client.h"
+
+namespace hpk {
+
+class PluginBase;
+
+// Field name -> field value; the members of the posted structure.
+using TelemetryFields = std::vector<std::pair<std::string, std::string>>;
+
+class TelemetrySender {
+public:
+    explicit TelemetrySender(PluginBase& plugin) : plugin_(plugin) {}
+    virtual ~TelemetrySender() = default;
+
+    // POSTs the fields to "/telemetry/v1/events/" + eventName, as one structure
+    // in the request's single positional argument. The request has completed
+    // when this returns, so the future is always ready; callers may ignore it.
+    // Failures reach the future only; nothing is logged.
+    virtual std::future<RequestOutcome> Send(std::string_view eventName, const TelemetryFields& fields);
+
+private:
+    PluginBase& plugin_;
+};
+
+}  // namespace hpk
