@@ -1,0 +1,17 @@
+// Method codes and names as the host numbers them.
+#include "router/request_method.h"
+
+namespace hpk {
+
+RequestMethod NormaliseMethod(std::uint32_t code) {
+    return code >= 1 && code <= 8 ? static_cast<RequestMethod>(code) : RequestMethod::None;
+}
+
+const char* MethodName(RequestMethod method) { return MethodName(static_cast<std::uint32_t>(method)); }
+
+const char* MethodName(std::uint32_t code) {
+    static const char* const kNames[] = {"", "DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT"};
+    return code < sizeof(kNames) / sizeof(kNames[0]) ? kNames[code] : "";
+}
+
+}  // namespace hpk
