@@ -1,0 +1,319 @@
+// The positional formatter: one tokenizer for "%N", "%N$spec" and "%spec"
+// directives, each directive rendered by the C runtime's snprintf with a spec
+// rebuilt to match the argument's real type.
+#include "diagnostics/positional_format.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace hpk {
+namespace {
+
+constexpr std::size_t kMaxSpecLength = 59;
+constexpr int kMaxField = 8192;
+constexpr std::size_t kMessageBufferSize = 4096;
+
+struct TypeEntry {
+    const char* allowed;     // the first is the default conversion
+    const char* lengthPrefix;
+    bool usableAsInteger;    // may serve a "*" width or precision
+};
+
+const TypeEntry& EntryFor(FormatArgumentType type) {
+    static constexpr TypeEntry kEntries[] = {
+        {"dciouxX", "", true},     // Signed32
+        {"ucdioxX", "", true},     // Unsigned32
+        {"dciouxX", "ll", false},  // Signed64
+        {"ucdioxX", "ll", false},  // Unsigned64
+        {"gaefGAEF", "", false},   // Double
+        {"cdiouxX", "", true},     // Character
+        {"s", "", false},          // Text
+    };
+    return kEntries[static_cast<std::size_t>(type)];
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A field (width or precision) as written in the spec.
+struct Field {
+    bool present = false;
+    int value = 0;  // already resolved for "*" forms; may be negative from an argument
+};
+
+// A parsed spec, ready to be rebuilt for the argument.
+struct Spec {
+    char flags[8] = {};       // each flag at most once is enough for printf
+    std::size_t flagCount = 0;
+    Field width;
+    Field precision;
+    char length[3] = {};      // the modifier as written
+    char conversion = '\0';   // '\0' when the format ended first
+};
+
+class Formatter {
+public:
+    Formatter(char* out, std::size_t size, std::string_view format, const FormatArgument* args,
+              std::size_t count)
+        : out_(out), capacity_(size - 1), format_(format), args_(args), count_(count) {}
+
+    std::size_t Run();
+
+private:
+    bool Put(char c);
+    bool Directive();
+    // Reads a run of digits at pos_, saturating well above any field cap.
+    std::size_t ReadNumber();
+    bool ParseSpec(std::size_t directiveStart, Spec& spec);
+    bool ParseField(Field& field);
+    bool Write(const Spec& spec, const FormatArgument& arg);
+    bool WriteFormatted(const char* printfSpec, const FormatArgument& arg, char conversion);
+
+    char* out_;
+    std::size_t capacity_;  // characters, the NUL not counted
+    std::size_t length_ = 0;
+    std::string_view format_;
+    std::size_t pos_ = 0;
+    const FormatArgument* args_;
+    std::size_t count_;
+    std::size_t sequence_ = 1;
+};
+
+std::size_t Formatter::Run() {
+    while (pos_ < format_.size() && length_ < capacity_) {
+        const char c = format_[pos_];
+        if (c != '%') {
+            Put(c);
+            ++pos_;
+            continue;
+        }
+        if (!Directive()) break;
+    }
+    out_[length_] = '\0';
+    return length_;
+}
+
+bool Formatter::Put(char c) {
+    if (length_ >= capacity_) return false;
+    out_[length_++] = c;
+    return true;
+}
+
+std::size_t Formatter::ReadNumber() {
+    std::size_t number = 0;
+    while (pos_ < format_.size() && IsDigit(format_[pos_])) {
+        if (number < 1000000000u) number = number * 10 + static_cast<std::size_t>(format_[pos_] - '0');
+        ++pos_;
+    }
+    return number;
+}
+
+// Handles the directive at pos_ (a "%"). Returns false when formatting stops.
+bool Formatter::Directive() {
+    const std::size_t start = pos_;
+    ++pos_;
+    if (pos_ < format_.size() && format_[pos_] == '%') {
+        ++pos_;
+        return Put('%');
+    }
+    if (pos_ < format_.size() && format_[pos_] >= '1' && format_[pos_] <= '9') {
+        const std::size_t numberStart = pos_;
+        const std::size_t index = ReadNumber();
+        const bool longForm = pos_ < format_.size() && format_[pos_] == '$';
+        if (longForm && index > count_) return false;  // "%N$" names an argument we do not have
+        if (index <= count_) {
+            const FormatArgument& arg = args_[index - 1];
+            Spec spec;
+            if (longForm) {
+                ++pos_;
+                if (!ParseSpec(start, spec)) return false;
+            } else {
+                spec.conversion = EntryFor(arg.Type()).allowed[0];
+                std::memcpy(spec.length, EntryFor(arg.Type()).lengthPrefix,
+                            std::strlen(EntryFor(arg.Type()).lengthPrefix));
+            }
+            return Write(spec, arg);
+        }
+        // Above the count: the number is a width of a sequential directive.
+        pos_ = numberStart;
+    }
+    Spec spec;
+    if (!ParseSpec(start, spec)) return false;
+    if (sequence_ > count_) return false;
+    return Write(spec, args_[sequence_++ - 1]);
+}
+
+bool Formatter::ParseField(Field& field) {
+    if (pos_ < format_.size() && format_[pos_] == '*') {
+        ++pos_;
+        std::size_t index = 0;
+        const std::size_t save = pos_;
+        if (pos_ < format_.size() && format_[pos_] >= '1' && format_[pos_] <= '9') {
+            index = ReadNumber();
+            if (pos_ < format_.size() && format_[pos_] == '$') {
+                ++pos_;
+            } else {
+                index = 0;  // not "*M$": the digits belong to what follows
+                pos_ = save;
+            }
+        }
+        if (index == 0) index = sequence_++;
+        if (index > count_) return false;
+        const FormatArgument& arg = args_[index - 1];
+        if (!EntryFor(arg.Type()).usableAsInteger) return false;
+        const std::int64_t value = arg.Type() == FormatArgumentType::Unsigned32
+                                       ? static_cast<std::int64_t>(arg.UnsignedValue())
+                                       : arg.SignedValue();
+        field.present = true;
+        field.value = value > kMaxField ? kMaxField : value < -kMaxField ? -kMaxField : static_cast<int>(value);
+        return true;
+    }
+    if (pos_ < format_.size() && IsDigit(format_[pos_])) {
+        const std::size_t number = ReadNumber();
+        field.present = true;
+        field.value = number > static_cast<std::size_t>(kMaxField) ? kMaxField : static_cast<int>(number);
+    }
+    return true;
+}
+
+// Parses flags, width, precision, length and conversion from pos_. Returns false
+// when formatting must stop.
+bool Formatter::ParseSpec(std::size_t directiveStart, Spec& spec) {
+    while (pos_ < format_.size() && std::strchr("-+ #0", format_[pos_]) != nullptr && format_[pos_] != '\0') {
+        if (std::memchr(spec.flags, format_[pos_], spec.flagCount) == nullptr && spec.flagCount < 5) {
+            spec.flags[spec.flagCount++] = format_[pos_];
+        }
+        ++pos_;
+    }
+    if (!ParseField(spec.width)) return false;
+    if (pos_ < format_.size() && format_[pos_] == '.') {
+        ++pos_;
+        spec.precision.present = true;
+        if (!ParseField(spec.precision)) return false;
+    }
+    if (pos_ < format_.size()) {
+        const char c = format_[pos_];
+        const char next = pos_ + 1 < format_.size() ? format_[pos_ + 1] : '\0';
+        if ((c == 'h' || c == 'l') && next == c) {
+            spec.length[0] = spec.length[1] = c;
+            pos_ += 2;
+        } else if (std::strchr("Ljtzhl", c) != nullptr && c != '\0') {
+            spec.length[0] = c;
+            ++pos_;
+        }
+    }
+    if (pos_ < format_.size()) spec.conversion = format_[pos_++];
+    return pos_ - directiveStart <= kMaxSpecLength;
+}
+
+bool Formatter::Write(const Spec& spec, const FormatArgument& arg) {
+    const TypeEntry& entry = EntryFor(arg.Type());
+    char conversion = spec.conversion;
+    if (conversion == '\0' || std::strchr(entry.allowed, conversion) == nullptr) conversion = entry.allowed[0];
+
+    // Rebuild the spec: at most 1 + 5 flags + 2 fields of 6 + 2 length + 1 + NUL.
+    char printfSpec[32];
+    std::size_t n = 0;
+    printfSpec[n++] = '%';
+    // Only flags the conversion defines are passed on: "0" or "#" on a text is
+    // undefined in C and the runtimes disagree on it.
+    const bool textLike = arg.Type() == FormatArgumentType::Text || conversion == 'c';
+    for (std::size_t i = 0; i < spec.flagCount; ++i) {
+        const char flag = spec.flags[i];
+        if (textLike && flag != '-') continue;
+        if (flag == '#' && std::strchr("oxXaAeEfFgG", conversion) == nullptr) continue;
+        printfSpec[n++] = flag;
+    }
+    int width = spec.width.value;
+    if (spec.width.present && width < 0) {  // printf reads a negative "*" width as "-"
+        if (std::memchr(spec.flags, '-', spec.flagCount) == nullptr) printfSpec[n++] = '-';
+        width = -width;
+    }
+    if (spec.width.present) n += static_cast<std::size_t>(std::snprintf(printfSpec + n, 8, "%d", width));
+    if (spec.precision.present && spec.precision.value >= 0) {
+        n += static_cast<std::size_t>(std::snprintf(printfSpec + n, 9, ".%d", spec.precision.value));
+    }
+    const bool integer = arg.Type() != FormatArgumentType::Double && arg.Type() != FormatArgumentType::Text;
+    const bool narrowed = integer && conversion != 'c' && spec.length[0] == 'h';
+    if (narrowed) {
+        for (const char* l = spec.length; *l != '\0'; ++l) printfSpec[n++] = *l;
+    } else if (integer && conversion != 'c') {
+        for (const char* l = entry.lengthPrefix; *l != '\0'; ++l) printfSpec[n++] = *l;
+    }
+    printfSpec[n++] = conversion;
+    printfSpec[n] = '\0';
+    return WriteFormatted(printfSpec, arg, narrowed || conversion == 'c' ? 'i' : '\0');
+}
+
+// `asInt` is 'i' when the value must travel as an int (narrowed or a character
+// conversion), whatever its own width.
+bool Formatter::WriteFormatted(const char* printfSpec, const FormatArgument& arg, char asInt) {
+    char* target = out_ + length_;
+    const std::size_t room = capacity_ - length_ + 1;
+    int written = -1;
+    if (asInt == 'i') {
+        written = std::snprintf(target, room, printfSpec, static_cast<int>(arg.SignedValue()));
+    } else {
+        switch (arg.Type()) {
+        case FormatArgumentType::Signed32:
+        case FormatArgumentType::Character:
+            written = std::snprintf(target, room, printfSpec, static_cast<int>(arg.SignedValue()));
+            break;
+        case FormatArgumentType::Unsigned32:
+            written = std::snprintf(target, room, printfSpec, static_cast<unsigned>(arg.UnsignedValue()));
+            break;
+        case FormatArgumentType::Signed64:
+            written = std::snprintf(target, room, printfSpec, static_cast<long long>(arg.SignedValue()));
+            break;
+        case FormatArgumentType::Unsigned64:
+            written = std::snprintf(target, room, printfSpec,
+                                    static_cast<unsigned long long>(arg.UnsignedValue()));
+            break;
+        case FormatArgumentType::Double:
+            written = std::snprintf(target, room, printfSpec, arg.DoubleValue());
+            break;
+        case FormatArgumentType::Text: {
+            const std::string_view text = arg.TextValue();
+            if (arg.TextIsTerminated()) {
+                written = std::snprintf(target, room, printfSpec, text.data() != nullptr ? text.data() : "(null)");
+            } else {
+                const std::string copy(text);  // a view is not NUL-terminated
+                written = std::snprintf(target, room, printfSpec, copy.c_str());
+            }
+            break;
+        }
+        }
+    }
+    if (written < 0) {
+        target[0] = '\0';
+        return false;
+    }
+    if (static_cast<std::size_t>(written) >= room) {
+        length_ = capacity_;  // a truncated write fills the remaining space
+        return false;
+    }
+    length_ += static_cast<std::size_t>(written);
+    return true;
+}
+
+}  // namespace
+
+std::string_view FormatArgument::TextValue() const {
+    if (text_ == nullptr) return {};
+    if (textSize_ == kUnknownSize) return std::string_view(text_);
+    return std::string_view(text_, textSize_);
+}
+
+std::size_t FormatPositionalTo(char* out, std::size_t size, std::string_view format,
+                               const FormatArgument* args, std::size_t count) {
+    if (out == nullptr || size == 0) return 0;
+    if (args == nullptr) count = 0;
+    return Formatter(out, size, format, args, count).Run();
+}
+
+std::string FormatPositionalArgs(std::string_view format, const FormatArgument* args, std::size_t count) {
+    char buffer[kMessageBufferSize];
+    const std::size_t length = FormatPositionalTo(buffer, sizeof buffer, format, args, count);
+    return std::string(buffer, length);
+}
+
+}  // namespace hpk
