@@ -1,0 +1,76 @@
+// JsonValueBuilder: turns the JSON tokenizer's events into a BindingValue tree.
+// Separate from json_reader.h so that only the reader sees the tokenizer.
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include <rapidjson/rapidjson.h>
+
+#include "binding/binding_value.h"
+
+namespace hpk {
+
+// Event handler for the tokenizer. Each callback returns true (keep reading);
+// the builder itself has no reason to stop. Integers keep their sign: the
+// tokenizer reports negative values through Int/Int64 only, so "-0" is signed.
+class JsonValueBuilder {
+public:
+    // `root` is borrowed and must outlive the builder; it is filled in place.
+    explicit JsonValueBuilder(BindingValue& root) : target_(&root) {}
+
+    bool Null() {
+        NextSlot();  // a null element is an empty element; a null member stays as it is
+        return true;
+    }
+    bool Bool(bool value) { NextSlot().SetBool(value); return true; }
+    bool Int(int value) { NextSlot().SetSigned(value); return true; }
+    bool Uint(unsigned value) { NextSlot().SetUnsigned(value); return true; }
+    bool Int64(std::int64_t value) { NextSlot().SetSigned(value); return true; }
+    bool Uint64(std::uint64_t value) { NextSlot().SetUnsigned(value); return true; }
+    bool Double(double value) { NextSlot().SetFloat(value); return true; }
+    // Only sent when numbers are read as text, which the reader never asks for.
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+        NextSlot().SetString(std::string_view(text, length));
+        return true;
+    }
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        NextSlot().SetString(std::string_view(text, length));
+        return true;
+    }
+    bool StartObject() {
+        open_.push_back(&NextSlot().MakeStructure());
+        return true;
+    }
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        target_ = &open_.back()->Member(std::string_view(text, length));
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) {
+        open_.pop_back();
+        return true;
+    }
+    bool StartArray() {
+        open_.push_back(&NextSlot().MakeCollection());
+        return true;
+    }
+    bool EndArray(rapidjson::SizeType) {
+        open_.pop_back();
+        return true;
+    }
+
+private:
+    // Inside an array every value is a new element; otherwise the current target
+    // (the root, or the member named by the last key).
+    BindingValue& NextSlot() {
+        if (!open_.empty() && open_.back()->Kind() == BindingValueKind::Collection) {
+            target_ = &open_.back()->Append();
+        }
+        return *target_;
+    }
+
+    BindingValue* target_;              // borrowed: node the next value fills
+    std::vector<BindingValue*> open_;   // borrowed: open containers, innermost last
+};
+
+}  // namespace hpk

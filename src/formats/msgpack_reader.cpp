@@ -1,0 +1,264 @@
+// MessagePack decoding into BindingValue trees. One loop over an explicit frame
+// stack: containers push a frame, scalars are written in place.
+#include "formats/msgpack_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "diagnostics/positional_format.h"
+#include "formats/formats_messages.h"
+
+namespace hpk {
+namespace {
+
+// Multi-byte fields are big-endian on the wire.
+inline std::uint16_t Load16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+inline std::uint32_t Load32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+}
+inline std::uint64_t Load64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(Load32(p)) << 32 | Load32(p + 4);
+}
+
+const char* TruncationMessage(std::uint8_t width) {
+    switch (width) {
+        case 1: return kMsgMessagePackTruncated8;
+        case 2: return kMsgMessagePackTruncated16;
+        case 4: return kMsgMessagePackTruncated32;
+        default: return kMsgMessagePackTruncated64;
+    }
+}
+
+}  // namespace
+
+void MessagePackReader::Fail(const char* message, std::size_t position) {
+    result_.SetError(FormatPositional(message, position));
+}
+
+bool MessagePackReader::Need(std::size_t count, const char* message) {
+    if (size_ - position_ >= count) return true;
+    Fail(message, position_);
+    return false;
+}
+
+// Reads a big-endian length or count of 1, 2 or 4 bytes.
+bool MessagePackReader::TakeLength(std::uint8_t width, std::uint32_t& length) {
+    if (!Need(width, TruncationMessage(width))) return false;
+    const std::uint8_t* p = data_ + position_;
+    length = width == 1 ? p[0] : width == 2 ? Load16(p) : Load32(p);
+    position_ += width;
+    return true;
+}
+
+bool MessagePackReader::ReadKey(std::string_view& key) {
+    const std::uint8_t format = data_[position_++];
+    std::uint32_t length = 0;
+    if (format >= 0xA0 && format <= 0xBF) {
+        length = format & 0x1Fu;
+    } else if (format >= 0xD9 && format <= 0xDB) {
+        if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xD9)), length)) return false;
+    } else {
+        Fail(kMsgMessagePackKeyNotString, position_);
+        return false;
+    }
+    if (size_ - position_ < length) {
+        result_.SetError(FormatPositional(kMsgMessagePackStringTruncated, length, position_));
+        return false;
+    }
+    key = std::string_view(reinterpret_cast<const char*>(data_ + position_), length);
+    position_ += length;
+    return true;
+}
+
+bool MessagePackReader::ReadValue(BindingValue& target) {
+    const std::uint8_t format = data_[position_++];
+    if (format <= 0x7F) {  // positive fixint: signed, by the format's contract
+        target.SetSigned(format);
+        return true;
+    }
+    if (format >= 0xE0) {
+        target.SetSigned(static_cast<std::int8_t>(format));
+        return true;
+    }
+
+    FrameKind container = FrameKind::Value;
+    std::uint32_t count = 0;
+    std::uint32_t length = 0;
+    enum class Bytes { None, Text, Raw } bytes = Bytes::None;
+
+    if (format <= 0x8F) {
+        container = FrameKind::Structure;
+        count = format & 0x0Fu;
+    } else if (format <= 0x9F) {
+        container = FrameKind::Collection;
+        count = format & 0x0Fu;
+    } else if (format <= 0xBF) {
+        bytes = Bytes::Text;
+        length = format & 0x1Fu;
+    } else {
+        const std::uint8_t* p = data_ + position_;
+        switch (format) {
+            case 0xC0: return true;  // nil: the target keeps what it holds
+            case 0xC2: target.SetBool(false); return true;
+            case 0xC3: target.SetBool(true); return true;
+            case 0xC4: case 0xC5: case 0xC6:
+                if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xC4)), length)) return false;
+                bytes = Bytes::Raw;
+                break;
+            case 0xCA: {
+                if (!Need(4, kMsgMessagePackTruncated32)) return false;
+                const std::uint32_t bits = Load32(p);
+                float value;
+                std::memcpy(&value, &bits, sizeof value);
+                target.SetFloat(value);
+                position_ += 4;
+                return true;
+            }
+            case 0xCB: {
+                if (!Need(8, kMsgMessagePackTruncated64)) return false;
+                const std::uint64_t bits = Load64(p);
+                double value;
+                std::memcpy(&value, &bits, sizeof value);
+                target.SetFloat(value);
+                position_ += 8;
+                return true;
+            }
+            case 0xCC:
+                if (!Need(1, kMsgMessagePackTruncated8)) return false;
+                target.SetUnsigned(p[0]);
+                position_ += 1;
+                return true;
+            case 0xCD:
+                if (!Need(2, kMsgMessagePackTruncated16)) return false;
+                target.SetUnsigned(Load16(p));
+                position_ += 2;
+                return true;
+            case 0xCE:
+                if (!Need(4, kMsgMessagePackTruncated32)) return false;
+                target.SetUnsigned(Load32(p));
+                position_ += 4;
+                return true;
+            case 0xCF:
+                if (!Need(8, kMsgMessagePackTruncated64)) return false;
+                target.SetUnsigned(Load64(p));
+                position_ += 8;
+                return true;
+            case 0xD0:
+                if (!Need(1, kMsgMessagePackTruncated8)) return false;
+                target.SetSigned(static_cast<std::int8_t>(p[0]));
+                position_ += 1;
+                return true;
+            case 0xD1:
+                if (!Need(2, kMsgMessagePackTruncated16)) return false;
+                target.SetSigned(static_cast<std::int16_t>(Load16(p)));
+                position_ += 2;
+                return true;
+            case 0xD2:
+                if (!Need(4, kMsgMessagePackTruncated32)) return false;
+                target.SetSigned(static_cast<std::int32_t>(Load32(p)));
+                position_ += 4;
+                return true;
+            case 0xD3:
+                if (!Need(8, kMsgMessagePackTruncated64)) return false;
+                target.SetSigned(static_cast<std::int64_t>(Load64(p)));
+                position_ += 8;
+                return true;
+            case 0xD9: case 0xDA: case 0xDB:
+                if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xD9)), length)) return false;
+                bytes = Bytes::Text;
+                break;
+            case 0xDC: case 0xDD:
+                if (!TakeLength(format == 0xDC ? 2 : 4, count)) return false;
+                container = FrameKind::Collection;
+                break;
+            case 0xDE: case 0xDF:
+                if (!TakeLength(format == 0xDE ? 2 : 4, count)) return false;
+                container = FrameKind::Structure;
+                break;
+            default:  // 0xC1 (never used), ext, fixext: no dynamic value holds them
+                Fail(kMsgMessagePackInvalidData, position_);
+                return false;
+        }
+    }
+
+    if (bytes != Bytes::None) {
+        if (size_ - position_ < length) {
+            result_.SetError(FormatPositional(
+                bytes == Bytes::Text ? kMsgMessagePackStringTruncated : kMsgMessagePackRawTruncated, length,
+                position_));
+            return false;
+        }
+        const std::uint8_t* p = data_ + position_;
+        if (bytes == Bytes::Text) {
+            target.SetString(std::string_view(reinterpret_cast<const char*>(p), length));
+        } else {
+            target.SetBlob(p, length);
+        }
+        position_ += length;
+        return true;
+    }
+
+    // A repeated key may lead here with its earlier container: the later value
+    // replaces it, as it would replace a scalar.
+    if (!target.IsEmpty()) target.Clear();
+    if (container == FrameKind::Collection) {
+        target.MakeCollection();
+        // Every element takes at least one byte, so a lying count cannot make
+        // the reservation larger than the input.
+        target.Reserve(std::min<std::size_t>(count, size_ - position_));
+    } else {
+        target.MakeStructure();
+    }
+    if (count != 0) stack_.push_back(Frame{&target, count, 0, container, false, {}});
+    return true;
+}
+
+MessagePackReadResult MessagePackReader::Read() {
+    stack_.reserve(16);
+    stack_.push_back(Frame{&result_.Value(), 0, 0, FrameKind::Value, false, {}});
+    while (result_.IsOk() && position_ < size_ && !stack_.empty()) {
+        Frame& top = stack_.back();
+        BindingValue* target;
+        if (top.kind == FrameKind::Collection) {
+            if (top.begun == top.expected) {
+                stack_.pop_back();
+                continue;
+            }
+            ++top.begun;
+            target = &top.target->Append();
+        } else if (top.kind == FrameKind::Structure) {
+            if (!top.valueNext) {
+                if (top.begun == top.expected) {
+                    stack_.pop_back();
+                    continue;
+                }
+                ++top.begun;
+                if (ReadKey(top.key)) top.valueNext = true;
+                continue;
+            }
+            top.valueNext = false;
+            target = &top.target->Member(top.key);
+        } else {
+            target = top.target;
+            stack_.pop_back();
+        }
+        ReadValue(*target);  // a failure is in result_, which ends the loop
+    }
+    MessagePackReadResult out;
+    out.result = std::move(result_);
+    out.consumed = position_;
+    return out;
+}
+
+MessagePackReadResult ReadMessagePack(const std::uint8_t* data, std::size_t size) {
+    return MessagePackReader(data, size).Read();
+}
+
+bool RecogniseMessagePack(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return false;
+    const std::uint8_t first = data[0];
+    return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
+}
+
+}  // namespace hpk

@@ -1,0 +1,39 @@
+// Text forms of a BindingValue tree for the reference host: JSON, and the typed
+// listing of `hpk-host decode`. Neither recurses on the depth of the tree.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "binding/binding_value.h"
+
+namespace hpk::host {
+
+// The tree as compact JSON (UTF-8): members in the tree's order, empty as null,
+// blobs as Base64 strings, enums as their numbers, floats in the shortest form
+// that reads back to the same double (with ".0" added when it would otherwise
+// read as an integer) and the non-finite ones as the strings "NaN", "Infinity"
+// and "-Infinity". Bytes of a string that are not UTF-8 become U+FFFD.
+[[nodiscard]] std::string ValueToJson(const BindingValue& value);
+
+// `text` as a quoted JSON string, escaped as ValueToJson does.
+void AppendJsonString(std::string& out, std::string_view text);
+
+// The typed listing does not go deeper than this: each level indents by two
+// spaces, so the text of a deeper tree grows with the square of its depth.
+inline constexpr std::size_t kTypedPrintMaxDepth = 1000;
+
+// One line per node, two spaces of indentation per depth: the root without a
+// label, elements as "[i] ", members as their JSON-quoted key and ": ", then
+// the kind's name and, after one space, its payload (bool true/false, integers
+// in decimal, floats shortest round-trip or inf/-inf/nan, strings JSON-quoted,
+// blobs Base64, enums their number, containers their size as "(n)"; empty has
+// none). Example:
+//   structure (1)
+//     "a": collection (1)
+//       [0] unsigned 5
+// Returns false, leaving `out` unspecified, when a node lies deeper than
+// kTypedPrintMaxDepth.
+[[nodiscard]] bool ValueToTyped(const BindingValue& value, std::string& out);
+
+}  // namespace hpk::host
