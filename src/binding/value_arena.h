@@ -1,0 +1,108 @@
+// BindingValueArena: where every heap part of one value tree lives (interned
+// texts, blob bytes, enum cells, element arrays, member nodes). The process-wide
+// page supplier behind its pools is in page_supplier.h.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace hpk {
+
+// One interned text. Stored once per distinct content per arena; `refs` counts
+// the string values and member keys that refer to it. The bytes follow the
+// header and are NUL-terminated (a text may itself contain NULs).
+struct BindingInternEntry {
+    BindingInternEntry* next;  // bucket chain
+    std::uint32_t hash;        // FNV-1a of the bytes up to the first NUL
+    std::uint32_t refs;
+    std::uint32_t length;
+
+    const char* Text() const { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view View() const { return {Text(), length}; }
+};
+
+// 32-bit FNV-1a over the bytes of `text` up to its first NUL.
+std::uint32_t InternHash(std::string_view text);
+
+// Small parts (up to kLargestPooledSize bytes, rounded up to a multiple of 4)
+// come from one pool per size class; anything larger is a separately
+// allocated block the arena keeps on a list. Either way the arena frees it all
+// when destroyed or reset, so a whole tree goes in one step without a walk.
+// Not thread-safe: a tree and its arena are used by one thread at a time.
+class BindingValueArena {
+public:
+    static constexpr std::size_t kSizeClasses = 18;
+    static constexpr std::size_t kLargestPooledSize = 4 * kSizeClasses;  // 72
+
+    // Throws std::bad_alloc when no memory is left.
+    static BindingValueArena* Create();
+    static void Destroy(BindingValueArena* arena) noexcept;
+
+    BindingValueArena(const BindingValueArena&) = delete;
+    BindingValueArena& operator=(const BindingValueArena&) = delete;
+
+    // A block of at least `size` bytes aligned to 8; throws std::bad_alloc.
+    // `size` 0 is served as 4.
+    void* Allocate(std::size_t size);
+    // `size` must be the size the block was allocated with.
+    void Release(void* block, std::size_t size) noexcept;
+
+    // Returns the entry for `text` with its count incremented. The empty text
+    // is the shared static entry, never entered into the set and never counted.
+    const BindingInternEntry* Intern(std::string_view text);
+    // The same for an entry of another arena: reuses its hash.
+    const BindingInternEntry* Intern(const BindingInternEntry* entry);
+    // Decrements the count; the entry is removed at zero.
+    void ReleaseText(const BindingInternEntry* entry) noexcept;
+    static const BindingInternEntry* EmptyText();
+
+    // Drops everything: texts, pooled parts, large blocks. Each pool keeps
+    // its first page for the next use.
+    void Reset() noexcept;
+
+    // Observation for tests and diagnostics.
+    std::size_t InternedCount() const { return internCount_; }
+    std::size_t InternBucketCount() const { return bucketCount_; }
+    // 0 when `text` is not interned (always 0 for the empty text).
+    std::uint32_t InternReferenceCount(std::string_view text) const;
+    // Pages the pools hold right now.
+    std::size_t PagesHeld() const;
+    // Large blocks alive right now.
+    std::size_t LargeBlockCount() const { return largeCount_; }
+
+private:
+    struct Page;
+    struct Pool {
+        Page* partial;  // pages with at least one free slot
+        Page* full;     // pages without one
+        Page* first;    // kept until the arena goes: small trees never churn pages
+        std::uint16_t slotSize;
+    };
+    struct LargeBlock {
+        LargeBlock* prev;
+        LargeBlock* next;
+    };
+
+    BindingValueArena();
+    ~BindingValueArena();
+
+    void* AllocateSlot(Pool& pool);
+    void ReleaseSlot(Pool& pool, void* slot) noexcept;
+    void ReleaseAllPages(Pool& pool, bool keepFirst) noexcept;
+    void ReleaseAllLarge() noexcept;
+    void ResetInternSet() noexcept;
+    BindingInternEntry* FindEntry(std::string_view text, std::uint32_t hash) const;
+    const BindingInternEntry* InsertEntry(std::string_view text, std::uint32_t hash);
+    void GrowBuckets();
+
+    Pool pools_[kSizeClasses];
+    LargeBlock* large_ = nullptr;
+    std::size_t largeCount_ = 0;
+    static constexpr std::size_t kInitialBuckets = 8;
+    BindingInternEntry* initialBuckets_[kInitialBuckets] = {};  // a small set needs no block
+    BindingInternEntry** buckets_ = initialBuckets_;
+    std::size_t bucketCount_ = kInitialBuckets;
+    std::size_t internCount_ = 0;
+};
+
+}  // namespace hpk
