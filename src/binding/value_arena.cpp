@@ -286,7 +286,12 @@ void BindingValueArena::GrowBuckets() {
             entry = next;
         }
     }
-    if (buckets_ != initialBuckets_) Release(buckets_, bucketCount_ * sizeof(BindingInternEntry*));
+    if (buckets_ != initialBuckets_) {
+        Release(buckets_, bucketCount_ * sizeof(BindingInternEntry*));
+    } else {
+        // Back in use once the set empties: no stale chains may remain.
+        for (auto& bucket : initialBuckets_) bucket = nullptr;
+    }
     buckets_ = grown;
     bucketCount_ = count;
 }

@@ -1,0 +1,229 @@
+// The value arena's intern set and pools, and the page supplier behind them.
+#include "binding/value_arena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "binding/binding_value.h"
+#include "binding/page_supplier.h"
+#include "plugin/allocation_hooks.h"
+
+namespace hpk {
+namespace {
+
+struct ArenaDeleter {
+    void operator()(BindingValueArena* arena) const { BindingValueArena::Destroy(arena); }
+};
+using ArenaPtr = std::unique_ptr<BindingValueArena, ArenaDeleter>;
+ArenaPtr NewArena() { return ArenaPtr(BindingValueArena::Create()); }
+
+TEST(ValueArena, InternHashIsFnv1aUpToTheFirstNul) {
+    const struct {
+        std::string_view text;
+        std::uint32_t hash;
+    } rows[] = {
+        {"", 0x811c9dc5u},
+        {"a", 0xe40c292cu},
+        {"foobar", 0xbf9cf968u},
+        {std::string_view("foobar\0tail", 11), 0xbf9cf968u},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.text));
+        EXPECT_EQ(InternHash(row.text), row.hash);
+    }
+}
+
+TEST(ValueArena, InterningCountsReferencesAndRemovesAtZero) {
+    ArenaPtr arena = NewArena();
+    const BindingInternEntry* first = arena->Intern("text");
+    const BindingInternEntry* second = arena->Intern(std::string("text"));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->View(), "text");
+    EXPECT_EQ(first->Text()[4], '\0');
+    EXPECT_EQ(arena->InternedCount(), 1u);
+    EXPECT_EQ(arena->InternReferenceCount("text"), 2u);
+    arena->ReleaseText(first);
+    EXPECT_EQ(arena->InternReferenceCount("text"), 1u);
+    arena->ReleaseText(second);
+    EXPECT_EQ(arena->InternReferenceCount("text"), 0u);
+    EXPECT_EQ(arena->InternedCount(), 0u);
+}
+
+TEST(ValueArena, TextsDifferingAfterANulAreDistinct) {
+    ArenaPtr arena = NewArena();
+    const BindingInternEntry* a = arena->Intern(std::string_view("x\0a", 3));
+    const BindingInternEntry* b = arena->Intern(std::string_view("x\0b", 3));
+    const BindingInternEntry* plain = arena->Intern("x");
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, plain);
+    EXPECT_EQ(a->hash, plain->hash);
+    EXPECT_EQ(arena->InternedCount(), 3u);
+}
+
+TEST(ValueArena, TheEmptyTextIsNeverInterned) {
+    ArenaPtr arena = NewArena();
+    const BindingInternEntry* empty = arena->Intern("");
+    EXPECT_EQ(empty, BindingValueArena::EmptyText());
+    EXPECT_EQ(empty->length, 0u);
+    EXPECT_STREQ(empty->Text(), "");
+    EXPECT_EQ(arena->InternedCount(), 0u);
+    EXPECT_EQ(arena->InternReferenceCount(""), 0u);
+    arena->ReleaseText(empty);
+    EXPECT_EQ(arena->Intern(empty), empty);
+    EXPECT_EQ(arena->InternedCount(), 0u);
+}
+
+TEST(ValueArena, BucketsDoubleAtLoadFactorOneAndShrinkWhenEmpty) {
+    ArenaPtr arena = NewArena();
+    EXPECT_EQ(arena->InternBucketCount(), 8u);
+    std::vector<const BindingInternEntry*> entries;
+    const struct {
+        std::size_t entries;
+        std::size_t buckets;
+    } rows[] = {{8, 8}, {9, 16}, {16, 16}, {17, 32}, {100, 128}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.entries);
+        while (entries.size() < row.entries) entries.push_back(arena->Intern("t" + std::to_string(entries.size())));
+        EXPECT_EQ(arena->InternedCount(), row.entries);
+        EXPECT_EQ(arena->InternBucketCount(), row.buckets);
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(arena->InternReferenceCount("t" + std::to_string(i)), 1u);
+    }
+    for (std::size_t i = 0; i + 1 < entries.size(); ++i) arena->ReleaseText(entries[i]);
+    EXPECT_EQ(arena->InternBucketCount(), 128u);  // only emptiness shrinks the set
+    arena->ReleaseText(entries.back());
+    EXPECT_EQ(arena->InternBucketCount(), 8u);
+    EXPECT_EQ(arena->Intern("again")->refs, 1u);
+}
+
+TEST(ValueArena, InterningFromAnotherArenaCopiesTheText) {
+    ArenaPtr one = NewArena();
+    ArenaPtr two = NewArena();
+    const BindingInternEntry* source = one->Intern("shared text");
+    const BindingInternEntry* copy = two->Intern(source);
+    EXPECT_NE(copy, source);
+    EXPECT_EQ(copy->View(), "shared text");
+    EXPECT_EQ(copy->hash, source->hash);
+    EXPECT_EQ(two->Intern("shared text"), copy);
+    EXPECT_EQ(two->InternReferenceCount("shared text"), 2u);
+}
+
+TEST(ValueArena, EverySizeClassHandsOutDistinctAlignedSlots) {
+    ArenaPtr arena = NewArena();
+    for (std::size_t size = 1; size <= BindingValueArena::kLargestPooledSize; ++size) {
+        SCOPED_TRACE(size);
+        std::set<std::uintptr_t> seen;
+        std::vector<void*> blocks;
+        for (int i = 0; i < 300; ++i) {
+            void* block = arena->Allocate(size);
+            const auto address = reinterpret_cast<std::uintptr_t>(block);
+            EXPECT_EQ(address % 4, 0u);
+            if ((size + 3) / 4 * 4 % 8 == 0) EXPECT_EQ(address % 8, 0u);
+            // A slot never straddles its page.
+            EXPECT_EQ(address / PageSupplier::kPageSize, (address + size - 1) / PageSupplier::kPageSize);
+            std::memset(block, 0xAB, size);
+            EXPECT_TRUE(seen.insert(address).second);
+            blocks.push_back(block);
+        }
+        for (void* block : blocks) arena->Release(block, size);
+    }
+    EXPECT_EQ(arena->PagesHeld(), BindingValueArena::kSizeClasses);  // each pool's first page stays
+}
+
+TEST(ValueArena, EmptiedPagesGoBackExceptEachPoolsFirst) {
+    ArenaPtr arena = NewArena();
+    std::vector<void*> blocks;
+    // 40-byte slots: about a hundred per page, so 500 need several pages.
+    for (int i = 0; i < 500; ++i) blocks.push_back(arena->Allocate(40));
+    const std::size_t used = arena->PagesHeld();
+    EXPECT_GE(used, 5u);
+    // Free in an interleaved order so pages move between the full and partial lists.
+    for (std::size_t i = 0; i < blocks.size(); i += 2) arena->Release(blocks[i], 40);
+    EXPECT_EQ(arena->PagesHeld(), used);
+    for (std::size_t i = 0; i < blocks.size(); i += 2) blocks[i] = arena->Allocate(40);
+    EXPECT_EQ(arena->PagesHeld(), used);  // freed slots are reused before new pages
+    for (void* block : blocks) arena->Release(block, 40);
+    EXPECT_EQ(arena->PagesHeld(), 1u);
+}
+
+TEST(ValueArena, LargeBlocksAreCountedAndFreedWithTheArena) {
+    const std::int64_t liveBefore = LiveBytes();
+    {
+        ArenaPtr arena = NewArena();
+        void* small = arena->Allocate(BindingValueArena::kLargestPooledSize);
+        EXPECT_EQ(arena->LargeBlockCount(), 0u);
+        void* big = arena->Allocate(BindingValueArena::kLargestPooledSize + 1);
+        std::memset(big, 1, BindingValueArena::kLargestPooledSize + 1);
+        EXPECT_EQ(arena->LargeBlockCount(), 1u);
+        arena->Release(big, BindingValueArena::kLargestPooledSize + 1);
+        EXPECT_EQ(arena->LargeBlockCount(), 0u);
+        arena->Release(small, BindingValueArena::kLargestPooledSize);
+        for (int i = 0; i < 10; ++i) arena->Allocate(1000);  // left for the arena to free
+        EXPECT_EQ(arena->LargeBlockCount(), 10u);
+    }
+    EXPECT_EQ(LiveBytes(), liveBefore);
+}
+
+TEST(ValueArena, ResetDropsEverythingButFirstPages) {
+    ArenaPtr arena = NewArena();
+    for (int i = 0; i < 1000; ++i) {
+        arena->Intern("text number " + std::to_string(i));
+        arena->Allocate(16);
+        arena->Allocate(500);
+    }
+    arena->Reset();
+    EXPECT_EQ(arena->InternedCount(), 0u);
+    EXPECT_EQ(arena->InternBucketCount(), 8u);
+    EXPECT_EQ(arena->LargeBlockCount(), 0u);
+    EXPECT_LE(arena->PagesHeld(), BindingValueArena::kSizeClasses);
+    EXPECT_EQ(arena->Intern("after")->refs, 1u);
+}
+
+TEST(PageSupplier, BlocksGoBackWhenAllSixteenPagesReturn) {
+    PageSupplier& supplier = PageSupplier::Instance();
+    const std::size_t blocksBefore = supplier.BlocksHeld();
+    std::vector<void*> pages;
+    std::set<std::uintptr_t> blocks;
+    for (std::size_t i = 0; i < 2 * PageSupplier::kPagesPerBlock + 1; ++i) {
+        void* page = supplier.AcquirePage();
+        ASSERT_NE(page, nullptr);
+        const auto address = reinterpret_cast<std::uintptr_t>(page);
+        EXPECT_EQ(address % PageSupplier::kPageSize, 0u);
+        std::memset(page, 0x5A, PageSupplier::kPageSize);
+        pages.push_back(page);
+        blocks.insert(address & ~(PageSupplier::kBlockSize - 1));
+    }
+    EXPECT_GE(blocks.size(), 2u);
+    EXPECT_GE(supplier.BlocksHeld(), blocksBefore + 2);
+    EXPECT_EQ(std::set<void*>(pages.begin(), pages.end()).size(), pages.size());
+    for (void* page : pages) supplier.ReturnPage(page);
+    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
+}
+
+TEST(PageSupplier, ServesTreesOnSeveralThreadsAtOnce) {
+    const std::size_t blocksBefore = PageSupplier::Instance().BlocksHeld();
+    auto work = [] {
+        for (int round = 0; round < 20; ++round) {
+            BindingValue value;
+            for (int i = 0; i < 300; ++i) value.Member("k" + std::to_string(i)).Append().SetString("v");
+            EXPECT_EQ(value.Size(), 300u);
+        }
+    };
+    std::thread a(work);
+    std::thread b(work);
+    work();
+    a.join();
+    b.join();
+    EXPECT_EQ(PageSupplier::Instance().BlocksHeld(), blocksBefore);
+}
+
+}  // namespace
+}  // namespace hpk
