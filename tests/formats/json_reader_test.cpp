@@ -1,0 +1,128 @@
+// JSON reading: how tokenizer events build the tree, number kinds, duplicate
+// keys, blank documents, and the exact error texts with their offsets.
+#include "formats/json_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "formats_test_util.h"
+
+namespace hpk {
+namespace {
+
+using test::Typed;
+
+struct ValueRow {
+    const char* json;
+    const char* typed;
+};
+
+TEST(JsonReader, BuildsTreesFromEvents) {
+    const ValueRow rows[] = {
+        {"", "empty\n"},
+        {" \t\r\n ", "empty\n"},
+        {"null", "empty\n"},
+        {"5", "unsigned 5\n"},
+        {"0", "unsigned 0\n"},
+        {"-5", "signed -5\n"},
+        {"-0", "signed 0\n"},
+        {"5.0", "float 5\n"},
+        {"1e2", "float 100\n"},
+        {"4294967296", "unsigned 4294967296\n"},
+        {"18446744073709551615", "unsigned 18446744073709551615\n"},
+        {"18446744073709551616", "float 18446744073709551616\n"},
+        {"-2147483649", "signed -2147483649\n"},
+        {"-9223372036854775808", "signed -9223372036854775808\n"},
+        {"-9223372036854775809", "float -9223372036854775808\n"},
+        {"true", "bool true\n"},
+        {"false", "bool false\n"},
+        {"\"a\\u00e9\\n\"", "string \"a\xc3\xa9\\n\"\n"},
+        {"\"\\u0000x\"", "string \"\\u0000x\"\n"},
+        {"[]", "collection (0)\n"},
+        {"{}", "structure (0)\n"},
+        {"[null]", "collection (1)\n  [0] empty\n"},
+        {"[1, [2, null], {}]",
+         "collection (3)\n  [0] unsigned 1\n  [1] collection (2)\n    [0] unsigned 2\n    [1] empty\n  [2] structure (0)\n"},
+        {"{\"a\": null}", "structure (1)\n  \"a\": empty\n"},
+        // Members in key order, byte-wise.
+        {"{\"b\": 1, \"a\": 2, \"ab\": 3, \"B\": 4}",
+         "structure (4)\n  \"B\": unsigned 4\n  \"a\": unsigned 2\n  \"ab\": unsigned 3\n  \"b\": unsigned 1\n"},
+        // Repeated keys: scalars replace, null leaves the value, objects merge,
+        // arrays concatenate.
+        {"{\"a\": 1, \"a\": 2}", "structure (1)\n  \"a\": unsigned 2\n"},
+        {"{\"a\": 1, \"a\": null}", "structure (1)\n  \"a\": unsigned 1\n"},
+        {"{\"a\": {\"x\": 1}, \"a\": {\"y\": 2}}",
+         "structure (1)\n  \"a\": structure (2)\n    \"x\": unsigned 1\n    \"y\": unsigned 2\n"},
+        {"{\"a\": [1], \"a\": [2]}", "structure (1)\n  \"a\": collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
+        {"{\"a\": [1], \"a\": 3}", "structure (1)\n  \"a\": unsigned 3\n"},
+        {"  [1]  \n", "collection (1)\n  [0] unsigned 1\n"},
+    };
+    for (const ValueRow& row : rows) {
+        SCOPED_TRACE(row.json);
+        const BindingResult result = ParseJson(row.json);
+        ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+        EXPECT_EQ(Typed(result.Value()), row.typed);
+    }
+}
+
+struct ErrorRow {
+    const char* json;
+    const char* message;
+};
+
+TEST(JsonReader, ReportsTokenizerErrorsWithOffsets) {
+    const ErrorRow rows[] = {
+        {"{} 1", "Error: The document root must not be followed by other values. at offset 3."},
+        {"[1] [2]", "Error: The document root must not be followed by other values. at offset 4."},
+        {"nul", "Error: Invalid value. at offset 3."},
+        {"[1,]", "Error: Invalid value. at offset 3."},
+        {"[NaN]", "Error: Invalid value. at offset 1."},
+        {"Infinity", "Error: Invalid value. at offset 0."},
+        {"// note\n1", "Error: Invalid value. at offset 0."},
+        {"{1: 2}", "Error: Missing a name for object member. at offset 1."},
+        {"{\"a\",}", "Error: Missing a colon after a name of object member. at offset 4."},
+        {"{\"a\" 1}", "Error: Missing a colon after a name of object member. at offset 5."},
+        {"{\"a\": 1 \"b\": 2}", "Error: Missing a comma or '}' after an object member. at offset 8."},
+        {"{\"a\": 1,}", "Error: Missing a name for object member. at offset 8."},
+        {"[1 2]", "Error: Missing a comma or ']' after an array element. at offset 3."},
+        {"[1", "Error: Missing a comma or ']' after an array element. at offset 2."},
+        {"\"\\u12G4\"", "Error: Incorrect hex digit after \\u escape in string. at offset 1."},
+        {"\"\\uD800\"", "Error: The surrogate pair in string is invalid. at offset 1."},
+        {"\"\\uD800\\u0041\"", "Error: The surrogate pair in string is invalid. at offset 1."},
+        {"\"\\x\"", "Error: Invalid escape character in string. at offset 1."},
+        {"\"abc", "Error: Missing a closing quotation mark in string. at offset 4."},
+        {"\"a\x01\"", "Error: Invalid escape character in string. at offset 2."},
+        {"1e400", "Error: Number too big to be stored in double. at offset 0."},
+        {"1.", "Error: Miss fraction part in number. at offset 2."},
+        {"1.e1", "Error: Miss fraction part in number. at offset 2."},
+        {"1e", "Error: Miss exponent in number. at offset 2."},
+        {"1e+", "Error: Miss exponent in number. at offset 3."},
+    };
+    for (const ErrorRow& row : rows) {
+        SCOPED_TRACE(row.json);
+        const BindingResult result = ParseJson(row.json);
+        ASSERT_FALSE(result.IsOk());
+        EXPECT_EQ(result.ErrorText(), row.message);
+    }
+}
+
+TEST(JsonReader, MillionDeepArrayCostsNoCallStack) {
+    constexpr std::size_t kDepth = 1000000;
+    std::string text(kDepth, '[');
+    text.append(kDepth, ']');
+    const BindingResult result = ParseJson(text.c_str());
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    EXPECT_EQ(test::FirstChildDepth(result.Value()), kDepth - 1);
+}
+
+TEST(JsonReader, MillionDeepUnclosedArrayFailsCleanly) {
+    constexpr std::size_t kDepth = 1000000;
+    const std::string text(kDepth, '[');
+    const BindingResult result = ParseJson(text.c_str());
+    ASSERT_FALSE(result.IsOk());
+    EXPECT_EQ(result.ErrorText(), "Error: Invalid value. at offset 1000000.");
+}
+
+}  // namespace
+}  // namespace hpk

@@ -1,0 +1,292 @@
+// YAML reading: scalar typing, tags, keys, anchors and aliases, repeated keys,
+// documents, and every message with its line and column.
+#include "formats/yaml_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "formats/yaml_scalar.h"
+#include "formats_test_util.h"
+
+namespace hpk {
+namespace {
+
+using test::Typed;
+
+BindingResult Parse(const std::string& text) { return ParseYaml(text.c_str(), text.size()); }
+
+struct ValueRow {
+    const char* yaml;
+    const char* typed;
+};
+
+TEST(YamlReader, TypesScalars) {
+    const ValueRow rows[] = {
+        {"", "empty\n"},
+        {"42", "unsigned 42\n"},
+        {"-7", "signed -7\n"},
+        {"1.5", "float 1.5\n"},
+        {"1e3", "unsigned 1000\n"},
+        {"0x10", "unsigned 16\n"},
+        {"017", "unsigned 17\n"},
+        {"+5", "unsigned 5\n"},
+        {"-0", "unsigned 0\n"},
+        {"0x1p3", "unsigned 8\n"},
+        {"-2.5e-1", "float -0.25\n"},
+        {"1e-400", "unsigned 0\n"},
+        {"9007199254740993", "unsigned 9007199254740992\n"},
+        // Integral values no 64-bit integer holds stay float instead of wrapping.
+        {"18446744073709551615", "float 18446744073709551616\n"},
+        {"-1e19", "float -1e+19\n"},
+        {"-1e400", "float -inf\n"},
+        {"-inf", "float -inf\n"},
+        {"nan", "float nan\n"},
+        {"NaN", "float nan\n"},
+        // Positive infinity is not taken as a number.
+        {"inf", "string \"inf\"\n"},
+        {"1e400", "string \"1e400\"\n"},
+        {".inf", "string \".inf\"\n"},
+        {"1_000", "string \"1_000\"\n"},
+        {"0o17", "string \"0o17\"\n"},
+        {"0x", "string \"0x\"\n"},
+        {"~", "empty\n"},
+        {"null", "empty\n"},
+        {"Null", "empty\n"},
+        {"NULL", "empty\n"},
+        {"nULL", "string \"nULL\"\n"},
+        {"yes", "bool true\n"},
+        {"Y", "bool true\n"},
+        {"On", "bool true\n"},
+        {"TRUE", "bool true\n"},
+        {"Off", "bool false\n"},
+        {"n", "bool false\n"},
+        {"NO", "bool false\n"},
+        {"tRue", "string \"tRue\"\n"},
+        {"hello world", "string \"hello world\"\n"},
+        {"\"42\"", "string \"42\"\n"},
+        {"'yes'", "string \"yes\"\n"},
+        {"\"\"", "string \"\"\n"},
+        {"|\n  42\n", "string \"42\\n\"\n"},
+        {">-\n  true\n", "string \"true\"\n"},
+        {"!!str 42", "string \"42\"\n"},
+        {"!!int 42", "unsigned 42\n"},
+        {"!!int -42", "signed -42\n"},
+        {"!!int 0x1F", "unsigned 31\n"},
+        {"!!int 017", "unsigned 15\n"},
+        {"!!int \"7\"", "unsigned 7\n"},
+        {"!!float 1.5", "float 1.5\n"},
+        {"!!float 2", "float 2\n"},
+        {"!!bool yes", "bool true\n"},
+        {"!!bool off", "bool false\n"},
+        {"!!bool maybe", "empty\n"},
+    };
+    for (const ValueRow& row : rows) {
+        SCOPED_TRACE(row.yaml);
+        const BindingResult result = Parse(row.yaml);
+        ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+        EXPECT_EQ(Typed(result.Value()), row.typed);
+    }
+}
+
+TEST(YamlReader, BuildsMappingsAndSequences) {
+    const ValueRow rows[] = {
+        {"a: 1\nb: [x, 2]\n", "structure (2)\n  \"a\": unsigned 1\n  \"b\": collection (2)\n    [0] string \"x\"\n"
+                              "    [1] unsigned 2\n"},
+        {"- a\n- - 1\n  - ~\n- {}\n",
+         "collection (3)\n  [0] string \"a\"\n  [1] collection (2)\n    [0] unsigned 1\n    [1] empty\n"
+         "  [2] structure (0)\n"},
+        {"b: 1\na: 2\n", "structure (2)\n  \"a\": unsigned 2\n  \"b\": unsigned 1\n"},
+        // Keys keep their text, whatever a value with that text would become.
+        {"1: a\ntrue: b\n~: c\n", "structure (3)\n  \"1\": string \"a\"\n  \"true\": string \"b\"\n  \"~\": string \"c\"\n"},
+        {"!!str k: v", "structure (1)\n  \"k\": string \"v\"\n"},
+        {"a:\n", "structure (1)\n  \"a\": empty\n"},
+        // Repeated keys: mappings merge, sequences concatenate, scalars replace.
+        {"a: {x: 1}\na: {y: 2}\n", "structure (1)\n  \"a\": structure (2)\n    \"x\": unsigned 1\n    \"y\": unsigned 2\n"},
+        {"a: [1]\na: [2]\n", "structure (1)\n  \"a\": collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
+        {"a: 1\na: 2\n", "structure (1)\n  \"a\": unsigned 2\n"},
+        {"a: {x: 1}\na: 5\n", "structure (1)\n  \"a\": unsigned 5\n"},
+        {"a: 1\na: [2]\n", "structure (1)\n  \"a\": collection (1)\n    [0] unsigned 2\n"},
+        {"a: 1\na: ~\n", "structure (1)\n  \"a\": empty\n"},
+        // An empty first document leaves room for a second.
+        {"---\n~\n---\nb\n", "string \"b\"\n"},
+        {"--- a\n...\n", "string \"a\"\n"},
+    };
+    for (const ValueRow& row : rows) {
+        SCOPED_TRACE(row.yaml);
+        const BindingResult result = Parse(row.yaml);
+        ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+        EXPECT_EQ(Typed(result.Value()), row.typed);
+    }
+}
+
+TEST(YamlReader, ResolvesAnchorsAndAliases) {
+    const ValueRow rows[] = {
+        {"a: &x {b: 1}\nc: *x\n",
+         "structure (2)\n  \"a\": structure (1)\n    \"b\": unsigned 1\n  \"c\": structure (1)\n    \"b\": unsigned 1\n"},
+        {"- &s [1, &n 2]\n- *n\n- *s\n",
+         "collection (3)\n  [0] collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n  [1] unsigned 2\n"
+         "  [2] collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
+        {"&r [1]", "collection (1)\n  [0] unsigned 1\n"},
+        // An anchored key stands for its text.
+        {"&k a: 1\nb: *k\n", "structure (2)\n  \"a\": unsigned 1\n  \"b\": string \"a\"\n"},
+        // Aliases used as keys give text: a key's, or a string value's.
+        {"&k a: 1\n*k : 2\n", "structure (1)\n  \"a\": unsigned 2\n"},
+        {"x: &v name\n*v : 3\n", "structure (2)\n  \"name\": unsigned 3\n  \"x\": string \"name\"\n"},
+        // The alias refers to the member itself: nothing changes.
+        {"a: &x 1\na: *x\n", "structure (1)\n  \"a\": unsigned 1\n"},
+        // A repeated key leads back into the anchored mapping: the copy is taken
+        // as the mapping stands when the alias is read.
+        {"a: &x {b: 1}\na: {c: *x}\n",
+         "structure (1)\n  \"a\": structure (2)\n    \"b\": unsigned 1\n    \"c\": structure (2)\n"
+         "      \"b\": unsigned 1\n      \"c\": empty\n"},
+        {"a: &x {b: 1}\na: *x\n", "structure (1)\n  \"a\": structure (1)\n    \"b\": unsigned 1\n"},
+    };
+    for (const ValueRow& row : rows) {
+        SCOPED_TRACE(row.yaml);
+        const BindingResult result = Parse(row.yaml);
+        ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+        EXPECT_EQ(Typed(result.Value()), row.typed);
+    }
+}
+
+TEST(YamlReader, AliasCopiesAreIndependent) {
+    BindingResult result = Parse("a: &x {b: 1}\nc: *x\n");
+    ASSERT_TRUE(result.IsOk());
+    result.Value().Member("c").Member("b").SetSigned(5);
+    EXPECT_EQ(result.Value().Member("a").Member("b").AsUnsigned(), 1u);
+}
+
+struct ErrorRow {
+    const char* yaml;
+    const char* message;
+};
+
+TEST(YamlReader, ReportsErrorsWithPositions) {
+    const ErrorRow rows[] = {
+        {"a\n---\nb\n", "Multi-document YAML is not supported."},
+        {"[]\n--- x\n", "Multi-document YAML is not supported."},
+        {"!!int 1: a", "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+        {"x:\n  !!float 1: a", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 3"},
+        {"x: &v [1]\n*v : 3\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+        {"? [a]\n: b\n", "Unexpected start of sequence. At line: 1 col: 3"},
+        {"? {a: 1}\n: b\n", "Unexpected start of mapping. At line: 1 col: 3"},
+        {"a: &x {b: *x}", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 11"},
+        {"&r [*r]", "Cannot deserialize cyclic aliases. Alias \"r\". At line: 1 col: 5"},
+        {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
+        {"- *later\n- &later 1\n", "Undefined alias encountered: \"later\". At line: 1 col: 3"},
+        {"a: &x 1\nb: &x 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        {"&x a: &x 1\n", "Duplicate occurrence of anchor \"x\". At line: 1 col: 7"},
+        {"!!null ~", "Unsupported YAML tag 'tag:yaml.org,2002:null'."},
+        {"a: !thing b", "Unsupported YAML tag '!thing'."},
+        {"!!int -9223372036854775809", "Value -9223372036854775809 for 'yaml' of type int64_t is out of range"},
+        {"!!int 18446744073709551616", "Value 18446744073709551616 for 'yaml' of type uint64_t is out of range"},
+        {"!!int 12abc", "Value 12abc for 'yaml' of type uint64_t is in an incorrect format"},
+        {"!!float one", "Value one for 'yaml' of type double is in an incorrect format"},
+        {"a: [1", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+        {"a: b: c", "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
+        {"a: \"x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
+        // Problems found while decoding the text carry no mark of their own.
+        {"a: x\n\x01", "YAML parser error: control characters are not allowed. At line: 0 col: 0"},
+        {"- \xff", "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
+    };
+    for (const ErrorRow& row : rows) {
+        SCOPED_TRACE(row.yaml);
+        const BindingResult result = Parse(row.yaml);
+        ASSERT_FALSE(result.IsOk());
+        EXPECT_EQ(result.ErrorText(), row.message);
+    }
+}
+
+TEST(YamlReader, AcceptsNestingUpToTheLimit) {
+    std::string text(kYamlMaxDepth, '[');
+    text.append(kYamlMaxDepth, ']');
+    const BindingResult result = Parse(text);
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    EXPECT_EQ(test::FirstChildDepth(result.Value()), kYamlMaxDepth - 1);
+}
+
+TEST(YamlReader, RefusesDeeperNesting) {
+    std::string text(kYamlMaxDepth + 1, '[');
+    text.append(kYamlMaxDepth + 1, ']');
+    const BindingResult result = Parse(text);
+    ASSERT_FALSE(result.IsOk());
+    EXPECT_EQ(result.ErrorText(), "YAML nesting deeper than 1000 levels is not supported. At line: 1 col: 1001");
+}
+
+TEST(YamlReader, MillionDeepFlowSequenceFailsCleanly) {
+    constexpr std::size_t kDepth = 1000000;
+    std::string text(kDepth, '[');
+    text.append(kDepth, ']');
+    const BindingResult result = Parse(text);
+    ASSERT_FALSE(result.IsOk());
+    EXPECT_EQ(result.ErrorText(), "YAML nesting deeper than 1000 levels is not supported. At line: 1 col: 1001");
+}
+
+// Each level lists the previous one ten times: level n expands to about 10^(n+1)
+// values, so level 5 passes the limit at its eighth alias.
+std::string NestedAliases(int levels) {
+    std::string text = "l0: &l0 [1, 1, 1, 1, 1, 1, 1, 1, 1, 1]\n";
+    for (int level = 1; level < levels; ++level) {
+        const std::string previous = "*l" + std::to_string(level - 1);
+        text += "l" + std::to_string(level) + ": &l" + std::to_string(level) + " [";
+        for (int i = 0; i < 10; ++i) text += (i == 0 ? "" : ", ") + previous;
+        text += "]\n";
+    }
+    return text;
+}
+
+TEST(YamlReader, ExpandsAliasesBelowTheLimit) {
+    const BindingResult result = Parse(NestedAliases(5));
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    const BindingValue& top = result.Value().Member("l4");
+    EXPECT_EQ(top.Size(), 10u);
+    EXPECT_EQ(top.Element(9).Element(9).Element(9).Element(9).Size(), 10u);
+}
+
+TEST(YamlReader, RefusesExponentialAliasExpansion) {
+    const BindingResult result = Parse(NestedAliases(8));
+    ASSERT_FALSE(result.IsOk());
+    EXPECT_EQ(result.ErrorText(), "YAML aliases expand to more than 1000000 values. At line: 6 col: 45");
+}
+
+TEST(YamlScalar, NumberRuleMatchesTheCLibrary) {
+    const char* texts[] = {
+        "1",     "-1",       "+1",      "1.5",        ".5",      "5.",        "1e5",      "1E+5",   "1e",
+        "e5",    "0x1A",     "0X1a",    "0x",         "0x.8",    "0x1p-2",    "-0x10",    "0x1e5",  "0xg",
+        "inf",   "-Infinity", "INF",    "nan",        "NAN",     "nan(123)",  "infinity", "infinit", " 1",
+        "\t-2",  "1 ",       "--1",     "+-1",        "-+1",     "1e400",     "-1e400",   "1e-400", "1e-310",
+        "",      "+",        "-",       "abc",        "1_0",     "1,5",       "0.000001e-320", "123456789012345678901234567890",
+        // Past the double range without an exponent, and below it despite one.
+        "100000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000"
+        "00000000000000000000000000000000000000000000000000000000000000000000000000",
+        "0.00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "0000000000000000000000000000000000000000000000000000000001e5",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        char* end = nullptr;
+        const double expected = std::strtod(text, &end);
+        const bool expectedWhole = *text != '\0' && *end == '\0';
+        double parsed = 0.0;
+        const bool whole = ParseYamlNumber(text, parsed);
+        ASSERT_EQ(whole, expectedWhole);
+        if (!whole) continue;
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(parsed));
+        } else {
+            EXPECT_EQ(std::memcmp(&parsed, &expected, sizeof parsed), 0) << parsed << " vs " << expected;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace hpk
