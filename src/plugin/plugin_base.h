@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +43,7 @@ namespace hpk {
 class BindingTypeRegistry;
 class BindingRouter;
 class PluginLogTarget;
+class ServedEndpoints;
 class TelemetrySender;
 
 // Value name under which a resource update's data is converted.
@@ -230,7 +232,7 @@ private:
     // Exact-URI and wildcard listeners (shared so a running listener outlives
     // its replacement).
     std::unordered_map<std::string, ListenerPtr, FnvStringHash> exactListeners_;
-    std::vector<std::pair<std::string, ListenerPtr>> wildcardListeners_;  // ordered by pattern
+    std::map<std::string, ListenerPtr> wildcardListeners_;  // walked in pattern order
     std::unique_ptr<BindingRouter> router_;  // the plugin's registry; lives until destruction
     std::int32_t pluginHandle_ = 0;
     std::string fullName_;
@@ -253,6 +255,7 @@ private:
     HostCoreApi core_;  // null table until init
     PluginCallbacks callbacks_;
     HostTableRecord hostTable_{};  // lives until shutdown
+    std::unique_ptr<ServedEndpoints> endpoints_;  // the endpoint records hostTable_ points to
     std::function<void(const std::string&)> traceSink_;
     std::function<std::int64_t()> clock_;
 };

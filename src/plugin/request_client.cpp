@@ -1,0 +1,176 @@
+// Requests the plugin makes through the host: filling HostRequest, reading the
+// HostResponse into a value or a RequestError, and releasing every response and
+// closing every stream exactly once, on every path.
+#include "plugin/request_client.h"
+
+#include <algorithm>
+
+#include "diagnostics/named_template.h"
+#include "plugin/plugin_base.h"
+#include "plugin/plugin_messages.h"
+#include "plugin/value_bridge.h"
+
+namespace hpk {
+namespace {
+
+constexpr std::uint32_t kChunkSize = 4096;
+// The size hint comes from another plugin; a wild one must not make us
+// reserve gigabytes before a single byte has arrived.
+constexpr std::uint64_t kMaxReservedHint = 16u * 1024u * 1024u;
+
+// Closes the response's stream (when still open) and then runs its release
+// routine, once, when the call that owns the response returns.
+class ResponseOwner {
+public:
+    explicit ResponseOwner(HostResponse& response) : response_(response) {}
+    ~ResponseOwner() {
+        CloseResponseStream(response_);
+        if (response_.release != nullptr) {
+            HostResponseReleaseFn release = response_.release;
+            response_.release = nullptr;
+            release(&response_);
+        }
+    }
+    ResponseOwner(const ResponseOwner&) = delete;
+    ResponseOwner& operator=(const ResponseOwner&) = delete;
+
+    static void CloseResponseStream(HostResponse& response) {
+        HostStreamCloseFn close = response.streamClose;
+        void* stream = response.stream;
+        response.streamRead = nullptr;
+        response.streamClose = nullptr;
+        response.stream = nullptr;
+        if (close != nullptr) close(stream);
+    }
+
+private:
+    HostResponse& response_;
+};
+
+std::uint32_t MethodCode(RequestMethod method) {
+    return static_cast<std::uint32_t>(NormaliseMethod(static_cast<std::uint32_t>(method)));
+}
+
+}  // namespace
+
+RequestError MakeRequestError(std::string_view messageTemplate, std::int32_t code, std::string_view method,
+                              std::string_view url, std::string_view error) {
+    const NamedValue values[] = {NamedValue(method), NamedValue(url), NamedValue(error)};
+    NamedMessage formatted = FormatNamedTemplate(messageTemplate, values, 3);
+    RequestError result;
+    result.code = code;
+    result.message = std::move(formatted.message);
+    BindingValue& details = result.details.MakeStructure();
+    for (const NamedDetail& detail : formatted.details) {
+        details.Member(detail.name).SetString(detail.value.AsString());
+    }
+    if (code != 0) details.Member(kDetailErrorCode).SetSigned(code);
+    return result;
+}
+
+RequestOutcome PluginBase::SendRequest(RequestMethod method, std::string_view url, HostResponse& response) {
+    const std::uint32_t code = MethodCode(method);
+    const std::string urlText(url);
+    HostRequest request{};
+    request.method = code;
+    request.url = urlText.c_str();
+    request.callerHandle = pluginHandle_;
+    CoreRequest(response, request);
+    if (response.error == nullptr) return std::nullopt;
+    return MakeRequestError(kMsgErrorResponse, response.status, MethodName(code), url, response.error);
+}
+
+FetchResult PluginBase::FetchValue(RequestMethod method, std::string_view url) {
+    const char* methodName = MethodName(MethodCode(method));
+    FetchResult outcome;
+    HostResponse response{};
+    ResponseOwner owner(response);
+    outcome.error = SendRequest(method, url, response);
+    if (outcome.error) return outcome;
+
+    BindingResult decoded;
+    if (response.streamRead != nullptr) {
+        ReadStreamedBody(decoded, response);
+        if (!decoded.IsOk()) {
+            outcome.error = MakeRequestError(kMsgErrorReadingStream, 0, methodName, url, decoded.ErrorText());
+            return outcome;
+        }
+    } else {
+        DecodeHostValue(decoded, response.body, kResultValuePath);
+        if (!decoded.IsOk()) {
+            outcome.error = MakeRequestError(kMsgErrorConverting, 0, methodName, url, decoded.ErrorText());
+            return outcome;
+        }
+    }
+    // The requested result is the dynamic value itself: taking it cannot fail.
+    decoded.TakeValue(outcome.value);
+    return outcome;
+}
+
+RequestOutcome PluginBase::CallResource(RequestMethod method, std::string_view url) {
+    HostResponse response{};
+    ResponseOwner owner(response);
+    return SendRequest(method, url, response);
+}
+
+RequestOutcome PluginBase::CallWithParameterValue(RequestMethod method, std::string_view url,
+                                                  const BindingResult& parameters) {
+    const std::uint32_t code = MethodCode(method);
+    if (!parameters.IsOk()) {
+        return MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, parameters.ErrorText());
+    }
+    HostValueOwner argumentValue;
+    if (auto failure = EncodeHostValue(argumentValue.Get(), parameters.Value(), &Registry())) {
+        return MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, *failure);
+    }
+    HostArgumentEntry argument{};
+    argument.name = nullptr;  // positional
+    argument.value = argumentValue.Get();
+
+    const std::string urlText(url);
+    HostRequest request{};
+    request.method = code;
+    request.url = urlText.c_str();
+    request.arguments = &argument;
+    request.argumentCount = 1;
+    request.callerHandle = pluginHandle_;
+    HostResponse response{};
+    ResponseOwner owner(response);
+    CoreRequest(response, request);
+    if (response.error == nullptr) return std::nullopt;
+    return MakeRequestError(kMsgErrorResponse, response.status, MethodName(code), url, response.error);
+}
+
+void PluginBase::ReadStreamedBody(BindingResult& result, HostResponse& response) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(response.streamSizeHint, kMaxReservedHint)));
+    char chunk[kChunkSize];
+    bool more = true;
+    bool failed = false;
+    while (more && response.streamRead != nullptr) {
+        std::uint32_t size = kChunkSize;
+        more = true;
+        if (!response.streamRead(response.stream, chunk, &size, &more)) {
+            failed = true;
+            break;
+        }
+        // A reader that claims more than the buffer holds cannot have written it.
+        size = std::min(size, kChunkSize);
+        text.append(chunk, size);
+        if (size < kChunkSize && more) WaitYield();
+    }
+    ResponseOwner::CloseResponseStream(response);
+    if (failed) {
+        result.SetError(kMsgStreamReadError);
+        return;
+    }
+    DecodeJsonText(result, text);
+}
+
+void PluginBase::WaitYield() {
+    CoreMarkBegin(kWaitYieldLabel, 0);
+    CoreYield();
+    CoreMarkEnd();
+}
+
+}  // namespace hpk

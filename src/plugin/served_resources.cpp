@@ -1,0 +1,141 @@
+// Endpoint records: one per served function, chained, each starting with the
+// function's description record and carrying how requests reach it.
+#include "plugin/served_resources.h"
+
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "binding/host_description.h"
+#include "plugin/plugin_messages.h"
+#include "plugin/runtime_log.h"
+#include "router/binding_router.h"
+#include "router/handler_response.h"
+
+namespace hpk {
+namespace {
+
+std::int32_t LocationCode(ArgumentLocation location) {
+    const auto code = static_cast<std::int32_t>(location);
+    return code >= 1 && code <= 5 ? code : 0;
+}
+
+std::uint32_t MethodCode(RequestMethod method) {
+    const auto code = static_cast<std::uint32_t>(method);
+    return code >= 1 && code <= 8 ? code : 0;
+}
+
+template <class T>
+void ChainRecords(ServedEndpoints::Array<T>& records) {
+    for (std::size_t i = 0; i + 1 < records.size(); ++i) records[i].next = &records[i + 1];
+}
+
+// Answers a request that failed inside the plugin: whatever was half written
+// is released, and the response carries `what` as its error.
+void FailRequest(HostResponse* response, const HostRequest* request, const char* what) noexcept {
+    const char* url = request != nullptr && request->url != nullptr ? request->url : "";
+    LogRuntime(RuntimeLogLevel::Error, kLogDroppedRequest, "", url, what);
+    if (response == nullptr) return;
+    ResetHostResponse(*response);
+    SetHostResponseError(*response, what);
+}
+
+}  // namespace
+
+std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTableRecord& table) {
+    auto served = std::make_unique<ServedEndpoints>();
+    // The registry keeps the description; filling the table only copies its
+    // array pointers, so the cast does not change what the registry holds.
+    auto& description = const_cast<BindingHostDescription&>(router.BuildHostDescription());
+    const std::vector<const EndpointRegistration*> registrations = router.Registrations();
+
+    served->endpoints.resize(registrations.size());
+    for (std::size_t i = 0; i < registrations.size(); ++i) {
+        const EndpointRegistration& registration = *registrations[i];
+        HostEndpointRecord& endpoint = served->endpoints[i];
+        std::memset(&endpoint, 0, sizeof endpoint);
+        const BindingFunctionInfo* function = registration.Function();
+        if (function != nullptr) {
+            if (const HostFunctionRecord* record = description.FindFunctionRecord(function->name)) {
+                std::memcpy(&endpoint.function, record, sizeof endpoint.function);
+            }
+        }
+        endpoint.function.next = nullptr;
+
+        // One location record per declared argument; missing entries mean any.
+        const std::size_t argumentCount = function != nullptr ? function->arguments.size() : 0;
+        if (argumentCount != 0) {
+            ServedEndpoints::Array<HostArgumentLocationRecord> locations(argumentCount);
+            const auto& declared = registration.ArgumentLocations();
+            for (std::size_t a = 0; a < argumentCount; ++a) {
+                locations[a].next = nullptr;
+                locations[a].location = a < declared.size() ? LocationCode(declared[a]) : 0;
+            }
+            ChainRecords(locations);
+            served->argumentLocations.push_back(std::move(locations));
+            endpoint.argumentLocations = served->argumentLocations.back().data();
+        }
+
+        const auto& textLists = registration.TextLists();
+        if (!textLists.empty()) {
+            ServedEndpoints::Array<HostTextListRecord> records(textLists.size());
+            for (std::size_t t = 0; t < textLists.size(); ++t) {
+                ServedEndpoints::Array<const char*> texts;
+                texts.reserve(textLists[t].size());
+                for (const std::string& text : textLists[t]) texts.push_back(text.c_str());
+                served->texts.push_back(std::move(texts));
+                records[t].next = nullptr;
+                records[t].texts = served->texts.back().empty() ? nullptr : served->texts.back().data();
+                records[t].count = static_cast<std::uint32_t>(textLists[t].size());
+            }
+            ChainRecords(records);
+            served->textLists.push_back(std::move(records));
+            endpoint.textLists = served->textLists.back().data();
+            endpoint.textListCount = static_cast<std::uint32_t>(textLists.size());
+        }
+
+        endpoint.pathTemplate = registration.PathTemplate().c_str();
+        endpoint.method = MethodCode(registration.Method());
+        endpoint.flags = registration.Flags();
+        endpoint.methodName = registration.MethodName().c_str();
+    }
+    for (std::size_t i = 0; i + 1 < served->endpoints.size(); ++i) {
+        served->endpoints[i].function.next = &served->endpoints[i + 1].function;
+    }
+
+    for (std::size_t i = 0; i < registrations.size(); ++i) {
+        HostEndpointRecord& endpoint = served->endpoints[i];
+        // A registration whose function has no description record still needs
+        // its user data, or the host could not reach it at all.
+        const char* name = endpoint.function.name;
+        const std::string_view functionName =
+            name != nullptr ? std::string_view(name)
+                            : (registrations[i]->Function() != nullptr ? std::string_view(registrations[i]->Function()->name)
+                                                                       : std::string_view());
+        EndpointUserData* userData = router.UserDataFor(functionName);
+        userData->api = &router;
+        userData->registration = registrations[i];
+        endpoint.function.endpointUserData = userData;
+        endpoint.requestCallback = &ServedRequestCallback;
+    }
+
+    table = HostTableRecord{};
+    description.FillTable(table);
+    table.endpoints = served->endpoints.empty() ? nullptr : served->endpoints.data();
+    table.endpointCount = static_cast<std::uint32_t>(served->endpoints.size());
+    return served;
+}
+
+extern "C" void ServedRequestCallback(HostResponse* response, const HostRequest* request) {
+    try {
+        RequestCallback(response, request);
+    } catch (const std::bad_alloc&) {
+        FailRequest(response, request, kFailureOutOfMemory);
+    } catch (const std::exception& error) {
+        FailRequest(response, request, error.what());
+    } catch (...) {
+        FailRequest(response, request, kFailureUnknown);
+    }
+}
+
+}  // namespace hpk

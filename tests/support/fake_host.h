@@ -1,0 +1,196 @@
+// FakeHost: a stand-in for the plugin host in tests. It hands the plugin a
+// real CoreApi table whose slots record every call, answers requests from
+// scripted resources (a body value, an error, or a streamed body in chunks),
+// delivers events to subscribed callbacks, and calls endpoint records' request
+// callbacks. FakePluginSession loads a plugin through the loader and runs its
+// init and shutdown callbacks against a FakeHost. LeakCheck compares the
+// counting allocator before and after a test.
+//
+// One thread; a FakeHost must outlive the plugin it serves.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binding/binding_value.h"
+#include "plugin/abi/core_api.h"
+#include "plugin/abi/host_description.h"
+#include "plugin/abi/load_record.h"
+#include "plugin/host_event_types.h"
+#include "plugin/plugin_loader.h"
+
+namespace hpk {
+
+class PluginBase;
+
+// The error text of a request for a url nobody scripted (status 404).
+inline constexpr const char kFakeHostNoResource[] = "No resource at this url";
+
+class FakeHost {
+public:
+    struct RecordedArgument {
+        std::optional<std::string> name;  // none: positional
+        BindingValue value;
+    };
+    struct RecordedRequest {
+        std::uint32_t method = 0;
+        std::string url;
+        std::int32_t callerHandle = 0;
+        std::vector<RecordedArgument> arguments;
+        bool hadEndpointUserData = false;
+    };
+    struct RecordedSubscription {
+        std::string name;
+        std::int32_t pluginHandle = 0;
+        HostEventCallback callback = nullptr;
+        void* context = nullptr;
+        std::uint32_t kind = 0;
+    };
+    struct RecordedEvent {
+        std::string name;
+        BindingValue payload;  // the posted HostValue read back
+        std::uint32_t value = 0;
+    };
+    struct LogLine {
+        std::int32_t level = 0;
+        std::string text;
+    };
+    // What a served request produced, read back from the HostResponse.
+    struct ServedResponse {
+        std::optional<std::string> error;
+        std::int32_t status = 0;
+        BindingValue body;
+        std::string streamed;  // the body stream's bytes, when there was one
+        bool released = false; // the response carried a release routine and it ran
+    };
+
+    explicit FakeHost(std::int32_t pluginHandle = 7);
+    ~FakeHost();
+    FakeHost(const FakeHost&) = delete;
+    FakeHost& operator=(const FakeHost&) = delete;
+
+    CoreApi* Table();
+    const HostApi& Api() const { return api_; }
+
+    // ---- Scripted resources, by url exactly as requested (query included). ----
+    void ServeValue(std::string url, const BindingValue& body);
+    void ServeError(std::string url, std::int32_t status, std::string message);
+    // Chunks are delivered one per read ("more" set while chunks remain; a chunk
+    // larger than the reader's buffer is split). `failAtRead` (0-based) makes
+    // that read return false.
+    void ServeStream(std::string url, std::vector<std::string> chunks, std::optional<std::size_t> failAtRead = {},
+                     std::uint64_t sizeHint = 0);
+    // An error response that also carries a stream (which the reader must close).
+    void ServeStreamedError(std::string url, std::int32_t status, std::string message,
+                            std::vector<std::string> chunks);
+    // Fills the response itself (a release routine is added when it sets none).
+    void ServeCustom(std::string url, std::function<void(HostResponse& response)> fill);
+    void Forget(const std::string& url);
+
+    // ---- What the plugin did. ----
+    const std::vector<RecordedRequest>& Requests() const { return requests_; }
+    const std::vector<RecordedSubscription>& SubscribeCalls() const { return subscribeCalls_; }
+    const std::vector<std::string>& UnsubscribeCalls() const { return unsubscribeCalls_; }
+    const std::vector<RecordedEvent>& PostedEvents() const { return postedEvents_; }
+    const std::vector<LogLine>& Logs() const { return logs_; }
+    // Every call in order: "Request GET /a", "PostEvent name", "Subscribe name 0",
+    // "Unsubscribe name", "Yield", "MarkBegin Wait: yield 0", "MarkEnd", "Log 2".
+    const std::vector<std::string>& Calls() const { return calls_; }
+    bool IsSubscribed(std::string_view name) const;
+    std::size_t ActiveSubscriptionCount() const { return active_.size(); }
+    // Responses handed out minus responses released.
+    std::int64_t UnreleasedResponses() const;
+    // Streams handed out and not yet closed; total closes.
+    std::size_t OpenStreams() const { return openStreams_; }
+    std::size_t StreamCloses() const { return streamCloses_; }
+    void ClearRecords();
+
+    // Runs inside the Yield slot (to interleave work with a streamed read).
+    void SetYieldHook(std::function<void()> hook) { yieldHook_ = std::move(hook); }
+
+    // ---- Deliveries. ----
+    // Calls the callback subscribed under `name` with `payload`; false when none is.
+    bool DeliverEvent(const std::string& name, const BindingValue& payload);
+    bool DeliverRawEvent(const std::string& name, const HostValue& payload);
+    // A resource event {uri, eventType (by name), data} under `eventName`, by
+    // default the event name of the uri.
+    bool DeliverResourceEvent(const std::string& uri, PluginResourceEventType type, const BindingValue& data,
+                              std::optional<std::string> eventName = {});
+    // A PluginServiceProxyResponse under one of the three service-proxy events.
+    bool DeliverServiceProxyEvent(const std::string& eventName, const PluginServiceProxyResponse& response);
+
+    // ---- Served requests. ----
+    static const HostEndpointRecord* FindEndpoint(const HostTableRecord& table, std::string_view pathTemplate);
+    ServedResponse CallEndpoint(const HostEndpointRecord& endpoint, std::uint32_t method, const std::string& url,
+                                std::int32_t callerHandle = 0);
+
+private:
+    struct Script;
+    struct TableWithOwner {
+        CoreApi table;
+        FakeHost* owner;
+    };
+    static FakeHost& From(CoreApi* table);
+    friend struct FakeHostSlots;
+
+    void HandleRequest(HostResponse& response, const HostRequest& request);
+
+    TableWithOwner table_;
+    HostApi api_;
+    std::map<std::string, std::shared_ptr<Script>> scripts_;
+    std::map<std::string, RecordedSubscription> active_;
+    std::vector<RecordedRequest> requests_;
+    std::vector<RecordedSubscription> subscribeCalls_;
+    std::vector<std::string> unsubscribeCalls_;
+    std::vector<RecordedEvent> postedEvents_;
+    std::vector<LogLine> logs_;
+    std::vector<std::string> calls_;
+    std::function<void()> yieldHook_;
+    std::int64_t responsesHanded_ = 0;
+    std::int64_t releasesAtStart_ = 0;
+    std::size_t openStreams_ = 0;
+    std::size_t streamCloses_ = 0;
+    friend struct FakeStream;
+};
+
+// Loads a plugin through the loader against a FakeHost and drives its callbacks.
+class FakePluginSession {
+public:
+    explicit FakePluginSession(FakeHost& host) : host_(host) {}
+    ~FakePluginSession();  // shuts the plugin down when a test left it loaded
+
+    // Runs the loader with `factory` (or the library's own plugin when null)
+    // and a core version; true when the load record came back filled.
+    bool Load(PluginFactory factory = nullptr, std::uint32_t major = 18, std::uint32_t minor = 0,
+              std::uint32_t patch = 0);
+    bool Init();
+    void Shutdown();
+
+    bool IsLoaded() const { return record_.plugin != nullptr; }
+    PluginBase& Plugin() const { return *static_cast<PluginBase*>(record_.plugin); }
+    const PluginLoadRecord& Record() const { return record_; }
+    MemoryCountersRecord Counters() const;
+
+private:
+    FakeHost& host_;
+    PluginLoadRecord record_{};
+};
+
+// Live blocks of the counting allocator at construction; Balanced() compares.
+class LeakCheck {
+public:
+    LeakCheck();
+    std::int64_t BlockDelta() const;
+    std::int64_t ByteDelta() const;
+
+private:
+    std::int64_t blocks_;
+    std::int64_t bytes_;
+};
+
+}  // namespace hpk
