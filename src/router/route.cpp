@@ -63,8 +63,8 @@ std::string TemplateError(std::string_view pathTemplate) {
     return {};
 }
 
-Route Route::Build(const EndpointRegistration* registration, std::string_view pathTemplate,
-                   RequestMethod allowedMethod, std::string_view allowedMethodName) {
+Route Route::Build(const EndpointRegistration* registration, std::string_view pathTemplate, RequestMethod allowedMethod,
+                   std::string_view allowedMethodName) {
     Route route;
     route.registration_ = registration;
     route.allowedMethod_ = allowedMethod;
@@ -173,10 +173,11 @@ bool Route::Match(const RouteRequest& request, PathCaptures& captures) const {
     return true;
 }
 
-RouteMatch MatchRoutes(const std::vector<const Route*>& routes, const RouteRequest& request) {
+RouteMatch MatchRoutes(const Route* const* routes, std::size_t count, const RouteRequest& request) {
     RouteMatch kept;
     std::size_t keptLength = 0;
-    for (const Route* route : routes) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Route* route = routes[i];
         PathCaptures captures;
         if (route == nullptr || !route->Match(request, captures)) continue;
         std::size_t length = 0;

@@ -118,6 +118,9 @@ struct RouteMatch {
 };
 
 // Routes are tried in list order; see the file comment for the tie-break.
-[[nodiscard]] RouteMatch MatchRoutes(const std::vector<const Route*>& routes, const RouteRequest& request);
+[[nodiscard]] RouteMatch MatchRoutes(const Route* const* routes, std::size_t count, const RouteRequest& request);
+[[nodiscard]] inline RouteMatch MatchRoutes(const std::vector<const Route*>& routes, const RouteRequest& request) {
+    return MatchRoutes(routes.data(), routes.size(), request);
+}
 
 }  // namespace hpk

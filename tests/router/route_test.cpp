@@ -23,7 +23,8 @@ TEST(RouteTemplate, CompilesToPatternAndParameters) {
         {"{a+b}", "([^/]*)", {{RouteParameterKind::Segment, "a+b"}}},
         {"{+a#b}", "(.*)", {{RouteParameterKind::Tail, "a#b"}}},
         {"^$.*+?()[]|\\", "\\^\\$\\.\\*\\+\\?\\(\\)\\[\\]\\|\\\\", {}},
-        {"/x_y-z/{a}{b}", "/x_y-z/([^/]*)([^/]*)",
+        {"/x_y-z/{a}{b}",
+         "/x_y-z/([^/]*)([^/]*)",
          {{RouteParameterKind::Segment, "a"}, {RouteParameterKind::Segment, "b"}}},
     };
     for (const Row& row : rows) {
