@@ -162,12 +162,13 @@ TEST(HostValueConvert, StructuresBecomeMapsInKeyOrderWithOwnedKeys) {
         EXPECT_STREQ(entries[i].key, keys[i]);
         EXPECT_EQ(entries[i].ownsKey, 1);
     }
-    EXPECT_EQ(entries[0].value.payload.signedValue, 1);
-    ASSERT_EQ(entries[1].value.tag, Tag(HostValueTag::Array));
-    ASSERT_EQ(entries[1].value.payload.span.count, 2u);
+    // Entries are packed: copy fields out rather than bind references to them.
+    EXPECT_EQ(+entries[0].value.payload.signedValue, 1);
+    ASSERT_EQ(+entries[1].value.tag, Tag(HostValueTag::Array));
+    ASSERT_EQ(+entries[1].value.payload.span.count, 2u);
     const auto* elements = static_cast<const HostValue*>(entries[1].value.payload.span.data);
-    EXPECT_EQ(elements[0].tag, Tag(HostValueTag::Null));
-    EXPECT_EQ(elements[1].tag, Tag(HostValueTag::Bool));
+    EXPECT_EQ(+elements[0].tag, Tag(HostValueTag::Null));
+    EXPECT_EQ(+elements[1].tag, Tag(HostValueTag::Bool));
     EXPECT_EQ(elements[1].payload.boolean, 0);
 }
 
