@@ -11,9 +11,10 @@
 namespace hpk {
 namespace {
 
-// Iterative mode accepts exactly the default grammar and reports the same
-// error codes and offsets, but keeps its state on the heap: the recursive mode
-// would overflow a 1 MiB stack on a few thousand nested arrays.
+// Iterative mode accepts exactly the default grammar but keeps its state on the
+// heap: the recursive mode would overflow a 1 MiB stack on a few thousand nested
+// arrays. Its errors and offsets are those of the recursive mode but for one
+// case, mended in ParseJson.
 constexpr unsigned kJsonParseFlags = rapidjson::kParseIterativeFlag;
 
 const char* ParseErrorText(unsigned code) {
@@ -34,8 +35,15 @@ BindingResult ParseJson(const char* text) {
     rapidjson::StringStream stream(text);
     const rapidjson::ParseResult parsed = reader.Parse<kJsonParseFlags>(stream, builder);
     if (parsed.IsError()) {
+        // A stray "]", "}", "," or ":" where the document should start is an
+        // empty document to the iterative mode and an invalid value to the
+        // recursive one. Blank text never gets here, so the document was not
+        // empty: report what the recursive mode would.
+        const unsigned code = parsed.Code() == rapidjson::kParseErrorDocumentEmpty
+                                  ? static_cast<unsigned>(rapidjson::kParseErrorValueInvalid)
+                                  : static_cast<unsigned>(parsed.Code());
         char message[160];
-        std::snprintf(message, sizeof message, kMsgJsonError, ParseErrorText(parsed.Code()),
+        std::snprintf(message, sizeof message, kMsgJsonError, ParseErrorText(code),
                       static_cast<unsigned>(parsed.Offset()));
         result.SetError(message);
     }
