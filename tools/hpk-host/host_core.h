@@ -1,0 +1,147 @@
+// The reference host's side of CoreApi: the table the plugin calls for
+// requests, subscriptions, events, yields, wait sections and log lines. It
+// serves resources from a store that scenarios fill, delivers resource events
+// to the plugin's subscriptions, and records every call in the timeline.
+// Single-threaded, like the client's plugin thread.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binding/binding_value.h"
+#include "plugin/abi/load_record.h"
+#include "scenario.h"
+#include "timeline.h"
+
+namespace hpk::host {
+
+struct Subscription {
+    std::string name;
+    std::int32_t pluginHandle = 0;
+    HostEventCallback callback = nullptr;
+    void* context = nullptr;
+    std::uint32_t kind = 0;     // 0 resource events, 1 service-proxy events
+};
+
+struct PostedEvent {
+    std::string name;
+    BindingValue payload;
+};
+
+struct TelemetryEvent {
+    std::string name;
+    BindingValue fields;        // structure of the posted fields
+};
+
+struct RequestRecord {
+    std::string method;         // "GET", "POST", ... ("" for no method)
+    std::string url;
+    std::int32_t status = 0;
+    bool failed = false;        // answered with an error
+};
+
+struct LogLine {
+    std::int32_t level = 0;
+    std::string text;
+};
+
+struct HostStream;
+
+// Event name of a resource URI: "OnJsonApiEvent" joined by "_" with the
+// URI's non-empty path segments, 4 entries at most (6 when the second entry
+// is "arx-platform-config"). The host's own copy of the rule.
+std::string ResourceEventName(const std::string& uri);
+
+// Name of a method code ("GET"), "" for 0 and 8, "#N" for codes outside 0..8.
+std::string MethodText(std::uint32_t method);
+
+// Name of a log level ("ERROR"), or its number.
+std::string LogLevelText(std::int32_t level);
+
+class HostCore {
+public:
+    HostCore(Timeline& timeline, std::int32_t pluginHandle);
+    ~HostCore();
+    HostCore(const HostCore&) = delete;
+    HostCore& operator=(const HostCore&) = delete;
+
+    // What `init` receives; valid as long as this object.
+    const HostApi* Api() const { return &api_; }
+
+    // The store of served resources; a URI served by nobody answers 404.
+    void Serve(const std::string& uri, const ResourceAnswer& answer);
+    void Unserve(const std::string& uri);
+
+    // Posts a resource event {uri, eventType, data} under the URI's event name
+    // to every subscriber of that name. `eventType` is "Create", "Update" or
+    // "Delete". Returns the number of subscribers it reached.
+    std::size_t DeliverResourceEvent(const std::string& uri, const std::string& eventType, const BindingValue& data);
+
+    const std::vector<Subscription>& Subscriptions() const { return subscriptions_; }
+    bool IsSubscribed(const std::string& name) const;
+    const std::vector<PostedEvent>& Posted() const { return posted_; }
+    const std::vector<TelemetryEvent>& Telemetry() const { return telemetry_; }
+    const std::vector<RequestRecord>& Requests() const { return requests_; }
+    const std::vector<LogLine>& Logs() const { return logs_; }
+    std::uint32_t SubscribeCalls() const { return subscribeCalls_; }
+    std::uint32_t UnsubscribeCalls() const { return unsubscribeCalls_; }
+
+    // Boundary rules the plugin broke, in the order seen (an unbalanced wait
+    // section, unsubscribing what it never subscribed, an unreadable payload,
+    // a stream left open, a response never released ...).
+    const std::vector<std::string>& Problems() const { return problems_; }
+    // Records a broken boundary rule (also shown in the timeline).
+    void Problem(std::string text);
+    // Records problems for whatever is still open (streams, wait sections,
+    // unreleased responses) and closes the streams. Called after shutdown.
+    void Finish();
+
+    Timeline& Log() { return timeline_; }
+
+private:
+    friend struct HostStream;
+    struct Table {
+        CoreApi api;            // first: the plugin hands this address back
+        HostCore* owner;
+    };
+    static HostCore& From(CoreApi* self);
+
+    static void OnRequest(CoreApi* self, HostResponse* response, const HostRequest* request);
+    static std::uint32_t OnSlot1(CoreApi* self, std::uint32_t a, std::uint32_t b);
+    static std::uint32_t OnPostEvent(CoreApi* self, const HostOutgoingEvent* event);
+    static std::uint32_t OnSubscribe(CoreApi* self, const char* name, std::int32_t handle,
+                                     HostEventCallback callback, void* context, std::uint32_t kind);
+    static std::uint32_t OnUnsubscribe(CoreApi* self, const char* name, std::int32_t handle);
+    static std::uint32_t OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t b, std::uint32_t c, double d,
+                                 std::uint32_t e);
+    static void OnYield(CoreApi* self);
+    static void OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value);
+    static void OnMarkEnd(CoreApi* self);
+    static void OnLog(CoreApi* self, std::int32_t level, const char* message);
+
+    void HandleRequest(HostResponse& response, const HostRequest& request);
+    // Fills `response` from the store; returns the summary of the answer.
+    std::string Answer(HostResponse& response, const std::string& method, const std::string& url,
+                       BindingValue& shownBody);
+    void Deliver(const std::string& name, const BindingValue& payload);
+
+    Timeline& timeline_;
+    Table table_;
+    HostApi api_;
+    std::map<std::string, ResourceAnswer> store_;
+    std::vector<Subscription> subscriptions_;
+    std::vector<PostedEvent> posted_;
+    std::vector<TelemetryEvent> telemetry_;
+    std::vector<RequestRecord> requests_;
+    std::vector<LogLine> logs_;
+    std::vector<std::string> problems_;
+    std::vector<std::string> marks_;    // open wait sections, innermost last
+    std::set<HostStream*> streams_;     // open streams, owned here until closed
+    HostStream* reading_ = nullptr;     // the stream opened last: yields count towards it
+    std::uint32_t subscribeCalls_ = 0;
+    std::uint32_t unsubscribeCalls_ = 0;
+};
+
+}  // namespace hpk::host

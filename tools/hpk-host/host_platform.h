@@ -1,0 +1,49 @@
+// What the reference host needs from the operating system: loading the plugin
+// library and finding its entry point, the path beside the executable, a
+// memory probe for reading records the plugin hands over, and a short sleep.
+// host_platform.cpp is the only file of the tool that includes <windows.h>.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace hpk::host {
+
+// A loaded plugin library. Not copyable; Close (or the destructor) unloads it.
+class PluginLibrary {
+public:
+    PluginLibrary() = default;
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    // Loads `path` (UTF-8). On failure returns false and sets `error` to the
+    // system's reason.
+    [[nodiscard]] bool Open(const std::string& path, std::string& error);
+    // The exported symbol `name`, or null.
+    void* Symbol(const char* name) const;
+    // Unloads the library; returns false with `error` when the system refused.
+    bool Close(std::string& error);
+    bool IsOpen() const { return handle_ != nullptr; }
+
+private:
+    void* handle_ = nullptr;
+};
+
+// File name of the plugin library on this platform ("...so" or "...dll").
+const char* PluginFileName();
+// Directory of the running executable, with a trailing separator; "" when unknown.
+std::string ExecutableDirectory();
+
+// True when `size` bytes at `address` can be read without faulting. Used to
+// walk records whose pointers the plugin wrote, so that a broken record is
+// reported instead of crashing the host.
+bool IsReadable(const void* address, std::size_t size);
+// Reads a NUL-terminated text at `address` when every byte up to and including
+// the terminator is readable and the text is at most `maxLength` bytes long.
+bool ReadTextSafely(const char* address, std::size_t maxLength, std::string& out);
+
+// Blocks the calling thread for `milliseconds`.
+void SleepMilliseconds(std::uint32_t milliseconds);
+
+}  // namespace hpk::host

@@ -1,0 +1,418 @@
+// Scenario files: from the YAML value tree to a Scenario, with a message for
+// every mistake.
+#include "scenario_reader.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "diagnostics/positional_format.h"
+#include "formats/yaml_reader.h"
+#include "host_messages.h"
+#include "json_text.h"
+#include "relative_time.h"
+
+namespace hpk::host {
+
+namespace {
+
+// A mapping being read: remembers the keys taken, so the ones left over can be
+// reported as unknown.
+class Fields {
+public:
+    Fields(const BindingValue& map, std::string where) : map_(map), where_(std::move(where)) {}
+
+    const BindingValue* Take(std::string_view key) {
+        taken_.emplace_back(key);
+        return map_.HasMember(key) ? &map_.Member(key) : nullptr;
+    }
+    // "" when every key was taken, else the first other key in key order.
+    std::string Unknown() const {
+        std::string unknown;
+        map_.ForEachMember([&](std::string_view key, const BindingValue&) {
+            if (!unknown.empty()) return;
+            for (const std::string& name : taken_) {
+                if (name == key) return;
+            }
+            unknown = std::string(key);
+        });
+        return unknown;
+    }
+    const std::string& Where() const { return where_; }
+
+private:
+    const BindingValue& map_;
+    std::string where_;
+    std::vector<std::string> taken_;
+};
+
+// Reading stops at the first mistake; later reads do nothing.
+class Reader {
+public:
+    explicit Reader(std::uint64_t now) : now_(now) {}
+
+    bool Ok() const { return error_.empty(); }
+    const std::string& Error() const { return error_; }
+    void Fail(const std::string& where, const std::string& problem) {
+        if (error_.empty()) error_ = where + ": " + problem;
+    }
+    void CheckUnknown(const Fields& fields) {
+        std::string unknown = fields.Unknown();
+        if (!unknown.empty()) Fail(fields.Where(), FormatPositional(kMsgScenarioUnknownKey, unknown));
+    }
+
+    bool Text(const BindingValue& value, std::string& out, const std::string& where, std::string_view key) {
+        switch (value.Kind()) {
+        case BindingValueKind::Empty: out.clear(); return true;
+        case BindingValueKind::String:
+        case BindingValueKind::Bool:
+        case BindingValueKind::Signed:
+        case BindingValueKind::Unsigned:
+        case BindingValueKind::Float: out = value.Kind() == BindingValueKind::String ? std::string(value.AsString())
+                                                                                     : value.Text();
+            return true;
+        default: Fail(where, FormatPositional(kMsgScenarioNotText, key)); return false;
+        }
+    }
+    // A list of texts; a single text counts as a list of one.
+    bool TextList(const BindingValue& value, std::vector<std::string>& out, const std::string& where,
+                  std::string_view key) {
+        if (value.Kind() != BindingValueKind::Collection) {
+            std::string one;
+            if (!Text(value, one, where, key)) return false;
+            out.push_back(std::move(one));
+            return true;
+        }
+        for (std::size_t i = 0; i < value.Size(); ++i) {
+            std::string item;
+            if (!Text(value.Element(i), item, where, key)) return false;
+            out.push_back(std::move(item));
+        }
+        return true;
+    }
+    bool Unsigned(const BindingValue& value, std::uint64_t& out, const std::string& where, std::string_view key) {
+        if (value.Kind() == BindingValueKind::Unsigned) {
+            out = value.AsUnsigned();
+            return true;
+        }
+        Fail(where, FormatPositional(kMsgScenarioNotCount, key));
+        return false;
+    }
+    // A duration: a number of milliseconds, or "<n> ms" / "<n> s".
+    bool Duration(const BindingValue& value, std::uint32_t& out, const std::string& where) {
+        std::uint64_t amount = 0;
+        std::uint64_t scale = 1;
+        if (value.Kind() == BindingValueKind::Unsigned) {
+            amount = value.AsUnsigned();
+        } else if (value.Kind() == BindingValueKind::String) {
+            std::string text(value.AsString());
+            std::istringstream in(text);
+            std::string unit;
+            if (!(in >> amount >> unit) || !(unit == "ms" || unit == "s") || !in.eof()) {
+                Fail(where, kMsgScenarioBadDuration);
+                return false;
+            }
+            scale = unit == "s" ? 1000 : 1;
+        } else {
+            Fail(where, kMsgScenarioBadDuration);
+            return false;
+        }
+        if (amount * scale > 600000) {
+            Fail(where, kMsgScenarioBadDuration);
+            return false;
+        }
+        out = static_cast<std::uint32_t>(amount * scale);
+        return true;
+    }
+
+    // value / error / stream, exactly one. `valueOnly` for update steps.
+    void Answer(Fields& fields, ResourceAnswer& out) {
+        const BindingValue* value = fields.Take("value");
+        const BindingValue* error = fields.Take("error");
+        const BindingValue* stream = fields.Take("stream");
+        const BindingValue* status = fields.Take("status");
+        const int given = (value != nullptr) + (error != nullptr) + (stream != nullptr);
+        if (given != 1) {
+            Fail(fields.Where(), kMsgScenarioOneAnswer);
+            return;
+        }
+        std::uint64_t code = 200;
+        if (status != nullptr && !Unsigned(*status, code, fields.Where(), "status")) return;
+        out.status = static_cast<std::int32_t>(code);
+        if (value != nullptr) {
+            out.kind = ResourceAnswer::Kind::Value;
+            out.value.CopyFrom(*value);
+            ResolveRelativeTimes(out.value, now_);
+        } else if (error != nullptr) {
+            ErrorAnswer(*error, out, fields.Where());
+        } else {
+            StreamAnswer(*stream, out, fields.Where());
+        }
+    }
+
+    void ErrorAnswer(const BindingValue& error, ResourceAnswer& out, const std::string& where) {
+        out.kind = ResourceAnswer::Kind::Error;
+        out.status = 500;
+        if (error.Kind() != BindingValueKind::Structure) {
+            Text(error, out.message, where, "error");
+            return;
+        }
+        Fields fields(error, where + " error");
+        std::uint64_t code = 500;
+        if (const BindingValue* status = fields.Take("status")) Unsigned(*status, code, fields.Where(), "status");
+        out.status = static_cast<std::int32_t>(code);
+        if (const BindingValue* message = fields.Take("message")) Text(*message, out.message, fields.Where(), "message");
+        CheckUnknown(fields);
+        if (Ok() && out.message.empty()) Fail(fields.Where(), kMsgScenarioErrorMessage);
+    }
+
+    void StreamAnswer(const BindingValue& stream, ResourceAnswer& out, const std::string& where) {
+        out.kind = ResourceAnswer::Kind::Stream;
+        if (stream.Kind() != BindingValueKind::Structure) {
+            Fail(where, kMsgScenarioStreamShape);
+            return;
+        }
+        Fields fields(stream, where + " stream");
+        const BindingValue* text = fields.Take("text");
+        const BindingValue* value = fields.Take("value");
+        if ((text != nullptr) == (value != nullptr)) {
+            Fail(fields.Where(), kMsgScenarioStreamShape);
+            return;
+        }
+        if (text != nullptr) {
+            Text(*text, out.streamText, fields.Where(), "text");
+        } else {
+            BindingValue body;
+            body.CopyFrom(*value);
+            ResolveRelativeTimes(body, now_);
+            out.streamText = JsonText(body, JsonLayout::Compact);
+        }
+        std::uint64_t number = 4096;
+        if (const BindingValue* chunk = fields.Take("chunk")) Unsigned(*chunk, number, fields.Where(), "chunk");
+        if (Ok() && (number == 0 || number > 65536)) Fail(fields.Where(), kMsgScenarioChunk);
+        out.chunkSize = static_cast<std::uint32_t>(number);
+        if (const BindingValue* fail = fields.Take("fail_at_read")) {
+            std::uint64_t read = 0;
+            if (Unsigned(*fail, read, fields.Where(), "fail_at_read") && (read == 0 || read > 1000000)) {
+                Fail(fields.Where(), FormatPositional(kMsgScenarioNotCount, "fail_at_read"));
+            }
+            out.failAtRead = static_cast<std::int32_t>(read);
+        }
+        CheckUnknown(fields);
+    }
+
+    void Expect(const BindingValue& value, Expectations& out, const std::string& where);
+    void Step(const BindingValue& value, std::size_t number, ScenarioStep& out);
+
+private:
+    std::uint64_t now_;
+    std::string error_;
+};
+
+void Reader::Expect(const BindingValue& value, Expectations& out, const std::string& where) {
+    if (value.Kind() != BindingValueKind::Structure) {
+        Fail(where, kMsgScenarioExpectShape);
+        return;
+    }
+    Fields fields(value, where);
+    auto list = [&](const char* key, std::vector<std::string>& target) {
+        if (const BindingValue* item = fields.Take(key)) TextList(*item, target, where, key);
+    };
+    if (const BindingValue* filters = fields.Take("filters")) {
+        out.filters.emplace();
+        if (filters->Kind() != BindingValueKind::Empty) TextList(*filters, *out.filters, where, "filters");
+    }
+    list("filters_include", out.filtersInclude);
+    list("filters_exclude", out.filtersExclude);
+    if (const BindingValue* locale = fields.Take("locale")) {
+        out.locale.emplace();
+        Text(*locale, *out.locale, where, "locale");
+    }
+    list("posted", out.posted);
+    list("not_posted", out.notPosted);
+    if (const BindingValue* counts = fields.Take("posted_count")) {
+        if (counts->Kind() != BindingValueKind::Structure) Fail(where, kMsgScenarioPostedCountShape);
+        counts->ForEachMember([&](std::string_view name, const BindingValue& count) {
+            std::uint64_t number = 0;
+            if (Unsigned(count, number, where, "posted_count")) out.postedCount.emplace_back(std::string(name), number);
+        });
+    }
+    if (const BindingValue* telemetry = fields.Take("telemetry")) {
+        if (telemetry->Kind() != BindingValueKind::Structure) {
+            Fail(where, kMsgScenarioTelemetryShape);
+        } else {
+            Fields inner(*telemetry, where + " telemetry");
+            if (const BindingValue* count = inner.Take("count")) {
+                std::uint64_t number = 0;
+                if (Unsigned(*count, number, inner.Where(), "count")) out.telemetryCount = number;
+            }
+            if (const BindingValue* item = inner.Take("fields")) TextList(*item, out.telemetryFields, inner.Where(), "fields");
+            if (const BindingValue* item = inner.Take("missing")) {
+                TextList(*item, out.telemetryMissing, inner.Where(), "missing");
+            }
+            if (const BindingValue* values = inner.Take("values")) {
+                if (values->Kind() != BindingValueKind::Structure) Fail(inner.Where(), kMsgScenarioTelemetryShape);
+                values->ForEachMember([&](std::string_view name, const BindingValue& text) {
+                    std::string expected;
+                    if (Text(text, expected, inner.Where(), name)) out.telemetryValues.emplace_back(std::string(name), expected);
+                });
+            }
+            CheckUnknown(inner);
+        }
+    }
+    list("requested", out.requested);
+    list("not_requested", out.notRequested);
+    list("subscribed", out.subscribed);
+    list("not_subscribed", out.notSubscribed);
+    list("logged", out.logged);
+    CheckUnknown(fields);
+}
+
+void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& out) {
+    out.number = number;
+    std::string where = FormatPositional(kMsgScenarioStepWhere, static_cast<unsigned>(number));
+    if (value.Kind() != BindingValueKind::Structure) {
+        Fail(where, kMsgScenarioStepShape);
+        return;
+    }
+    static constexpr std::pair<const char*, ScenarioStep::Kind> kVerbs[] = {
+        {"update", ScenarioStep::Kind::Update}, {"delete", ScenarioStep::Kind::Delete},
+        {"serve", ScenarioStep::Kind::Serve},   {"get", ScenarioStep::Kind::Get},
+        {"wait", ScenarioStep::Kind::Wait},     {"expect", ScenarioStep::Kind::Expect},
+    };
+    const char* verb = nullptr;
+    for (const auto& [name, kind] : kVerbs) {
+        if (!value.HasMember(name)) continue;
+        if (verb != nullptr) {
+            Fail(where, kMsgScenarioStepShape);
+            return;
+        }
+        verb = name;
+        out.kind = kind;
+    }
+    if (verb == nullptr) {
+        Fail(where, kMsgScenarioStepShape);
+        return;
+    }
+    Fields fields(value, FormatPositional(kMsgScenarioStepKindWhere, static_cast<unsigned>(number), verb));
+    const BindingValue& argument = *fields.Take(verb);
+    if (const BindingValue* note = fields.Take("note")) Text(*note, out.note, fields.Where(), "note");
+    switch (out.kind) {
+    case ScenarioStep::Kind::Update: {
+        Text(argument, out.uri, fields.Where(), verb);
+        const BindingValue* data = fields.Take("value");
+        if (data == nullptr) {
+            Fail(fields.Where(), kMsgScenarioUpdateValue);
+            break;
+        }
+        out.answer.value.CopyFrom(*data);
+        ResolveRelativeTimes(out.answer.value, now_);
+        if (const BindingValue* event = fields.Take("event")) {
+            Text(*event, out.eventType, fields.Where(), "event");
+            if (Ok() && out.eventType != "Create" && out.eventType != "Update") {
+                Fail(fields.Where(), kMsgScenarioEventType);
+            }
+        }
+        break;
+    }
+    case ScenarioStep::Kind::Delete:
+    case ScenarioStep::Kind::Get: Text(argument, out.uri, fields.Where(), verb); break;
+    case ScenarioStep::Kind::Serve:
+        Text(argument, out.uri, fields.Where(), verb);
+        Answer(fields, out.answer);
+        break;
+    case ScenarioStep::Kind::Wait: Duration(argument, out.milliseconds, fields.Where()); break;
+    case ScenarioStep::Kind::Expect: Expect(argument, out.expect, fields.Where()); break;
+    }
+    if (Ok() && out.kind != ScenarioStep::Kind::Wait && out.kind != ScenarioStep::Kind::Expect &&
+        (out.uri.empty() || out.uri[0] != '/')) {
+        Fail(fields.Where(), kMsgScenarioUri);
+    }
+    CheckUnknown(fields);
+}
+
+}  // namespace
+
+const char* StepKindText(ScenarioStep::Kind kind) {
+    switch (kind) {
+    case ScenarioStep::Kind::Update: return "update";
+    case ScenarioStep::Kind::Delete: return "delete";
+    case ScenarioStep::Kind::Serve: return "serve";
+    case ScenarioStep::Kind::Get: return "get";
+    case ScenarioStep::Kind::Wait: return "wait";
+    case ScenarioStep::Kind::Expect: return "expect";
+    }
+    return "";
+}
+
+bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t nowMilliseconds, std::string& error) {
+    Reader reader(nowMilliseconds);
+    out = Scenario{};
+    if (root.Kind() != BindingValueKind::Structure) {
+        error = kMsgScenarioTopShape;
+        return false;
+    }
+    Fields top(root, "scenario");
+    if (const BindingValue* name = top.Take("name")) reader.Text(*name, out.name, top.Where(), "name");
+    if (const BindingValue* text = top.Take("description")) reader.Text(*text, out.description, top.Where(), "description");
+    if (const BindingValue* resources = top.Take("resources")) {
+        if (resources->Kind() != BindingValueKind::Structure && !resources->IsEmpty()) {
+            reader.Fail(top.Where(), kMsgScenarioResourcesShape);
+        }
+        resources->ForEachMember([&](std::string_view uri, const BindingValue& spec) {
+            if (!reader.Ok()) return;
+            std::string where = FormatPositional(kMsgScenarioResourceWhere, uri);
+            if (uri.empty() || uri[0] != '/') reader.Fail(where, kMsgScenarioUri);
+            if (spec.Kind() != BindingValueKind::Structure) reader.Fail(where, kMsgScenarioOneAnswer);
+            if (!reader.Ok()) return;
+            Fields fields(spec, where);
+            ResourceAnswer answer;
+            reader.Answer(fields, answer);
+            reader.CheckUnknown(fields);
+            out.resources.emplace_back(std::string(uri), std::move(answer));
+        });
+    }
+    if (const BindingValue* steps = top.Take("steps")) {
+        if (steps->Kind() != BindingValueKind::Collection && !steps->IsEmpty()) {
+            reader.Fail(top.Where(), kMsgScenarioStepsShape);
+        }
+        for (std::size_t i = 0; reader.Ok() && steps->Kind() == BindingValueKind::Collection && i < steps->Size(); ++i) {
+            ScenarioStep step;
+            reader.Step(steps->Element(i), i + 1, step);
+            out.steps.push_back(std::move(step));
+        }
+    }
+    reader.CheckUnknown(top);
+    if (!reader.Ok()) {
+        error = reader.Error();
+        return false;
+    }
+    return true;
+}
+
+bool ReadScenarioText(Scenario& out, std::string_view text, std::uint64_t nowMilliseconds, std::string& error) {
+    BindingResult parsed = ParseYaml(text.data(), text.size());
+    if (!parsed.IsOk()) {
+        error = FormatPositional(kMsgScenarioYaml, parsed.ErrorText());
+        return false;
+    }
+    return ScenarioFromValue(out, parsed.Value(), nowMilliseconds, error);
+}
+
+bool ReadScenarioFile(Scenario& out, const std::string& path, std::uint64_t nowMilliseconds, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = FormatPositional(kMsgScenarioFileUnreadable, path);
+        return false;
+    }
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!ReadScenarioText(out, text, nowMilliseconds, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace hpk::host

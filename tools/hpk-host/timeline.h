@@ -1,0 +1,73 @@
+// The record of one run: every call across the boundary in the order it
+// happened, with milliseconds since the start and how deeply it was nested
+// inside calls into the plugin. Printed line by line as it grows (so a crash of
+// the plugin still leaves everything up to it on screen) or kept for one JSON
+// document at the end.
+#pragma once
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "binding/binding_value.h"
+
+namespace hpk::host {
+
+struct TimelineEntry {
+    double milliseconds = 0;
+    int depth = 0;              // calls into the plugin this entry happened inside
+    std::string kind;           // "subscribe", "request", "post", "log", ...
+    std::string summary;        // one readable line
+    BindingValue payload;       // shown as JSON after the summary; empty: none
+    BindingValue detail;        // structure of named facts for the JSON document
+};
+
+class Timeline {
+public:
+    // `live`: print each entry to `out` as it is recorded (text mode).
+    Timeline(bool live, std::FILE* out);
+
+    // Milliseconds since construction.
+    double Now() const;
+
+    // Records an entry stamped now at the current depth.
+    void Record(std::string kind, std::string summary, BindingValue payload = {}, BindingValue detail = {});
+
+    // A line of text that belongs to no entry (section headings); printed in
+    // text mode only.
+    void Heading(const std::string& text);
+
+    // Bracket calls into the plugin, so what the plugin does inside them is
+    // shown nested.
+    void Enter() { ++depth_; }
+    void Leave() { --depth_; }
+    int Depth() const { return depth_; }
+
+    const std::vector<TimelineEntry>& Entries() const { return entries_; }
+    // The entries as a collection of structures {ms, depth, kind, summary,
+    // payload?, ...detail} for the JSON document.
+    BindingValue ToValue() const;
+
+private:
+    void Print(const TimelineEntry& entry) const;
+
+    std::chrono::steady_clock::time_point start_;
+    bool live_;
+    std::FILE* out_;
+    int depth_ = 0;
+    std::vector<TimelineEntry> entries_;
+};
+
+// RAII bracket for Timeline::Enter/Leave.
+class TimelineDepth {
+public:
+    explicit TimelineDepth(Timeline& timeline) : timeline_(timeline) { timeline_.Enter(); }
+    ~TimelineDepth() { timeline_.Leave(); }
+    TimelineDepth(const TimelineDepth&) = delete;
+    TimelineDepth& operator=(const TimelineDepth&) = delete;
+
+private:
+    Timeline& timeline_;
+};
+
+}  // namespace hpk::host
