@@ -33,9 +33,16 @@ namespace hpk {
 // from, and whether a request may leave it out (its native value then keeps its
 // default).
 struct ArgumentSpec {
+    ArgumentSpec(std::string argumentName, ArgumentLocation argumentLocation = ArgumentLocation::Any,
+                 bool isOptional = false, std::string argumentDescription = {})
+        : name(std::move(argumentName)),
+          location(argumentLocation),
+          optional(isOptional),
+          description(std::move(argumentDescription)) {}
+
     std::string name;
-    ArgumentLocation location = ArgumentLocation::Any;
-    bool optional = false;
+    ArgumentLocation location;
+    bool optional;
     std::string description;
 };
 
