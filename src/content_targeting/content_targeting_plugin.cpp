@@ -84,12 +84,9 @@ void ContentTargetingPlugin::OnLoginSession(const Update<LoginSession>& update) 
 void ContentTargetingPlugin::OnPlatformConfig(const Update<PlatformConfig>& update) {
     // A Delete delivers the defaults, which switches the feature off.
     platformConfig_ = update.data;
-    // ParseJson reads up to the first NUL: a Mapping with one inside is not
-    // the text it claims to be, so it counts as unparseable.
-    if (platformConfig_.Mapping.find('\0') == std::string::npos) {
-        BindingResult parsed = ParseJson(platformConfig_.Mapping.c_str());
-        if (parsed.IsOk()) parsed.TakeValue(localeMapping_);
-    }
+    // An unparseable text keeps the mapping in force; the switches still apply.
+    BindingResult parsed = ParseJson(platformConfig_.Mapping.c_str());
+    if (parsed.IsOk()) parsed.TakeValue(localeMapping_);
     AddTelemetryValue(kTimeToPlatformConfig);
     RequestPlayerData();
     ComputeLocale();
