@@ -261,5 +261,34 @@ TEST_F(ContentTargetingPluginInputs, ANewLoginTakesANewTimeButFetchesNothingAgai
     EXPECT_EQ(ServedFilters(), Strings{"filter_level_10"});
 }
 
+TEST_F(ContentTargetingPluginInputs, AFullRunReleasesEverythingItHandedOver) {
+    auto run = [] {
+        FakeHost host;
+        FakePluginSession session(host);
+        host.ServeValue(kLogin, Json(kLoggedIn));
+        host.ServeValue(kConfig, Json(R"({"Enabled": true, "LevelFilterEnabled": true, "LaneFilterEnabled": true,
+                                          "LocationFiltersEnabled": true, "Mapping": "{\"PL\": {\"Enabled\": true, \"Locale\": \"pl_PL\"}}"})"));
+        host.ServeValue(kGames, Json(GamesJson(7, Repeat(7, 420, "jungle")).c_str()));
+        host.ServeValue(kSummoner, Json(R"({"summonerLevel": 31})"));
+        host.ServeValue(kRegion, Json(R"({"locale": "en_US"})"));
+        host.ServeValue(kGeo, Json(R"({"success": true, "geoInfo": {"country": "PL"}})"));
+        ASSERT_TRUE(session.Load());
+        ASSERT_TRUE(session.Init());
+        for (const char* path : {kFilters, kLocale}) {
+            host.CallEndpoint(*FakeHost::FindEndpoint(*session.Record().hostTable, path), 2, path);
+        }
+        EXPECT_EQ(static_cast<ContentTargetingPlugin&>(session.Plugin()).Filters().filters,
+                  (Strings{"filter_level_31", "filter_location_pl", "filter_location_pl_", "filter_location_pl__",
+                           "filter_lane_jungle"}));
+        EXPECT_EQ(host.UnreleasedResponses(), 0);
+        session.Shutdown();
+    };
+    run();  // first use creates process-wide parts (log manager, type records)
+    const LeakCheck leaks;
+    run();
+    EXPECT_EQ(leaks.BlockDelta(), 0);
+    EXPECT_EQ(leaks.ByteDelta(), 0);
+}
+
 }  // namespace
 }  // namespace hpk::content_targeting::testing
