@@ -109,6 +109,8 @@ public:
     std::size_t OpenStreams() const { return openStreams_; }
     std::size_t StreamCloses() const { return streamCloses_; }
     void ClearRecords();
+    // Drops every scripted resource (and the values they hold).
+    void ClearScripts() { scripts_.clear(); }
 
     // Runs inside the Yield slot (to interleave work with a streamed read).
     void SetYieldHook(std::function<void()> hook) { yieldHook_ = std::move(hook); }

@@ -20,6 +20,9 @@ protected:
 
     void TearDown() override {
         if (session.IsLoaded()) session.Shutdown();
+        // The host's records hold values from the counting allocator too.
+        host.ClearRecords();
+        host.ClearScripts();
         EXPECT_EQ(host.UnreleasedResponses(), 0);
         EXPECT_EQ(host.OpenStreams(), 0u);
         EXPECT_EQ(leaks.BlockDelta(), 0);
