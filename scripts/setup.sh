@@ -8,9 +8,26 @@ if [ "$(id -u)" != 0 ]; then
     exit 1
 fi
 
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+# The reference host's OpenAPI check runs a validator from the npm registry,
+# installed from its lock file into the tool's own folder (not committed). A
+# fresh clone needs it even when the machine's packages are current.
+install_openapi_validator() {
+    local dir="$top/tools/hpk-host/openapi-validator"
+    if [ -d "$dir/node_modules/@seriousme/openapi-schema-validator" ]; then
+        return 0
+    fi
+    if ! command -v npm >/dev/null; then
+        apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+    fi
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+}
+
 stamp=/var/lib/hpk-setup.stamp
-version=5   # bump when the package list changes
+version=6   # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
+    install_openapi_validator
     exit 0
 fi
 
@@ -45,5 +62,6 @@ packages=(
     clang-14 libclang-rt-14-dev
 )
 apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+install_openapi_validator
 
 echo "$version" > "$stamp"

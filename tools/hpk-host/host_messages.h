@@ -272,4 +272,64 @@ inline constexpr char kMsgRunNoTelemetry[] = "none posted";
 // %1: number of expectations.
 inline constexpr char kMsgRunOk[] = "ok, %1 expectations met";
 
+// --- hpk-host describe ---------------------------------------------------------------
+
+// %1: the argument.
+inline constexpr char kMsgDescribeUsage[] =
+    "unexpected argument '%1'; usage: hpk-host describe [--plugin PATH] [--format text|json|openapi]";
+inline constexpr char kMsgOpenApiDescription[] =
+    "The resources the plugin serves through its endpoint records, with the types and events it "
+    "registered, as its host table describes them at load.";
+inline constexpr char kMsgOpenApiOk[] = "The resource's current value.";
+inline constexpr char kMsgOpenApiError[] = "An error: the response carries its message instead of a body.";
+inline constexpr char kMsgOpenApiDelivered[] = "Delivered to the event's subscribers.";
+
+// --- hpk-host check ------------------------------------------------------------------
+
+// %1: the argument.
+inline constexpr char kMsgCheckUsage[] = "unexpected argument '%1'; usage: hpk-host check [--plugin PATH]";
+// %1: the library.
+inline constexpr char kMsgCheckHeader[] = "hpk-host check: %1";
+inline constexpr char kMsgCheckLoadDetail[] = "the library loads and its entry point fills the load record";
+// %1..%3: the version the plugin wrote.
+inline constexpr char kMsgCheckVersion[] = "the plugin answers plugin API %1.%2.%3, expected 18.0.0";
+inline constexpr char kMsgCheckNoPlugin[] = "the load record holds no plugin object (word 4)";
+// %1: the full name; %2: the expected one.
+inline constexpr char kMsgCheckName[] = "the full name is \"%1\", expected \"%2\"";
+// %1: the full name.
+inline constexpr char kMsgCheckHandshakeDetail[] =
+    "version 18.0.0, init, shutdown and memory-counter callbacks, plugin object, name %1, host table";
+// %1..%5: endpoint, type, field, enumerator and event records.
+inline constexpr char kMsgCheckTableDetail[] =
+    "%1 endpoint, %2 type (%3 field, %4 enumerator) and %5 event records; every chain contiguous, "
+    "null-terminated and as long as counted; texts readable; every named type described";
+inline constexpr char kMsgCheckNoEndpoints[] = "the host table holds no endpoint records";
+// %1: function; %2: path template.
+inline constexpr char kMsgCheckPath[] = "function %1: path template \"%2\" does not start with \"/\"";
+// %1: function.
+inline constexpr char kMsgCheckLocations[] = "function %1: one argument-location record per argument expected";
+// %1: subscriptions.
+inline constexpr char kMsgCheckInitDetail[] = "returned true with %1 subscriptions";
+// %1: path; %2: status; %3: error.
+inline constexpr char kMsgCheckUnknownPath[] = "%1 answered status %2 \"%3\", expected an error with status 404";
+// %1: path; %2: error.
+inline constexpr char kMsgCheckUnknownDetail[] = "%1 answered 404 \"%2\"";
+// %1: unsubscriptions; %2: subscriptions.
+inline constexpr char kMsgCheckShutdownDetail[] =
+    "%1 unsubscriptions for %2 subscriptions; no stream, wait section or response left open";
+// %1: cycle; %2: what broke.
+inline constexpr char kMsgCheckCycleFailed[] = "cycle %1: %2";
+// %1: cycle.
+inline constexpr char kMsgCheckCountersInconsistent[] = "cycle %1: the memory counters contradict each other";
+// %1: cycle; %2, %3: live bytes and blocks; %4, %5: those after the first cycle.
+inline constexpr char kMsgCheckCountersGrew[] =
+    "cycle %1: %2 bytes in %3 blocks live after shutdown, but the first cycle left %4 bytes in %5 blocks";
+// %1: cycles; %2: live bytes; %3: live blocks.
+inline constexpr char kMsgCheckCyclesDetail[] =
+    "%1 cycles in one loaded image, each leaving %2 bytes in %3 blocks live; unloaded at the end";
+// %1: the system's reason.
+inline constexpr char kMsgCheckUnload[] = "the library does not unload: %1";
+// %1: number of checks.
+inline constexpr char kMsgCheckPassed[] = "check passed: %1 checks";
+
 }  // namespace hpk::host

@@ -1,0 +1,314 @@
+// The help document and the OpenAPI document of the plugin's API.
+#include "api_documents.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "host_messages.h"
+
+namespace hpk::host {
+
+namespace {
+
+void SetTexts(BindingValue& target, const std::vector<std::string>& texts) {
+    target.MakeCollection();
+    for (const std::string& text : texts) target.Append().SetString(text);
+}
+
+// Component names may hold letters, digits, ".", "-" and "_" only.
+std::string ComponentName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                        c == '-' || c == '_';
+        if (!ok) c = '_';
+    }
+    return out.empty() ? std::string("_") : out;
+}
+
+void SetRef(BindingValue& schema, const std::string& name) {
+    schema.Member("$ref").SetString("#/components/schemas/" + ComponentName(name));
+}
+
+void IntegerSchema(BindingValue& schema, std::int64_t minimum, std::uint64_t maximum, const char* format) {
+    schema.Member("type").SetString("integer");
+    if (format != nullptr) schema.Member("format").SetString(format);
+    if (minimum < 0) {
+        schema.Member("minimum").SetSigned(minimum);
+    } else {
+        schema.Member("minimum").SetUnsigned(static_cast<std::uint64_t>(minimum));
+    }
+    schema.Member("maximum").SetUnsigned(maximum);
+}
+
+// The JSON schema of one kind; `name` is the registered name for enum/struct.
+void KindSchema(BindingValue& schema, std::uint32_t kind, const std::string& name) {
+    schema.MakeStructure();
+    switch (kind) {
+    case 1: schema.Member("type").SetString("boolean"); break;
+    case 2: IntegerSchema(schema, -128, 127, nullptr); break;
+    case 3: IntegerSchema(schema, 0, 255, nullptr); break;
+    case 4: IntegerSchema(schema, -32768, 32767, nullptr); break;
+    case 5: IntegerSchema(schema, 0, 65535, nullptr); break;
+    case 6: IntegerSchema(schema, std::numeric_limits<std::int32_t>::min(), 2147483647u, "int32"); break;
+    case 7: IntegerSchema(schema, 0, 4294967295u, nullptr); break;
+    case 8:
+        IntegerSchema(schema, std::numeric_limits<std::int64_t>::min(),
+                      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()), "int64");
+        break;
+    case 9: IntegerSchema(schema, 0, std::numeric_limits<std::uint64_t>::max(), nullptr); break;
+    case 10:
+    case 11:
+        schema.Member("type").SetString("number");
+        schema.Member("format").SetString(kind == 10 ? "float" : "double");
+        break;
+    case 12: schema.Member("type").SetString("string"); break;
+    case 14:
+        schema.Member("type").SetString("string");
+        schema.Member("contentEncoding").SetString("base64");
+        break;
+    case 16:
+    case 17:
+        if (!name.empty()) {
+            SetRef(schema, name);
+        } else {
+            schema.Member("type").SetString(kind == 17 ? "object" : "string");
+        }
+        break;
+    default: break;  // object (13), callback (18), unknown: any value
+    }
+}
+
+void TypeSchema(BindingValue& schema, const TypeRef& type) {
+    if (type.kind == 15 || type.kind == 19) {
+        schema.MakeStructure();
+        schema.Member("type").SetString(type.kind == 15 ? "array" : "object");
+        KindSchema(schema.Member(type.kind == 15 ? "items" : "additionalProperties"), type.elementKind, type.name);
+        return;
+    }
+    KindSchema(schema, type.kind, type.name);
+}
+
+BindingValue ComponentSchema(const TypeInfo& type) {
+    BindingValue schema;
+    schema.MakeStructure();
+    if (!type.description.empty()) schema.Member("description").SetString(type.description);
+    if (type.hasFields || type.enumerators.empty()) {
+        schema.Member("type").SetString("object");
+        BindingValue& properties = schema.Member("properties");
+        properties.MakeStructure();
+        for (const FieldInfo& field : type.fields) {
+            BindingValue& property = properties.Member(field.name);
+            TypeSchema(property, field.type);
+            if (!field.description.empty()) property.Member("description").SetString(field.description);
+        }
+        return schema;
+    }
+    // Enumerators travel by name; their numbers are accepted too, so both are listed.
+    schema.Member("type").SetString("string");
+    BindingValue& names = schema.Member("enum");
+    names.MakeCollection();
+    BindingValue& values = schema.Member("x-enumerator-values");
+    values.MakeStructure();
+    for (const EnumeratorInfo& enumerator : type.enumerators) {
+        names.Append().SetString(enumerator.name);
+        values.Member(enumerator.name).SetSigned(enumerator.value);
+    }
+    return schema;
+}
+
+const char* OperationName(std::uint32_t method) {
+    static const char* const kNames[] = {"get", "delete", "get", "head", "options", "patch", "post", "put"};
+    return method < 8 ? kNames[method] : nullptr;
+}
+
+const char* ParameterPlace(std::int32_t location) {
+    switch (location) {
+    case 2: return "path";
+    case 4: return "header";
+    default: return "query";  // 0 (anywhere) and 1
+    }
+}
+
+BindingValue Operation(const FunctionInfo& function) {
+    BindingValue operation;
+    operation.MakeStructure();
+    operation.Member("operationId").SetString(function.name);
+    if (!function.description.empty()) operation.Member("summary").SetString(function.description);
+    if (!function.help.empty()) operation.Member("description").SetString(function.help);
+    SetTexts(operation.Member("tags"), function.tags);
+    BindingValue parameters;
+    parameters.MakeCollection();
+    for (std::size_t i = 0; i < function.arguments.size(); ++i) {
+        const ArgumentInfo& argument = function.arguments[i];
+        const std::int32_t location = i < function.endpoint.locations.size() ? function.endpoint.locations[i] : 0;
+        if (location == 5) {
+            BindingValue& body = operation.Member("requestBody");
+            body.Member("required").SetBool(!argument.optional);
+            if (!argument.description.empty()) body.Member("description").SetString(argument.description);
+            BindingValue& content = body.Member("content");
+            for (const char* type : {"application/json", "application/x-yaml", "application/x-msgpack"}) {
+                TypeSchema(content.Member(type).Member("schema"), argument.type);
+            }
+            continue;
+        }
+        BindingValue& parameter = parameters.Append();
+        parameter.Member("name").SetString(argument.name);
+        parameter.Member("in").SetString(ParameterPlace(location));
+        parameter.Member("required").SetBool(location == 2 || !argument.optional);
+        if (!argument.description.empty()) parameter.Member("description").SetString(argument.description);
+        TypeSchema(parameter.Member("schema"), argument.type);
+    }
+    if (parameters.Size() != 0) operation.Member("parameters").MoveFrom(parameters);
+    BindingValue& responses = operation.Member("responses");
+    BindingValue& ok = responses.Member("200");
+    ok.Member("description").SetString(kMsgOpenApiOk);
+    if (function.result.kind != 0) {
+        TypeSchema(ok.Member("content").Member("application/json").Member("schema"), function.result);
+    }
+    responses.Member("default").Member("description").SetString(kMsgOpenApiError);
+    return operation;
+}
+
+}  // namespace
+
+BindingValue TypeIdentifierValue(const TypeRef& type) {
+    BindingValue value;
+    const bool named = type.kind == 16 || type.kind == 17;
+    const bool container = type.kind == 15 || type.kind == 19;
+    value.Member("type").SetString(named && !type.name.empty() ? type.name : TypeKindText(type.kind));
+    const bool namedElement = container && (type.elementKind == 16 || type.elementKind == 17) && !type.name.empty();
+    value.Member("elementType").SetString(namedElement ? type.name : container ? TypeKindText(type.elementKind) : "");
+    return value;
+}
+
+void SortApi(ApiDescription& api) {
+    std::stable_sort(api.functions.begin(), api.functions.end(), [](const FunctionInfo& a, const FunctionInfo& b) {
+        return a.endpoint.pathTemplate != b.endpoint.pathTemplate ? a.endpoint.pathTemplate < b.endpoint.pathTemplate
+                                                                  : a.name < b.name;
+    });
+    std::stable_sort(api.types.begin(), api.types.end(),
+                     [](const TypeInfo& a, const TypeInfo& b) { return a.name < b.name; });
+    std::stable_sort(api.events.begin(), api.events.end(),
+                     [](const EventInfo& a, const EventInfo& b) { return a.name < b.name; });
+}
+
+BindingValue ApiHelpDocument(const ApiDescription& api) {
+    BindingValue document;
+    BindingValue& functions = document.Member("functions");
+    functions.MakeCollection();
+    BindingValue& endpoints = document.Member("endpoints");
+    endpoints.MakeCollection();
+    for (const FunctionInfo& function : api.functions) {
+        BindingValue& item = functions.Append();
+        item.Member("name").SetString(function.name);
+        item.Member("nameSpace").SetString(function.nameSpace);
+        BindingValue& arguments = item.Member("arguments");
+        arguments.MakeCollection();
+        for (const ArgumentInfo& argument : function.arguments) {
+            BindingValue& entry = arguments.Append();
+            entry.Member("name").SetString(argument.name);
+            entry.Member("description").SetString(argument.description);
+            entry.Member("type") = TypeIdentifierValue(argument.type);
+            entry.Member("optional").SetBool(argument.optional);
+        }
+        item.Member("returns") = TypeIdentifierValue(function.result);
+        item.Member("description").SetString(function.description);
+        item.Member("help").SetString(function.help);
+        item.Member("threadSafe").SetBool(function.threadSafe);
+        item.Member("async").SetString(function.asyncType);
+        SetTexts(item.Member("tags"), function.tags);
+
+        BindingValue& endpoint = endpoints.Append();
+        endpoint.Member("function").SetString(function.name);
+        endpoint.Member("path").SetString(function.endpoint.pathTemplate);
+        endpoint.Member("method").SetUnsigned(function.endpoint.method);
+        endpoint.Member("methodName").SetString(function.endpoint.methodName);
+        endpoint.Member("flags").SetUnsigned(function.endpoint.flags);
+        BindingValue& locations = endpoint.Member("argumentLocations");
+        locations.MakeCollection();
+        for (std::int32_t location : function.endpoint.locations) locations.Append().SetSigned(location);
+        BindingValue& lists = endpoint.Member("textLists");
+        lists.MakeCollection();
+        for (const auto& list : function.endpoint.textLists) SetTexts(lists.Append(), list);
+    }
+    BindingValue& types = document.Member("types");
+    types.MakeCollection();
+    for (const TypeInfo& type : api.types) {
+        BindingValue& item = types.Append();
+        item.Member("name").SetString(type.name);
+        item.Member("nameSpace").SetString(type.nameSpace);
+        item.Member("size").SetUnsigned(type.size);
+        item.Member("description").SetString(type.description);
+        SetTexts(item.Member("tags"), type.tags);
+        BindingValue& fields = item.Member("fields");
+        fields.MakeCollection();
+        for (const FieldInfo& field : type.fields) {
+            BindingValue& entry = fields.Append();
+            entry.Member("name").SetString(field.name);
+            entry.Member("description").SetString(field.description);
+            entry.Member("offset").SetUnsigned(field.offset);
+            entry.Member("type") = TypeIdentifierValue(field.type);
+            entry.Member("optional").SetBool(field.optional);
+        }
+        BindingValue& values = item.Member("values");
+        values.MakeCollection();
+        for (const EnumeratorInfo& enumerator : type.enumerators) {
+            BindingValue& entry = values.Append();
+            entry.Member("name").SetString(enumerator.name);
+            entry.Member("description").SetString(enumerator.description);
+            entry.Member("value").SetSigned(enumerator.value);
+        }
+    }
+    BindingValue& events = document.Member("events");
+    events.MakeCollection();
+    for (const EventInfo& event : api.events) {
+        BindingValue& item = events.Append();
+        item.Member("name").SetString(event.name);
+        item.Member("nameSpace").SetString(event.nameSpace);
+        item.Member("type") = TypeIdentifierValue(TypeRef{17, 0, event.payloadType});
+        item.Member("description").SetString(event.description);
+        SetTexts(item.Member("tags"), event.tags);
+    }
+    return document;
+}
+
+BindingValue OpenApiDocument(const ApiDescription& api, const std::string& title, const std::string& version) {
+    BindingValue document;
+    document.Member("openapi").SetString("3.1.0");
+    BindingValue& info = document.Member("info");
+    info.Member("title").SetString(title);
+    info.Member("version").SetString(version);
+    info.Member("description").SetString(kMsgOpenApiDescription);
+    BindingValue& paths = document.Member("paths");
+    paths.MakeStructure();
+    for (const FunctionInfo& function : api.functions) {
+        const std::string& path = function.endpoint.pathTemplate;
+        if (path.empty() || path[0] != '/') continue;  // the table check reports these
+        const char* operation = OperationName(function.endpoint.method);
+        BindingValue& item = paths.Member(path);
+        if (operation == nullptr) {
+            // A method OpenAPI has no operation for travels by name.
+            item.Member("x-method-" + ComponentName(function.endpoint.methodName)) = Operation(function);
+        } else {
+            item.Member(operation) = Operation(function);
+        }
+    }
+    BindingValue& schemas = document.Member("components").Member("schemas");
+    schemas.MakeStructure();
+    for (const TypeInfo& type : api.types) schemas.Member(ComponentName(type.name)) = ComponentSchema(type);
+    BindingValue& webhooks = document.Member("webhooks");
+    webhooks.MakeStructure();
+    for (const EventInfo& event : api.events) {
+        BindingValue& post = webhooks.Member(event.name).Member("post");
+        if (!event.description.empty()) post.Member("summary").SetString(event.description);
+        SetTexts(post.Member("tags"), event.tags);
+        BindingValue& schema = post.Member("requestBody").Member("content").Member("application/json").Member("schema");
+        KindSchema(schema, 17, event.payloadType);
+        post.Member("responses").Member("200").Member("description").SetString(kMsgOpenApiDelivered);
+    }
+    return document;
+}
+
+}  // namespace hpk::host
