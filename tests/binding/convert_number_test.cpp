@@ -39,7 +39,9 @@ void RunRows(const std::vector<Row<T>>& rows) {
         FromValue(result, target, row.input, "field");
         EXPECT_EQ(result.ErrorText(), row.message);
         EXPECT_EQ(result.IsOk(), row.message.empty());
-        if (row.message.empty()) EXPECT_EQ(target, row.expected);
+        if (row.message.empty()) {
+            EXPECT_EQ(target, row.expected);
+        }
     }
 }
 
