@@ -16,7 +16,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 }
 
 // "GET /x" names a method and a url; "/x" any method.
-bool WasRequested(const HostCore& core, const std::string& wanted) {
+std::uint64_t RequestCount(const HostCore& core, const std::string& wanted) {
     std::string method;
     std::string url = wanted;
     const std::size_t space = wanted.find(' ');
@@ -24,10 +24,11 @@ bool WasRequested(const HostCore& core, const std::string& wanted) {
         method = wanted.substr(0, space);
         url = wanted.substr(space + 1);
     }
+    std::uint64_t count = 0;
     for (const RequestRecord& request : core.Requests()) {
-        if (request.url == url && (method.empty() || request.method == method)) return true;
+        if (request.url == url && (method.empty() || request.method == method)) ++count;
     }
-    return false;
+    return count;
 }
 
 std::uint64_t PostedCount(const HostCore& core, const std::string& name) {
@@ -121,10 +122,17 @@ std::string CheckExpectations(const Expectations& expect, PluginSession& session
     failure = CheckTelemetry(expect, core);
     if (!failure.empty()) return failure;
     for (const std::string& url : expect.requested) {
-        if (!WasRequested(core, url)) return FormatPositional(kMsgExpectRequested, url);
+        if (RequestCount(core, url) == 0) return FormatPositional(kMsgExpectRequested, url);
     }
     for (const std::string& url : expect.notRequested) {
-        if (WasRequested(core, url)) return FormatPositional(kMsgExpectNotRequested, url);
+        if (RequestCount(core, url) != 0) return FormatPositional(kMsgExpectNotRequested, url);
+    }
+    for (const auto& [url, count] : expect.requestedCount) {
+        const std::uint64_t actual = RequestCount(core, url);
+        if (actual != count) {
+            return FormatPositional(kMsgExpectRequestedCount, url, static_cast<unsigned long long>(actual),
+                                    static_cast<unsigned long long>(count));
+        }
     }
     for (const std::string& name : expect.subscribed) {
         if (!core.IsSubscribed(name)) return FormatPositional(kMsgExpectSubscribed, name);
@@ -144,7 +152,7 @@ std::size_t CountExpectations(const Expectations& expect) {
     return (expect.filters ? 1 : 0) + expect.filtersInclude.size() + expect.filtersExclude.size() +
            (expect.locale ? 1 : 0) + expect.posted.size() + expect.notPosted.size() + expect.postedCount.size() +
            (expect.telemetryCount ? 1 : 0) + expect.telemetryFields.size() + expect.telemetryMissing.size() +
-           expect.telemetryValues.size() + expect.requested.size() + expect.notRequested.size() +
+           expect.telemetryValues.size() + expect.requested.size() + expect.notRequested.size() + expect.requestedCount.size() +
            expect.subscribed.size() + expect.notSubscribed.size() + expect.logged.size();
 }
 

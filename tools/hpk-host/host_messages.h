@@ -56,6 +56,7 @@ inline constexpr char kMsgScenarioEventType[] = "'event' must be Create or Updat
 inline constexpr char kMsgScenarioUri[] = "a URI must start with \"/\"";
 inline constexpr char kMsgScenarioExpectShape[] = "an expect step is a mapping of expectations";
 inline constexpr char kMsgScenarioPostedCountShape[] = "'posted_count' must map event names to counts";
+inline constexpr char kMsgScenarioRequestedCountShape[] = "'requested_count' must map requests to counts";
 inline constexpr char kMsgScenarioTelemetryShape[] =
     "'telemetry' must be a mapping of count, fields, missing and values (a mapping)";
 
@@ -237,6 +238,8 @@ inline constexpr char kMsgExpectTelemetryExtra[] = "telemetry missing: %1 was po
 inline constexpr char kMsgExpectTelemetryValue[] = "telemetry values: %1 is \"%2\", expected \"%3\"";
 // %1: the request.
 inline constexpr char kMsgExpectRequested[] = "requested: the plugin never requested %1";
+// %1: the request; %2: times requested; %3: expected.
+inline constexpr char kMsgExpectRequestedCount[] = "requested_count: %1 was requested %2 times, expected %3";
 // %1: the request.
 inline constexpr char kMsgExpectNotRequested[] = "not_requested: the plugin requested %1";
 // %1: event name.

@@ -40,6 +40,7 @@ struct Expectations {
     std::vector<std::pair<std::string, std::string>> telemetryValues;  // field, exact value
     std::vector<std::string> requested;                 // "GET /x" or "/x" (any method)
     std::vector<std::string> notRequested;
+    std::vector<std::pair<std::string, std::uint64_t>> requestedCount;  // request, exact count
     std::vector<std::string> subscribed;                // event names subscribed now
     std::vector<std::string> notSubscribed;
     std::vector<std::string> logged;                    // texts some log line contains

@@ -264,6 +264,13 @@ void Reader::Expect(const BindingValue& value, Expectations& out, const std::str
     }
     list("requested", out.requested);
     list("not_requested", out.notRequested);
+    if (const BindingValue* counts = fields.Take("requested_count")) {
+        if (counts->Kind() != BindingValueKind::Structure) Fail(where, kMsgScenarioRequestedCountShape);
+        counts->ForEachMember([&](std::string_view request, const BindingValue& count) {
+            std::uint64_t number = 0;
+            if (Unsigned(count, number, where, "requested_count")) out.requestedCount.emplace_back(std::string(request), number);
+        });
+    }
     list("subscribed", out.subscribed);
     list("not_subscribed", out.notSubscribed);
     list("logged", out.logged);
