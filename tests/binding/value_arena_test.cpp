@@ -126,7 +126,9 @@ TEST(ValueArena, EverySizeClassHandsOutDistinctAlignedSlots) {
             void* block = arena->Allocate(size);
             const auto address = reinterpret_cast<std::uintptr_t>(block);
             EXPECT_EQ(address % 4, 0u);
-            if ((size + 3) / 4 * 4 % 8 == 0) EXPECT_EQ(address % 8, 0u);
+            if ((size + 3) / 4 * 4 % 8 == 0) {
+                EXPECT_EQ(address % 8, 0u);
+            }
             // A slot never straddles its page.
             EXPECT_EQ(address / PageSupplier::kPageSize, (address + size - 1) / PageSupplier::kPageSize);
             std::memset(block, 0xAB, size);
