@@ -107,7 +107,9 @@ TEST(FilterComputation, GatesWaitForEveryInputAnEnabledKindNeeds) {
         EXPECT_EQ(FilterGatesOpen(scenario.Inputs()), row.open);
         Strings filters = {"kept"};
         EXPECT_EQ(ComputeFilterList(filters, scenario.Inputs()), row.open);
-        if (!row.open) EXPECT_EQ(filters, Strings{"kept"});
+        if (!row.open) {
+            EXPECT_EQ(filters, Strings{"kept"});
+        }
     }
 }
 
