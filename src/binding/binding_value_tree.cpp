@@ -149,7 +149,9 @@ void BindingValueAccess::ReleasePayload(BindingValue& value) noexcept {
         void* heap = v.payload_.heap;
         switch (v.kind_) {
             case BindingValueKind::String:
-                arena->ReleaseText(static_cast<const BindingInternEntry*>(heap));
+                // An empty string refers to the shared static entry and may
+                // live in a tree that never needed an arena.
+                if (arena != nullptr) arena->ReleaseText(static_cast<const BindingInternEntry*>(heap));
                 break;
             case BindingValueKind::Blob:
                 arena->Release(heap, sizeof(BindingBlob) + static_cast<BindingBlob*>(heap)->size);

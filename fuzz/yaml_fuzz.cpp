@@ -1,0 +1,15 @@
+// Any bytes into the YAML reader, which must end in a value or a clean error
+// (alias bombs and deep nesting included).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "formats/yaml_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    hpk::BindingResult result = hpk::ParseYaml(text.c_str(), text.size());
+    if (!result.IsOk() && result.ErrorText().empty()) std::abort();
+    return 0;
+}
