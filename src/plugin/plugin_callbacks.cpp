@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "diagnostics/trace_providers.h"
 #include "plugin/allocation_hooks.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
@@ -67,6 +68,8 @@ void PluginShutdownCallback(void* context) {
     // call it again, so keeping it would only leak.
     Guarded(plugin, "shutdown", [&] { plugin->HandleShutdown(); });
     Guarded(nullptr, "shutdown", [&] { delete plugin; });
+    // The host unloads the library after shutdown; a later load starts again.
+    StopTracing();
 }
 
 void PluginMemoryCountersCallback(void*, MemoryCountersRecord* out) {

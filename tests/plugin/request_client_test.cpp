@@ -18,12 +18,6 @@ protected:
     void SetUp() override { LoadAndInit(); host.ClearRecords(); }
 };
 
-BindingValue Text(std::string_view text) {
-    BindingValue value;
-    value.SetString(text);
-    return value;
-}
-
 TEST_F(RequestClient, FetchValueReturnsTheBodyAndReleasesTheResponse) {
     BindingValue body;
     body.Member("a").SetUnsigned(1);
