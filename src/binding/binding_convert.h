@@ -91,6 +91,7 @@ constexpr BindingNativeCategory NativeCategoryOf() {
 //                          (the element's for a vector), or null
 //   From(result, target, value, path, info, registry, options)
 //   To(status, target value, source, info, registry)
+//   IsEmpty(source, info, registry) -> To would give an omittable value
 // `info` null means "look it up by T's record when needed".
 template <class T, BindingNativeCategory C = NativeCategoryOf<T>()>
 struct BindingNative {
@@ -100,6 +101,7 @@ struct BindingNative {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Bool> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::Bool;
+    static bool IsEmpty(bool source, const BindingStructInfo*, const BindingTypeRegistry&) { return !source; }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, bool& target, const BindingValue& value, std::string_view path,
                      const BindingStructInfo*, const BindingTypeRegistry&, std::uint32_t) {
@@ -114,6 +116,7 @@ struct BindingNative<T, BindingNativeCategory::Bool> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Integer> {
     static constexpr BindingTypeKind kKind = IntegerKindOf<T>();
+    static bool IsEmpty(T source, const BindingStructInfo*, const BindingTypeRegistry&) { return source == 0; }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, T& target, const BindingValue& value, std::string_view path,
                      const BindingStructInfo*, const BindingTypeRegistry&, std::uint32_t) {
@@ -132,6 +135,7 @@ struct BindingNative<T, BindingNativeCategory::Integer> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Floating> {
     static constexpr BindingTypeKind kKind = std::is_same_v<T, float> ? BindingTypeKind::Float : BindingTypeKind::Double;
+    static bool IsEmpty(T source, const BindingStructInfo*, const BindingTypeRegistry&) { return source == 0; }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, T& target, const BindingValue& value, std::string_view path,
                      const BindingStructInfo*, const BindingTypeRegistry&, std::uint32_t) {
@@ -146,6 +150,9 @@ struct BindingNative<T, BindingNativeCategory::Floating> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::String> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::String;
+    static bool IsEmpty(const std::string& source, const BindingStructInfo*, const BindingTypeRegistry&) {
+        return source.empty();
+    }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, std::string& target, const BindingValue& value, std::string_view path,
                      const BindingStructInfo*, const BindingTypeRegistry& registry, std::uint32_t) {
@@ -160,6 +167,9 @@ struct BindingNative<T, BindingNativeCategory::String> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Object> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::Object;
+    static bool IsEmpty(const BindingValue& source, const BindingStructInfo*, const BindingTypeRegistry&) {
+        return IsOmittableValue(source);
+    }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, BindingValue& target, const BindingValue& value, std::string_view path,
                      const BindingStructInfo*, const BindingTypeRegistry&, std::uint32_t) {
@@ -174,6 +184,10 @@ struct BindingNative<T, BindingNativeCategory::Object> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Blob> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::Blob;
+    static bool IsEmpty(const std::vector<std::uint8_t>& source, const BindingStructInfo*,
+                        const BindingTypeRegistry&) {
+        return source.empty();
+    }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, std::vector<std::uint8_t>& target, const BindingValue& value,
                      std::string_view path, const BindingStructInfo*, const BindingTypeRegistry&, std::uint32_t) {
@@ -188,6 +202,9 @@ struct BindingNative<T, BindingNativeCategory::Blob> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Enum> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::Enum;
+    static bool IsEmpty(T source, const BindingStructInfo*, const BindingTypeRegistry&) {
+        return static_cast<std::int32_t>(source) == 0;
+    }
     static const BindingStructInfo* Describe(const BindingTypeRegistry& registry) {
         return registry.FindType(TypeRecordOf<T>());
     }
@@ -207,6 +224,10 @@ struct BindingNative<T, BindingNativeCategory::Enum> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Struct> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::Struct;
+    static bool IsEmpty(const T& source, const BindingStructInfo* info, const BindingTypeRegistry& registry) {
+        if (info == nullptr) info = Describe(registry);
+        return StructIsEmptyNative(&source, info, registry);
+    }
     static const BindingStructInfo* Describe(const BindingTypeRegistry& registry) {
         return registry.FindType(TypeRecordOf<T>());
     }
@@ -230,6 +251,7 @@ struct BindingNative<T, BindingNativeCategory::Vector> {
     using ElementNative = BindingNative<Element>;
     static constexpr BindingTypeKind kKind = BindingTypeKind::Vector;
     // The element's description; a vector of vectors carries the innermost one.
+    static bool IsEmpty(const T& source, const BindingStructInfo*, const BindingTypeRegistry&) { return source.empty(); }
     static const BindingStructInfo* Describe(const BindingTypeRegistry& registry) {
         return ElementNative::Describe(registry);
     }
@@ -318,6 +340,10 @@ public:
     void ToValue(BindingResult& status, BindingValue& target, const void* field, const BindingStructInfo* info,
                  const BindingTypeRegistry& registry) const override {
         BindingNative<T>::To(status, target, *static_cast<const T*>(field), info, registry);
+    }
+    bool IsEmptyNative(const void* field, const BindingStructInfo* info,
+                       const BindingTypeRegistry& registry) const override {
+        return BindingNative<T>::IsEmpty(*static_cast<const T*>(field), info, registry);
     }
 };
 

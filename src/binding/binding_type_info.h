@@ -40,6 +40,11 @@ public:
     // tree, so an error cannot pull the tree from under the walk.
     virtual void ToValue(BindingResult& status, BindingValue& target, const void* field,
                          const BindingStructInfo* info, const BindingTypeRegistry& registry) const = 0;
+    // True when ToValue would produce a value that omit-when-empty leaves out
+    // (see IsOmittableValue). Answered from the native field, so an omitted
+    // member costs no conversion; false whenever ToValue would fail.
+    virtual bool IsEmptyNative(const void* field, const BindingStructInfo* info,
+                               const BindingTypeRegistry& registry) const = 0;
 };
 
 struct BindingFieldInfo {

@@ -47,6 +47,10 @@ void StructFromValue(BindingResult& result, void* target, const BindingValue& va
 void StructToValue(BindingResult& status, BindingValue& target, const void* source, const BindingStructInfo* info,
                    const BindingTypeRegistry& registry);
 
+// The omit-when-empty test on the native record: true when StructToValue
+// would succeed with a structure of no members. False when `info` is null.
+bool StructIsEmptyNative(const void* source, const BindingStructInfo* info, const BindingTypeRegistry& registry);
+
 // The omit-when-empty test: empty, false, zero, an enum of value 0, or a
 // string, blob, collection or structure of size 0.
 bool IsOmittableValue(const BindingValue& value);

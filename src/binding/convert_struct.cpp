@@ -98,18 +98,28 @@ void StructToValue(BindingResult& status, BindingValue& target, const void* sour
     for (const BindingFieldInfo& field : info->fields) {
         if (field.converter == nullptr) continue;
         const void* address = base + field.offset;
-        if ((field.flags & kFieldOmitWhenEmpty) == 0) {
-            // Written in place: a member's node stays put while its own
-            // subtree is filled, and nothing else is inserted meanwhile.
-            field.converter->ToValue(status, target.Member(field.name), address, field.type.info, registry);
-            if (!status.IsOk()) return;
+        if ((field.flags & kFieldOmitWhenEmpty) != 0 &&
+            field.converter->IsEmptyNative(address, field.type.info, registry)) {
             continue;
         }
-        BindingValue fresh;
-        field.converter->ToValue(status, fresh, address, field.type.info, registry);
+        // Written in place: a member's node stays put while its own subtree is
+        // filled, and nothing else is inserted meanwhile.
+        field.converter->ToValue(status, target.Member(field.name), address, field.type.info, registry);
         if (!status.IsOk()) return;
-        if (!IsOmittableValue(fresh)) target.Member(field.name).MoveFrom(fresh);
     }
+}
+
+bool StructIsEmptyNative(const void* source, const BindingStructInfo* info, const BindingTypeRegistry& registry) {
+    if (info == nullptr) return false;
+    // Members nest here only through structures held by value, which a type
+    // cannot do to itself, so this recursion is bounded by the types.
+    const auto* base = static_cast<const unsigned char*>(source);
+    for (const BindingFieldInfo& field : info->fields) {
+        if (field.converter == nullptr) continue;
+        if ((field.flags & kFieldOmitWhenEmpty) == 0) return false;
+        if (!field.converter->IsEmptyNative(base + field.offset, field.type.info, registry)) return false;
+    }
+    return true;
 }
 
 }  // namespace hpk

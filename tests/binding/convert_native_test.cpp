@@ -16,6 +16,12 @@ enum class Letter : std::int32_t { A = 1, B = 2 };
 enum class SessionState : std::uint8_t { InProgress = 0, Succeeded = 1, LoggingOut = 2, Error = 3 };
 enum class Unregistered { X = 1 };
 
+struct NotRegistered {
+    int x = 0;
+};
+struct NotRegisteredYet {
+    int x = 0;
+};
 struct Inner {
     std::int32_t x = 0;
     std::string label;
@@ -44,12 +50,22 @@ struct Sparse {
     BindingValue any;
     std::string kept;
 };
+struct AllOptional {
+    std::string note;
+    std::vector<std::int32_t> list;
+};
+struct Holder {
+    AllOptional optional;
+    Inner inner;
+    BindingValue any;
+    std::int32_t after = 0;
+};
+struct HoldsUnknown {
+    NotRegisteredYet unknown;
+};
 struct Tree {
     std::int32_t id = 0;
     std::vector<Tree> children;
-};
-struct NotRegistered {
-    int x = 0;
 };
 
 BindingValue Str(const char* text) { BindingValue v; v.SetString(text); return v; }
@@ -81,6 +97,15 @@ protected:
                                 Field("state", &Sparse::state).OmitWhenEmpty(),
                                 Field("list", &Sparse::list).OmitWhenEmpty(), Field("any", &Sparse::any).OmitWhenEmpty(),
                                 Field("kept", &Sparse::kept)});
+        RegisterStruct<AllOptional>(registry_, "AllOptional",
+                                    {Field("note", &AllOptional::note).OmitWhenEmpty(),
+                                     Field("list", &AllOptional::list).OmitWhenEmpty()});
+        RegisterStruct<Holder>(registry_, "Holder",
+                               {Field("optional", &Holder::optional).OmitWhenEmpty(),
+                                Field("inner", &Holder::inner).OmitWhenEmpty(),
+                                Field("any", &Holder::any).OmitWhenEmpty(), Field("after", &Holder::after)});
+        RegisterStruct<HoldsUnknown>(registry_, "HoldsUnknown",
+                                     {Field("unknown", &HoldsUnknown::unknown).OmitWhenEmpty()});
         RegisterStruct<Tree>(registry_, "Tree", {Field("id", &Tree::id), Field("children", &Tree::children)});
     }
 
@@ -372,6 +397,32 @@ TEST_F(ConvertNative, OmitWhenEmptyLeavesEmptyMembersOut) {
     EXPECT_EQ(filled.Value().Size(), 6u);
     EXPECT_FALSE(filled.Value().HasMember("any"));
     EXPECT_EQ(filled.Value().Member("list").Size(), 1u);
+}
+
+TEST_F(ConvertNative, OmitWhenEmptyJudgesNestedStructuresByTheirOutput) {
+    Holder holder;
+    holder.any.MakeStructure();
+    BindingResult result;
+    ToValue(result, holder, registry_);
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    // "optional" would be a structure without members and "any" is one; "inner"
+    // always has members, empty or not.
+    EXPECT_FALSE(result.Value().HasMember("optional"));
+    EXPECT_FALSE(result.Value().HasMember("any"));
+    EXPECT_TRUE(result.Value().HasMember("inner"));
+    EXPECT_EQ(result.Value().Member("inner").Size(), 2u);
+    EXPECT_TRUE(result.Value().HasMember("after"));
+
+    holder.optional.list = {1};
+    BindingResult filled;
+    ToValue(filled, holder, registry_);
+    ASSERT_TRUE(filled.IsOk());
+    EXPECT_EQ(filled.Value().Member("optional").Size(), 1u);
+
+    // Omission never hides a record that cannot be converted.
+    BindingResult unknown;
+    ToValue(unknown, HoldsUnknown{}, registry_);
+    EXPECT_EQ(unknown.ErrorText(), "Couldn't convert native value because it's an unregistered structure.");
 }
 
 TEST_F(ConvertNative, OmittableValueTable) {
