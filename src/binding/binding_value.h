@@ -40,7 +40,8 @@ struct BindingEnumCell {
 // shape (Clear, MakeCollection/MakeStructure on an ancestor, the root's
 // destruction). Never store such a reference. A tree is used by one thread at
 // a time. Nesting depth is bounded by memory only: no operation here recurses
-// on the depth of the tree.
+// on the depth of the tree. Running out of memory throws std::bad_alloc (the
+// boundary shims catch it); nothing else throws.
 class BindingValue {
 public:
     BindingValue() noexcept;                        // empty root, no arena yet
@@ -56,7 +57,7 @@ public:
     void SetUnsigned(std::uint64_t value);
     void SetFloat(double value);
     void SetString(std::string_view text);          // interned in the tree's arena
-    void SetBlob(std::vector<std::uint8_t> bytes);  // takes the bytes over
+    void SetBlob(std::vector<std::uint8_t> bytes);  // bytes are copied into the tree's arena
     void SetBlob(const std::uint8_t* data, std::size_t size);
     void SetEnum(std::int32_t value, const BindingTypeRecord* type);
     BindingValue& MakeCollection();                 // no change when already one
@@ -80,15 +81,19 @@ public:
     std::string Text() const;
 
     // Collections. Mutable access turns a non-collection into an empty one and
-    // appends empty elements until `index` exists.
+    // appends empty elements until `index` exists. Growing the collection
+    // moves its elements: earlier element references become invalid.
     BindingValue& Element(std::size_t index);
+    // One new element at the end; a non-collection first becomes an empty one.
     BindingValue& Append();
-    void Reserve(std::size_t count);                // collection capacity hint
+    // Capacity hint; a non-collection first becomes an empty one.
+    void Reserve(std::size_t count);
     // Read-only: the element, or the shared static empty value.
     const BindingValue& Element(std::size_t index) const;
 
     // Structures: members ordered by unsigned byte-wise key comparison. Mutable
     // access turns a non-structure into an empty one and inserts the key.
+    // Member references stay valid while other members are inserted.
     BindingValue& Member(std::string_view key);
     const BindingValue& Member(std::string_view key) const;  // or the static empty value
     bool HasMember(std::string_view key) const;
@@ -100,16 +105,18 @@ public:
     template <class F>
     void ForEachMember(F&& visit);
 
-    // Deep copy of `source` into this value, using this tree's arena.
+    // Deep copy of `source` into this value, using this tree's arena. `source`
+    // may be anywhere, in this tree included. Throws std::bad_alloc only.
     void CopyFrom(const BindingValue& source);
-    // When both are roots owning their arenas: exchange all fields; otherwise a
-    // deep copy. `source` is left empty either way.
+    // When both are roots owning their arenas: exchange all fields, with no
+    // allocation; otherwise a deep copy. `source` is left empty either way, so
+    // it must not be an ancestor of this value.
     void MoveFrom(BindingValue& source);
 
     // The shared static empty value returned by read-only access. Never modify.
     static const BindingValue& EmptyValue();
 
-    // Implementation access for the arena, readers and converters.
+    // The tree's arena (null while nothing needed one), for inspection and tests.
     BindingValueArena* Arena() const { return arena_; }
 
 private:
