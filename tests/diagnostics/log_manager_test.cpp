@@ -169,6 +169,14 @@ TEST_F(LogManagerTest, CutsMessagesAt4095Characters) {
     EXPECT_EQ(capture.Lines()[0].expanded, std::string(4094, 'm') + "\n");
 }
 
+TEST_F(LogManagerTest, FormatsWithC99Conversions) {
+    DetachBuiltIns();
+    CaptureLogTarget capture;
+    capture.Configure({LogLevel::Okay, 0, 0, "#M"});
+    LogMessage(LogLevel::Error, 0, "%lld|%zu|%5.2f|%-3s|%%", -9000000000LL, std::size_t{12}, 3.14159, "a");
+    EXPECT_EQ(capture.Messages(), std::vector<std::string>{"-9000000000|12| 3.14|a  |%"});
+}
+
 TEST_F(LogManagerTest, AttachAndDetachKeepListOrder) {
     DetachBuiltIns();
     CaptureLogTarget a("A");
