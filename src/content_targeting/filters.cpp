@@ -106,8 +106,11 @@ bool ComputeFilterList(std::vector<std::string>& filters, const FilterInputs& in
         list.push_back(Concat({kLocationPrefix, country, kSeparator, region, kSeparator, city}));
     }
     if (config.RevivalFilterEnabled) {
-        const bool revival = inputs.recentGames.gameCount != 0 ? InactiveForThirtyDays(inputs.recentGames, inputs.nowTicks)
-                                                               : inputs.summonerLevel >= kRankedLevel;
+        // A count that claims games the list does not hold tells nothing about
+        // the player's activity: such a player is treated as one without games.
+        const bool revival = CountedGames(inputs.recentGames) != 0
+                                 ? InactiveForThirtyDays(inputs.recentGames, inputs.nowTicks)
+                                 : inputs.summonerLevel >= kRankedLevel;
         if (revival) list.emplace_back(kRevival);
     }
     if (config.LaneFilterEnabled && inputs.recentGames.gameCount != 0) AppendLaneFilters(list, inputs);

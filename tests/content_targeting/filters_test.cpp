@@ -304,8 +304,8 @@ TEST(FilterComputation, RevivalOnlyReadsTheGamesThatExist) {
         // The second, recent game lies outside gameCount.
         {"recent game beyond gameCount", 1, {nowMs - 40 * kDayMs, nowMs}, true},
         {"gameCount past the list end", 9, {nowMs - 40 * kDayMs, nowMs}, false},
-        // Nothing to read: no game within thirty days is known.
-        {"gameCount without games", 3, {}, true},
+        // Nothing to read: the level rule decides, as for a player without games.
+        {"gameCount without games, level unknown", 3, {}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -316,6 +316,12 @@ TEST(FilterComputation, RevivalOnlyReadsTheGamesThatExist) {
         scenario.recentGames.gameCount = row.gameCount;
         EXPECT_EQ(scenario.Compute(), row.revival ? Strings{"filter_revival_true"} : Strings{});
     }
+    Scenario veteran;
+    veteran.config.RevivalFilterEnabled = true;
+    veteran.recentChampionsReceived = true;
+    veteran.recentGames.gameCount = 3;
+    veteran.summonerLevel = 30;
+    EXPECT_EQ(veteran.Compute(), Strings{"filter_revival_true"});
 }
 
 TEST(FilterComputation, KindsAppearInTheirFixedOrder) {
