@@ -17,7 +17,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 presets=(x86-linux x86-windows)
-if [ "${HPK_SKIP_ASAN:-0}" != 1 ]; then presets+=(x86-linux-asan); fi
+if [ "${HPK_SKIP_ASAN:-0}" != 1 ]; then presets+=(x86-linux-asan x86-linux-fuzz); fi
 
 for preset in "${presets[@]}"; do
     echo "== build $preset"
