@@ -50,14 +50,14 @@ struct LogTargetInterface {
     std::int32_t (*version)(LogTargetInterface* self);                               // 0: returns 1
     void (*setLevel)(LogTargetInterface* self, std::int32_t level);                  // 1
     std::int32_t (*getLevel)(LogTargetInterface* self);                              // 2
-    void (*setCategories)(LogTargetInterface* self, std::uint32_t includeLow,        // 3: include
-                          std::uint32_t includeHigh, std::uint32_t excludeLow,       //    loses the
-                          std::uint32_t excludeHigh);                                //    excluded bits
+    // 3: stores exclude, and include with every excluded bit cleared
+    void (*setCategories)(LogTargetInterface* self, std::uint32_t includeLow, std::uint32_t includeHigh,
+                          std::uint32_t excludeLow, std::uint32_t excludeHigh);
     std::uint64_t (*getIncludeCategories)(LogTargetInterface* self);                 // 4
     std::uint64_t (*getExcludeCategories)(LogTargetInterface* self);                 // 5
     const char* (*name)(LogTargetInterface* self);                                   // 6: static text
-    const char* (*templateForRecord)(LogTargetInterface* self, const LogRecord* r);  // 7: valid until
-                                                                                     //    the template changes
+    // 7: the target's template, valid until it is changed; the record may be null
+    const char* (*templateForRecord)(LogTargetInterface* self, const LogRecord* record);
     void (*attach)(LogTargetInterface* self);                                        // 8
     void (*detach)(LogTargetInterface* self);                                        // 9
     std::uint8_t (*isAttached)(LogTargetInterface* self);                            // 10
