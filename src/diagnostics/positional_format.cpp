@@ -66,7 +66,7 @@ private:
     bool ParseSpec(std::size_t directiveStart, Spec& spec);
     bool ParseField(Field& field);
     bool Write(const Spec& spec, const FormatArgument& arg);
-    bool WriteFormatted(const char* printfSpec, const FormatArgument& arg, char conversion);
+    bool WriteFormatted(const char* printfSpec, const FormatArgument& arg, char asInt);
 
     char* out_;
     std::size_t capacity_;  // characters, the NUL not counted
