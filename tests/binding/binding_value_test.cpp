@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -381,6 +382,44 @@ TEST(BindingValue, ClearingAChildReturnsItsParts) {
     value.Member("big").Clear();
     EXPECT_EQ(LiveBytes(), liveBefore);
     EXPECT_EQ(value.Arena()->InternedCount(), 3u);  // keep, k, big
+}
+
+TEST(BindingValue, RunningOutOfMemoryMidCopyLeavesNothingBehind) {
+    // Texts and blobs past the largest pooled size take counted blocks, so
+    // injected failures land in the middle of the copy.
+    BindingValue source;
+    for (int i = 0; i < 6; ++i) {
+        BindingValue& item = source.Member("item" + std::to_string(i));
+        item.Member("text").SetString(std::string(100, static_cast<char>('a' + i)));
+        item.Member("bytes").SetBlob(std::vector<std::uint8_t>(90, static_cast<std::uint8_t>(i)));
+        item.Member("list").Element(40).SetSigned(i);
+    }
+    const std::int64_t liveBefore = LiveBytes();
+    bool copied = false;
+    int failures = 0;
+    for (std::uint64_t n = 1; !copied && n < 500; ++n) {
+        SCOPED_TRACE(n);
+        BindingValue target;
+        target.Member("old").SetString(std::string(80, 'o'));
+        FailAllocationAfter(n);
+        try {
+            target.CopyFrom(source);
+            copied = true;
+        } catch (const std::bad_alloc&) {
+            ++failures;
+        }
+        FailAllocationAfter(0);
+        if (copied) {
+            EXPECT_EQ(std::as_const(target).Member("item5").Member("text").AsString(), std::string(100, 'f'));
+        } else {
+            // Whatever was copied so far is a valid tree that can be used and freed.
+            target.Member("after").SetString("usable");
+            EXPECT_TRUE(target.HasMember("after"));
+        }
+    }
+    EXPECT_TRUE(copied);
+    EXPECT_GT(failures, 0);
+    EXPECT_EQ(LiveBytes(), liveBefore);
 }
 
 TEST(BindingResult, ErrorReplacesTheValueWithOneErrorMember) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -350,6 +351,33 @@ TEST(HostValueConvert, RunningOutOfMemoryLeavesNothingBehind) {
     // One failure per allocation of a full build: 11 keys, 3 texts, 1 enum
     // name, 1 blob and 3 arrays (empty containers need none).
     EXPECT_EQ(failures, 19);
+}
+
+TEST(HostValueConvert, RunningOutOfMemoryWhileReadingLeavesNothingBehind) {
+    BindingValue tree = SampleTree();
+    tree.Member("long").SetString(std::string(200, 'x'));
+    tree.Member("games").Element(30).SetBlob(std::vector<std::uint8_t>(100, 3));
+    HostValueOwner host;
+    ASSERT_TRUE(ToHostValue(host.Get(), tree, nullptr));
+    const std::int64_t liveBefore = LiveBytes();
+    bool read = false;
+    for (std::uint64_t n = 1; !read && n < 500; ++n) {
+        SCOPED_TRACE(n);
+        {
+            BindingResult result;
+            FailAllocationAfter(n);
+            try {
+                HostValueToBinding(result, host.Get(), "<value>");
+                read = true;
+            } catch (const std::bad_alloc&) {
+                // Memory shortage is the one exception, for the boundary guard to turn into a failure.
+            }
+            FailAllocationAfter(0);
+            if (read) EXPECT_EQ(Render(result.Value()), Render(tree));
+        }
+        EXPECT_EQ(LiveBytes(), liveBefore);
+    }
+    EXPECT_TRUE(read);
 }
 
 TEST(HostValueConvert, AMillionLevelsDeepRoundTripAndRelease) {
