@@ -42,7 +42,7 @@ protected:
         HostResponse response{};
         RequestCallback(&response, &builder.Build());
         Answer answer;
-        EXPECT_EQ(response.release, &ReleaseHostResponse);
+        EXPECT_EQ(Field(response.release), &ReleaseHostResponse);
         if (response.error != nullptr) answer.error = response.error;
         answer.status = response.status;
         BindingResult body;
@@ -106,7 +106,7 @@ TEST_F(BindingRouterTest, RequestsWithoutEndpointOrUrl) {
     HostResponse response{};
     RequestCallback(&response, nullptr);
     EXPECT_STREQ(response.error, "Request carries no endpoint");
-    EXPECT_EQ(response.status, 404);
+    EXPECT_EQ(Field(response.status), 404);
     response.release(&response);
     HostRequest request{};
     RequestCallback(&response, &request);
@@ -280,9 +280,9 @@ TEST_F(BindingRouterTest, HandlerSlotsRunInOrderAndTokensAreAlwaysReleased) {
         RequestCallback(&response, &builder.Build());
         EXPECT_EQ(log, row.log);
         EXPECT_STREQ(response.error == nullptr ? "" : response.error, row.error.c_str());
-        EXPECT_EQ(response.status, row.status);
+        EXPECT_EQ(Field(response.status), row.status);
         if (row.error.empty()) {
-            ASSERT_EQ(response.headerCount, 1u);
+            ASSERT_EQ(Field(response.headerCount), 1u);
             EXPECT_STREQ(response.headers[0].name, "Location");
             EXPECT_STREQ(response.headers[0].value, "/x");
         }
@@ -395,10 +395,10 @@ TEST_F(BindingRouterTest, AllocationFailuresNeverLeakOrEscape) {
         FailAllocationAfter(failAt);
         RequestCallback(&response, &request);
         FailAllocationAfter(0);
-        ASSERT_EQ(response.release, &ReleaseHostResponse);
+        ASSERT_EQ(Field(response.release), &ReleaseHostResponse);
         if (response.error == nullptr) {
             completed = true;
-            EXPECT_EQ(response.body.tag, static_cast<std::uint32_t>(HostValueTag::Map));
+            EXPECT_EQ(Field(response.body.tag), static_cast<std::uint32_t>(HostValueTag::Map));
         }
         response.release(&response);
         EXPECT_EQ(LiveBlocks(), blocks);

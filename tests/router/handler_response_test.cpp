@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "host_request_builder.h"
 #include "plugin/allocation_hooks.h"
 #include "router/router_messages.h"
 
@@ -58,21 +59,21 @@ TEST(HostResponseFill, SuccessfulResultWithEmptyText) {
         HostResponse response{};
         ResetHostResponse(response);
         FillHostResponse(response, handler, nullptr);
-        EXPECT_EQ(response.release, &ReleaseHostResponse);
-        EXPECT_EQ(response.error, nullptr);
-        EXPECT_EQ(response.errorOwned, 0);
-        EXPECT_EQ(response.flags, 7);
-        EXPECT_EQ(response.status, 200);
-        ASSERT_EQ(response.body.tag, static_cast<std::uint32_t>(HostValueTag::Map));
-        ASSERT_EQ(response.body.payload.span.count, 2u);
+        EXPECT_EQ(Field(response.release), &ReleaseHostResponse);
+        EXPECT_EQ(Field(response.error), nullptr);
+        EXPECT_EQ(Field(response.errorOwned), 0);
+        EXPECT_EQ(Field(response.flags), 7);
+        EXPECT_EQ(Field(response.status), 200);
+        ASSERT_EQ(Field(response.body.tag), static_cast<std::uint32_t>(HostValueTag::Map));
+        ASSERT_EQ(Field(response.body.payload.span.count), 2u);
         const auto* entries = static_cast<const HostValueEntry*>(response.body.payload.span.data);
         EXPECT_STREQ(entries[0].key, "level");
         EXPECT_EQ(entries[0].value.payload.unsignedValue, 42u);
         EXPECT_STREQ(entries[1].key, "name");
-        EXPECT_EQ(response.text, SharedEmptyText());
+        EXPECT_EQ(Field(response.text), SharedEmptyText());
         EXPECT_STREQ(response.text, "");
-        EXPECT_EQ(response.headers, nullptr);
-        EXPECT_EQ(response.stream, nullptr);
+        EXPECT_EQ(Field(response.headers), nullptr);
+        EXPECT_EQ(Field(response.stream), nullptr);
         response.release(&response);
         EXPECT_TRUE(AllZero(response));
         EXPECT_STREQ(SharedEmptyText(), "");
@@ -90,9 +91,9 @@ TEST(HostResponseFill, FailedResultCarriesAnOwnedErrorAndNoBody) {
         ResetHostResponse(response);
         FillHostResponse(response, handler, nullptr);
         EXPECT_STREQ(response.error, "Something went wrong");
-        EXPECT_EQ(response.errorOwned, 1);
-        EXPECT_EQ(response.body.tag, 0u);
-        EXPECT_EQ(response.body.payload.unsignedValue, 0u);
+        EXPECT_EQ(Field(response.errorOwned), 1);
+        EXPECT_EQ(Field(response.body.tag), 0u);
+        EXPECT_EQ(Field(response.body.payload.unsignedValue), 0u);
         response.release(&response);
         EXPECT_TRUE(AllZero(response));
     }
@@ -116,11 +117,11 @@ TEST(HostResponseFill, TextHeadersAndFormatCodes) {
             HostResponse response{};
             ResetHostResponse(response);
             FillHostResponse(response, handler, nullptr);
-            EXPECT_EQ(response.format, row.written);
+            EXPECT_EQ(Field(response.format), row.written);
             EXPECT_STREQ(response.text, "note");
-            EXPECT_NE(response.text, SharedEmptyText());
-            ASSERT_EQ(response.headerCount, 3u);
-            ASSERT_NE(response.headers, nullptr);
+            EXPECT_NE(Field(response.text), SharedEmptyText());
+            ASSERT_EQ(Field(response.headerCount), 3u);
+            ASSERT_NE(Field(response.headers), nullptr);
             EXPECT_GE(BlockSize(response.headers), 24u);
             std::unordered_map<std::string, std::string> seen;
             for (std::uint32_t i = 0; i < 3; ++i) seen[response.headers[i].name] = response.headers[i].value;
@@ -140,8 +141,8 @@ TEST(HostResponseFill, StreamMovesToTheHostAndIsClosedByItsReader) {
     ResetHostResponse(response);
     FillHostResponse(response, handler, nullptr);
     EXPECT_EQ(handler.stream, nullptr);
-    ASSERT_NE(response.stream, nullptr);
-    EXPECT_EQ(response.streamSizeHint, 6u);
+    ASSERT_NE(Field(response.stream), nullptr);
+    EXPECT_EQ(Field(response.streamSizeHint), 6u);
     char buffer[4];
     std::uint32_t size = sizeof(buffer);
     bool more = false;
@@ -198,14 +199,14 @@ TEST(HostResponseFill, EveryAllocationFailureLeavesAStaticErrorAndNoLeak) {
             FailAllocationAfter(0);
             if (response.error == nullptr) {
                 completed = true;
-                EXPECT_EQ(response.headerCount, 2u);
+                EXPECT_EQ(Field(response.headerCount), 2u);
             } else {
                 EXPECT_STREQ(response.error, kMsgInternalError);
-                EXPECT_EQ(response.errorOwned, 0);
-                EXPECT_EQ(response.body.tag, 0u);
-                EXPECT_EQ(response.headers, nullptr);
-                EXPECT_EQ(response.text, SharedEmptyText());
-                EXPECT_EQ(response.release, &ReleaseHostResponse);
+                EXPECT_EQ(Field(response.errorOwned), 0);
+                EXPECT_EQ(Field(response.body.tag), 0u);
+                EXPECT_EQ(Field(response.headers), nullptr);
+                EXPECT_EQ(Field(response.text), SharedEmptyText());
+                EXPECT_EQ(Field(response.release), &ReleaseHostResponse);
             }
             response.release(&response);
             EXPECT_TRUE(AllZero(response));

@@ -91,6 +91,13 @@ private:
     std::vector<char> bodyBytes_;
 };
 
+// Reads a field of a packed host record by value: the assertion macros take
+// references, and a reference to a packed field may be misaligned.
+template <class T>
+T Field(T value) {
+    return value;
+}
+
 inline HostValue HostString(const char* text) {
     HostValue value{};
     value.tag = static_cast<std::uint32_t>(HostValueTag::StringBorrowed);
