@@ -125,7 +125,7 @@ private:
 // Reads the request's endpoint user data, matches that endpoint's route and
 // dispatches. Never lets an exception reach the host: anything that escapes
 // leaves an error in the response.
-extern "C" void RequestCallback(HostResponse* response, const HostRequest* request);
+extern "C" void RequestCallback(HostResponse* response, const HostRequest* request) noexcept;
 
 // ---- Template definitions. ----
 

@@ -26,6 +26,9 @@ class EndpointRegistration {
 public:
     // `function` must outlive the registration (the registry owns both).
     explicit EndpointRegistration(const BindingFunctionInfo* function);
+    // The compiled route points back at its registration: never copied or moved.
+    EndpointRegistration(const EndpointRegistration&) = delete;
+    EndpointRegistration& operator=(const EndpointRegistration&) = delete;
 
     const BindingFunctionInfo* Function() const { return function_; }
     // The handler of the function, or null when it has none of the router's kind.

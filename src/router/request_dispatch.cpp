@@ -65,7 +65,20 @@ void BindingRouter::Dispatch(HostResponse& response, const HostRequest& request,
     ArgumentBinder binder(registration->Signature(), handled, context.arguments);
     binder.BindAll(request, *selected.route, selected.captures);
 
-    CallToken token = 0;
+    // Released once the response is filled, and also when filling it throws.
+    struct TokenRelease {
+        RequestHandler* handler;
+        CallToken token = 0;
+        ~TokenRelease() {
+            if (token == 0) return;
+            try {
+                handler->Release(token);
+            } catch (...) {
+                // The response is complete; a failing release can only be swallowed.
+            }
+        }
+    } release{handler};
+    CallToken& token = release.token;
     if (!handled.HasError()) {
         Guarded(handled, functionName,
                 [&] { token = handler->Prepare(handled, context.arguments, request.callerHandle); });
@@ -81,16 +94,9 @@ void BindingRouter::Dispatch(HostResponse& response, const HostRequest& request,
         });
     }
     FillHostResponse(response, handled, this);
-    if (token != 0) {
-        // The response is complete; a failing release can only be swallowed.
-        try {
-            handler->Release(token);
-        } catch (...) {
-        }
-    }
 }
 
-extern "C" void RequestCallback(HostResponse* response, const HostRequest* request) {
+extern "C" void RequestCallback(HostResponse* response, const HostRequest* request) noexcept {
     if (response == nullptr) return;
     try {
         const auto* data =

@@ -12,6 +12,7 @@
 #include "host_request_builder.h"
 #include "platform/platform.h"
 #include "plugin/allocation_hooks.h"
+#include "router/router_messages.h"
 #include "value_text.h"
 
 namespace hpk {
@@ -205,6 +206,12 @@ TEST_F(BindingRouterTest, HandlerReceivesTheRequestContextWhenItAsksForIt) {
     EXPECT_EQ(Call(builder, served.registration).error, "Invalid function");
 }
 
+class ThrowingStream : public HostResponseStream {
+public:
+    bool Read(void*, std::uint32_t*, bool*) override { return false; }
+    std::uint32_t Size() override { throw std::runtime_error("no size"); }
+};
+
 // Records the slots the dispatcher calls.
 class RecordingHandler : public RequestHandler {
 public:
@@ -218,6 +225,7 @@ public:
     void Invoke(HandlerResponse& response, RequestContext* context, CallToken call, std::int32_t caller) override {
         *log_ += "invoke(" + std::to_string(call) + "," + (context != nullptr ? "ctx" : "none") + ")";
         if (invokeThrows) throw 42;
+        if (streamSizeThrows) response.stream = std::make_unique<ThrowingStream>();
         response.status = 201;
         response.headers["Location"] = "/x";
         response.result.Value().SetString("done");
@@ -229,6 +237,7 @@ public:
     bool prepareError = false;
     bool prepareThrows = false;
     bool invokeThrows = false;
+    bool streamSizeThrows = false;
     const BindingTypeRecord* context = nullptr;
 
 private:
@@ -242,21 +251,27 @@ TEST_F(BindingRouterTest, HandlerSlotsRunInOrderAndTokensAreAlwaysReleased) {
         bool prepareError;
         bool prepareThrows;
         bool invokeThrows;
+        bool streamSizeThrows;
         const BindingTypeRecord* context;
         std::string log;
         std::string error;
         std::int32_t status;
     };
     const Row rows[] = {
-        {"plain", 0, false, false, false, nullptr, "prepare(1,5)invoke(0,none)", "", 201},
-        {"token", 9, false, false, false, nullptr, "prepare(1,5)invoke(9,none)release(9)", "", 201},
-        {"context", 9, false, false, false, RequestContextType(), "prepare(1,5)invoke(9,ctx)release(9)", "", 201},
-        {"context pointer", 0, false, false, false, RequestContextPointerType(), "prepare(1,5)invoke(0,ctx)", "", 201},
-        {"other type", 0, false, false, false, &ReservedTypeRecord(), "prepare(1,5)invoke(0,none)", "", 201},
-        {"prepare error", 9, true, false, false, nullptr, "prepare(1,5)release(9)", "prepare refused", 0},
-        {"prepare throws", 0, false, true, false, nullptr, "prepare(1,5)", "Handler of 'Raw' failed: prepare threw", 0},
-        {"invoke throws", 3, false, false, true, nullptr, "prepare(1,5)invoke(3,none)release(3)",
+        {"plain", 0, false, false, false, false, nullptr, "prepare(1,5)invoke(0,none)", "", 201},
+        {"token", 9, false, false, false, false, nullptr, "prepare(1,5)invoke(9,none)release(9)", "", 201},
+        {"context", 9, false, false, false, false, RequestContextType(), "prepare(1,5)invoke(9,ctx)release(9)", "",
+         201},
+        {"context pointer", 0, false, false, false, false, RequestContextPointerType(), "prepare(1,5)invoke(0,ctx)", "",
+         201},
+        {"other type", 0, false, false, false, false, &ReservedTypeRecord(), "prepare(1,5)invoke(0,none)", "", 201},
+        {"prepare error", 9, true, false, false, false, nullptr, "prepare(1,5)release(9)", "prepare refused", 0},
+        {"prepare throws", 0, false, true, false, false, nullptr, "prepare(1,5)",
+         "Handler of 'Raw' failed: prepare threw", 0},
+        {"invoke throws", 3, false, false, true, false, nullptr, "prepare(1,5)invoke(3,none)release(3)",
          "Handler of 'Raw' failed: ", 0},
+        {"stream size throws", 4, false, false, false, true, nullptr, "prepare(1,5)invoke(4,none)release(4)",
+         kMsgInternalError, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -267,6 +282,7 @@ TEST_F(BindingRouterTest, HandlerSlotsRunInOrderAndTokensAreAlwaysReleased) {
         handler->prepareError = row.prepareError;
         handler->prepareThrows = row.prepareThrows;
         handler->invokeThrows = row.invokeThrows;
+        handler->streamSizeThrows = row.streamSizeThrows;
         handler->context = row.context;
         EndpointSpec spec;
         spec.name = "Raw";
@@ -282,6 +298,7 @@ TEST_F(BindingRouterTest, HandlerSlotsRunInOrderAndTokensAreAlwaysReleased) {
         EXPECT_STREQ(response.error == nullptr ? "" : response.error, row.error.c_str());
         EXPECT_EQ(Field(response.status), row.status);
         if (row.error.empty()) {
+            EXPECT_EQ(Field(response.stream), nullptr);
             ASSERT_EQ(Field(response.headerCount), 1u);
             EXPECT_STREQ(response.headers[0].name, "Location");
             EXPECT_STREQ(response.headers[0].value, "/x");
