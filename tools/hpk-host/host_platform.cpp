@@ -202,6 +202,40 @@ void SleepMilliseconds(std::uint32_t milliseconds) {
 
 #endif
 
+bool ReadableMemory::Check(const void* address, std::size_t size) {
+    if (address == nullptr) return false;
+    const std::uintptr_t kPage = 4096;
+    const auto first = reinterpret_cast<std::uintptr_t>(address);
+    const std::uintptr_t last = first + (size == 0 ? 0 : size - 1);
+    if (last < first) return false;
+    for (std::uintptr_t page = first / kPage; page <= last / kPage; ++page) {
+        if (pages_.count(page) != 0) continue;
+        const std::uintptr_t probe = page == first / kPage ? first : page * kPage;
+        if (!IsReadable(reinterpret_cast<const void*>(probe), 1)) return false;
+        pages_.insert(page);
+    }
+    return true;
+}
+
+bool ReadableMemory::ReadText(const char* address, std::size_t maxLength, std::string& out) {
+    out.clear();
+    if (address == nullptr) return false;
+    const std::size_t kPage = 4096;
+    const char* cursor = address;
+    while (out.size() <= maxLength) {
+        std::size_t span = kPage - (reinterpret_cast<std::uintptr_t>(cursor) % kPage);
+        if (!Check(cursor, span)) return false;
+        const void* terminator = std::memchr(cursor, '\0', span);
+        if (terminator != nullptr) {
+            out.append(cursor, static_cast<const char*>(terminator) - cursor);
+            return out.size() <= maxLength;
+        }
+        out.append(cursor, span);
+        cursor += span;
+    }
+    return false;
+}
+
 bool ReadTextSafely(const char* address, std::size_t maxLength, std::string& out) {
     out.clear();
     if (address == nullptr) return false;

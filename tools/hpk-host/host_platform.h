@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 namespace hpk::host {
 
@@ -42,6 +43,18 @@ bool IsReadable(const void* address, std::size_t size);
 // Reads a NUL-terminated text at `address` when every byte up to and including
 // the terminator is readable and the text is at most `maxLength` bytes long.
 bool ReadTextSafely(const char* address, std::size_t maxLength, std::string& out);
+
+// IsReadable and ReadTextSafely for a walk over many small records: pages
+// found readable are remembered, so each page costs one probe. Only for use
+// while the plugin is not running, so nothing is unmapped under the walk.
+class ReadableMemory {
+public:
+    bool Check(const void* address, std::size_t size);
+    bool ReadText(const char* address, std::size_t maxLength, std::string& out);
+
+private:
+    std::unordered_set<std::uintptr_t> pages_;
+};
 
 // Blocks the calling thread for `milliseconds`.
 void SleepMilliseconds(std::uint32_t milliseconds);

@@ -177,7 +177,7 @@ struct ReadFrame {
     std::uint32_t next = 0;
 };
 
-std::string PathOf(const std::vector<ReadFrame>& frames) {
+std::string PathOf(const std::vector<ReadFrame>& frames, ReadableMemory& memory) {
     std::string path = "<value>";
     for (const ReadFrame& frame : frames) {
         if (frame.next == 0) continue;
@@ -187,7 +187,7 @@ std::string PathOf(const std::vector<ReadFrame>& frames) {
         } else {
             const auto* entries = static_cast<const HostValueEntry*>(frame.container->payload.span.data);
             std::string key;
-            ReadTextSafely(entries[index].key, kMaxTextLength, key);
+            memory.ReadText(entries[index].key, kMaxTextLength, key);
             path += "." + key;
         }
     }
@@ -196,7 +196,8 @@ std::string PathOf(const std::vector<ReadFrame>& frames) {
 
 // Copies one record into `target`; a container pushes a frame. Returns the
 // reason when the record breaks the layout, else "".
-std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<ReadFrame>& frames) {
+std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<ReadFrame>& frames,
+                    ReadableMemory& memory) {
     target.Clear();
     const HostValueSpan& span = source.payload.span;
     switch (source.tag) {
@@ -211,7 +212,7 @@ std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<R
     case 5:
     case 6: {
         std::string text;
-        if (!ReadTextSafely(static_cast<const char*>(span.data), kMaxTextLength, text)) {
+        if (!memory.ReadText(static_cast<const char*>(span.data), kMaxTextLength, text)) {
             return FormatPositional(kMsgHostValueBadText, source.tag);
         }
         if (source.tag == 6 && text.size() != span.count) {
@@ -222,7 +223,7 @@ std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<R
     }
     case 7:
     case 8:
-        if (span.count != 0 && !IsReadable(span.data, span.count)) {
+        if (span.count != 0 && !memory.Check(span.data, span.count)) {
             return FormatPositional(kMsgHostValueBadData, source.tag, span.count);
         }
         target.SetBlob(static_cast<const std::uint8_t*>(span.data), span.count);
@@ -230,7 +231,7 @@ std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<R
     case 9:
     case 10: {
         const std::size_t width = source.tag == 9 ? sizeof(HostValue) : sizeof(HostValueEntry);
-        if (span.count != 0 && !IsReadable(span.data, std::size_t{span.count} * width)) {
+        if (span.count != 0 && !memory.Check(span.data, std::size_t{span.count} * width)) {
             return FormatPositional(kMsgHostValueBadData, source.tag, span.count);
         }
         if (source.tag == 9) {
@@ -250,7 +251,8 @@ std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<R
 
 bool ReadHostValue(BindingValue& out, const HostValue& value, std::string& error) {
     std::vector<ReadFrame> frames;
-    std::string problem = ReadOne(value, out, frames);
+    ReadableMemory memory;
+    std::string problem = ReadOne(value, out, frames, memory);
     while (problem.empty() && !frames.empty()) {
         ReadFrame& frame = frames.back();
         const HostValueSpan& span = frame.container->payload.span;
@@ -262,19 +264,19 @@ bool ReadHostValue(BindingValue& out, const HostValue& value, std::string& error
         if (frame.container->tag == 9) {
             const auto* elements = static_cast<const HostValue*>(span.data);
             BindingValue& element = frame.target->Append();
-            problem = ReadOne(elements[index], element, frames);
+            problem = ReadOne(elements[index], element, frames, memory);
         } else {
             const auto* entries = static_cast<const HostValueEntry*>(span.data);
             std::string key;
-            if (!ReadTextSafely(entries[index].key, kMaxTextLength, key)) {
+            if (!memory.ReadText(entries[index].key, kMaxTextLength, key)) {
                 problem = kMsgHostValueBadKey;
                 break;
             }
-            problem = ReadOne(entries[index].value, frame.target->Member(key), frames);
+            problem = ReadOne(entries[index].value, frame.target->Member(key), frames, memory);
         }
     }
     if (problem.empty()) return true;
-    error = PathOf(frames) + ": " + problem;
+    error = PathOf(frames, memory) + ": " + problem;
     out.Clear();
     return false;
 }

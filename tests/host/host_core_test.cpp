@@ -1,0 +1,202 @@
+// The host's side of CoreApi, called the way the plugin calls it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "host_core.h"
+#include "host_value_io.h"
+
+namespace hpk::host {
+namespace {
+
+constexpr std::int32_t kHandle = 7;
+
+class HostCoreTest : public ::testing::Test {
+protected:
+    HostCoreTest() : timeline_(false, stdout), core_(timeline_, kHandle) {}
+
+    CoreApi* Api() { return core_.Api()->core; }
+
+    // GET (or another method) through CoreApi slot 0; the caller releases.
+    HostResponse Request(const char* url, std::uint32_t method = 2) {
+        HostRequest request{};
+        request.method = method;
+        request.url = url;
+        request.callerHandle = kHandle;
+        HostResponse response;
+        std::memset(&response, 0, sizeof(response));
+        Api()->Request(Api(), &response, &request);
+        return response;
+    }
+
+    Timeline timeline_;
+    HostCore core_;
+};
+
+TEST(ResourceEventName, JoinsAtMostFourEntriesOrSixForThePlatformConfig) {
+    struct Row {
+        const char* uri;
+        const char* name;
+    };
+    const Row rows[] = {
+        {"/arx-login/v1/session", "OnJsonApiEvent_arx-login_v1_session"},
+        {"/arx-summoner/v1/current-summoner/x", "OnJsonApiEvent_arx-summoner_v1_current-summoner"},
+        {"/arx-platform-config/v1/namespaces/TvxContentTargeting",
+         "OnJsonApiEvent_arx-platform-config_v1_namespaces_TvxContentTargeting"},
+        {"/arx-platform-config/v1/namespaces/a/b/c", "OnJsonApiEvent_arx-platform-config_v1_namespaces_a_b"},
+        {"/vodivozaze/get_region_locale", "OnJsonApiEvent_vodivozaze_get_region_locale"},
+        {"//a///b/", "OnJsonApiEvent_a_b"},
+        {"", "OnJsonApiEvent"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.uri);
+        EXPECT_EQ(ResourceEventName(row.uri), row.name);
+    }
+}
+
+TEST_F(HostCoreTest, AnswersFromTheStoreAndReleasesWhatItAllocated) {
+    ResourceAnswer value;
+    value.value.Member("summonerLevel").SetUnsigned(42);
+    core_.Serve("/arx-summoner/v1/current-summoner", value);
+    ResourceAnswer error;
+    error.kind = ResourceAnswer::Kind::Error;
+    error.status = 503;
+    error.message = "Down";
+    core_.Serve("/down", error);
+
+    HostResponse ok = Request("/arx-summoner/v1/current-summoner?x=1");
+    EXPECT_EQ(ok.status, 200);
+    EXPECT_EQ(ok.error, nullptr);
+    BindingValue body;
+    std::string problem;
+    ASSERT_TRUE(ReadHostValue(body, ok.body, problem)) << problem;
+    EXPECT_EQ(body.Member("summonerLevel").AsUnsigned(), 42u);
+
+    HostResponse failed = Request("/down");
+    EXPECT_EQ(failed.status, 503);
+    EXPECT_STREQ(failed.error, "Down");
+    EXPECT_EQ(failed.errorOwned, 1);
+
+    HostResponse missing = Request("/nobody/serves/this");
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_STREQ(missing.error, "No resource is served at /nobody/serves/this");
+
+    for (HostResponse* response : {&ok, &failed, &missing}) {
+        ASSERT_NE(response->release, nullptr);
+        response->release(response);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(response);
+        EXPECT_TRUE(std::all_of(bytes, bytes + sizeof(HostResponse), [](unsigned char b) { return b == 0; }));
+    }
+    ASSERT_EQ(core_.Requests().size(), 3u);
+    EXPECT_EQ(core_.Requests()[2].url, "/nobody/serves/this");
+    EXPECT_TRUE(core_.Requests()[2].failed);
+    core_.Finish();
+    EXPECT_TRUE(core_.Problems().empty()) << core_.Problems().front();
+}
+
+TEST_F(HostCoreTest, ReportsAResponseNeverReleased) {
+    HostResponse response = Request("/anything");
+    (void)response;
+    core_.Finish();
+    ASSERT_EQ(core_.Problems().size(), 1u);
+    EXPECT_EQ(core_.Problems()[0], "1 responses were never released");
+}
+
+TEST_F(HostCoreTest, StreamsABodyInChunksAndFailsTheReadItWasToldTo) {
+    ResourceAnswer stream;
+    stream.kind = ResourceAnswer::Kind::Stream;
+    stream.streamText = "0123456789";
+    stream.chunkSize = 4;
+    core_.Serve("/s", stream);
+    HostResponse response = Request("/s");
+    ASSERT_NE(response.streamRead, nullptr);
+    EXPECT_EQ(response.streamSizeHint, 10u);
+    std::string text;
+    bool more = true;
+    int reads = 0;
+    while (more) {
+        char buffer[4096];
+        std::uint32_t size = sizeof(buffer);
+        ASSERT_TRUE(response.streamRead(response.stream, buffer, &size, &more));
+        EXPECT_LE(size, 4u);
+        text.append(buffer, size);
+        ++reads;
+    }
+    EXPECT_EQ(text, "0123456789");
+    EXPECT_EQ(reads, 3);
+    response.streamClose(response.stream);
+    response.release(&response);
+
+    stream.failAtRead = 2;
+    core_.Serve("/s", stream);
+    HostResponse failing = Request("/s");
+    char buffer[16];
+    std::uint32_t size = sizeof(buffer);
+    EXPECT_TRUE(failing.streamRead(failing.stream, buffer, &size, &more));
+    size = sizeof(buffer);
+    EXPECT_FALSE(failing.streamRead(failing.stream, buffer, &size, &more));
+    failing.release(&failing);  // the stream is left open on purpose
+    core_.Finish();
+    ASSERT_EQ(core_.Problems().size(), 1u);
+    EXPECT_EQ(core_.Problems()[0], "the stream of /s was never closed");
+}
+
+TEST_F(HostCoreTest, RecordsTelemetryPostsAndAnswersThemWithSuccess) {
+    BindingValue fields;
+    fields.Member("filters").SetString("filter_level_42");
+    HostArgumentEntry argument{nullptr, {}};
+    ASSERT_TRUE(BuildHostValue(argument.value, fields));
+    HostRequest request{};
+    request.method = 6;
+    request.url = "/telemetry/v1/events/hpk_be_arx_content_targeting";
+    request.arguments = &argument;
+    request.argumentCount = 1;
+    request.callerHandle = kHandle;
+    HostResponse response;
+    std::memset(&response, 0, sizeof(response));
+    Api()->Request(Api(), &response, &request);
+    EXPECT_EQ(response.error, nullptr);
+    response.release(&response);
+    ReleaseHostValue(argument.value);
+
+    ASSERT_EQ(core_.Telemetry().size(), 1u);
+    EXPECT_EQ(core_.Telemetry()[0].name, "hpk_be_arx_content_targeting");
+    EXPECT_EQ(core_.Telemetry()[0].fields.Member("filters").AsString(), "filter_level_42");
+}
+
+struct Received {
+    static inline std::vector<std::string> events;
+    static void Callback(const HostEvent* event) {
+        BindingValue payload;
+        std::string error;
+        ASSERT_TRUE(ReadHostValue(payload, event->payload, error)) << error;
+        events.push_back(std::string(event->name) + " " + std::string(payload.Member("eventType").AsString()) + " " +
+                         std::string(payload.Member("uri").AsString()));
+    }
+};
+
+TEST_F(HostCoreTest, DeliversResourceEventsToSubscribersAndChecksUnsubscriptions) {
+    Received::events.clear();
+    Api()->Subscribe(Api(), "OnJsonApiEvent_arx-login_v1_session", kHandle, &Received::Callback, this, 0);
+    BindingValue data;
+    data.Member("state").SetString("SUCCEEDED");
+    EXPECT_EQ(core_.DeliverResourceEvent("/arx-login/v1/session", "Update", data), 1u);
+    EXPECT_EQ(core_.DeliverResourceEvent("/arx-geoinfo/v1/whereami", "Update", data), 0u);
+    EXPECT_EQ(Received::events, std::vector<std::string>{
+                                    "OnJsonApiEvent_arx-login_v1_session Update /arx-login/v1/session"});
+
+    Api()->Unsubscribe(Api(), "OnJsonApiEvent_arx-login_v1_session", kHandle);
+    EXPECT_TRUE(core_.Subscriptions().empty());
+    Api()->Unsubscribe(Api(), "OnJsonApiEvent_arx-login_v1_session", kHandle);
+    Api()->Subscribe(Api(), "OnX", 99, &Received::Callback, this, 1);
+    Api()->MarkEnd(Api());
+    EXPECT_EQ(core_.Problems(), (std::vector<std::string>{
+                                    "unsubscribed from OnJsonApiEvent_arx-login_v1_session, which it had not subscribed to",
+                                    "the plugin passed handle 99, but its handle is 7",
+                                    "MarkEnd without an open MarkBegin",
+                                }));
+}
+
+}  // namespace
+}  // namespace hpk::host
