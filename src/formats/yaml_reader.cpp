@@ -69,6 +69,7 @@ private:
     };
 
     void OnEvent(const yaml_event_t& event);
+    void OnNode(const yaml_event_t& event);
     void OnScalar(const yaml_event_t& event, BindingValue* target);
     void OnContainerStart(const yaml_event_t& event, BindingValue* target, Role role);
     void OnAlias(const yaml_event_t& event, BindingValue* target);
@@ -277,6 +278,22 @@ void YamlValueReader::OnAlias(const yaml_event_t& event, BindingValue* target) {
     Pop();
 }
 
+void YamlValueReader::OnNode(const yaml_event_t& event) {
+    // The tokenizer starts every node inside a document, and a document's root
+    // stays open until its first node ends: a second root is a second document.
+    if (stack_.empty()) {
+        result_.SetError(kMsgYamlMultiDocument);
+        return;
+    }
+    BindingValue* target = ChooseTarget();
+    switch (event.type) {
+        case YAML_SCALAR_EVENT: OnScalar(event, target); return;
+        case YAML_SEQUENCE_START_EVENT: OnContainerStart(event, target, Role::Sequence); return;
+        case YAML_MAPPING_START_EVENT: OnContainerStart(event, target, Role::Mapping); return;
+        default: OnAlias(event, target); return;
+    }
+}
+
 void YamlValueReader::OnEvent(const yaml_event_t& event) {
     switch (event.type) {
         case YAML_DOCUMENT_START_EVENT:
@@ -291,16 +308,10 @@ void YamlValueReader::OnEvent(const yaml_event_t& event) {
             Pop();
             return;
         case YAML_SCALAR_EVENT:
-            OnScalar(event, ChooseTarget());
-            return;
         case YAML_SEQUENCE_START_EVENT:
-            OnContainerStart(event, ChooseTarget(), Role::Sequence);
-            return;
         case YAML_MAPPING_START_EVENT:
-            OnContainerStart(event, ChooseTarget(), Role::Mapping);
-            return;
         case YAML_ALIAS_EVENT:
-            OnAlias(event, ChooseTarget());
+            OnNode(event);
             return;
         default:  // stream start and end, document end
             return;

@@ -188,5 +188,23 @@ TEST(MessagePackReader, MillionDeepArrayCostsNoCallStack) {
     EXPECT_EQ(test::FirstChildDepth(read.result.Value()), kDepth);
 }
 
+TEST(MessagePackReader, MillionDeepMapCostsNoCallStack) {
+    constexpr std::size_t kDepth = 1000000;
+    std::string bytes;
+    for (std::size_t i = 0; i < kDepth; ++i) bytes += "\x81\xa1k";
+    bytes += '\x2a';
+    const MessagePackReadResult read = ReadMessagePack(bytes);
+    ASSERT_TRUE(read.result.IsOk());
+    EXPECT_EQ(read.consumed, bytes.size());
+    const BindingValue* node = &read.result.Value();
+    std::size_t depth = 0;
+    while (node->Kind() == BindingValueKind::Structure) {
+        node = &node->Member("k");
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
+    EXPECT_EQ(node->AsSigned(), 42);
+}
+
 }  // namespace
 }  // namespace hpk
