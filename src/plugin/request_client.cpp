@@ -143,7 +143,8 @@ RequestOutcome PluginBase::CallWithParameterValue(RequestMethod method, std::str
 
 void PluginBase::ReadStreamedBody(BindingResult& result, HostResponse& response) {
     std::string text;
-    text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(response.streamSizeHint, kMaxReservedHint)));
+    const std::uint64_t hint = response.streamSizeHint;  // a packed field: read it by value
+    text.reserve(static_cast<std::size_t>(std::min(hint, kMaxReservedHint)));
     char chunk[kChunkSize];
     bool more = true;
     bool failed = false;

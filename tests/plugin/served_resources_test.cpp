@@ -12,31 +12,38 @@
 namespace hpk {
 namespace {
 
+// Endpoint records are packed at a 90-byte stride: read their fields by value,
+// never through a reference (which would assume alignment).
+template <class T>
+T Copy(T value) {
+    return value;
+}
+
 using ServedResources = FakeHostFixture;
 
 TEST_F(ServedResources, FiltersEndpointOfTheLibrarysPlugin) {
     ASSERT_TRUE(session.Load());
     const HostTableRecord& table = *session.Record().hostTable;
-    ASSERT_EQ(table.endpointCount, 2u);
-    EXPECT_EQ(table.endpoints[0].function.next, &table.endpoints[1].function);
-    EXPECT_EQ(table.endpoints[1].function.next, nullptr);
-    EXPECT_NE(table.types, nullptr);
-    EXPECT_NE(table.events, nullptr);
+    ASSERT_EQ(Copy(table.endpointCount), 2u);
+    EXPECT_EQ(Copy(table.endpoints[0].function.next), &table.endpoints[1].function);
+    EXPECT_EQ(Copy(table.endpoints[1].function.next), nullptr);
+    EXPECT_NE(Copy(table.types), nullptr);
+    EXPECT_NE(Copy(table.events), nullptr);
 
     const HostEndpointRecord* filters = FakeHost::FindEndpoint(table, "/arx-content-targeting/v1/filters");
     ASSERT_NE(filters, nullptr);
-    EXPECT_EQ(filters->method, 2u);
-    EXPECT_EQ(filters->argumentLocations, nullptr);
-    EXPECT_EQ(filters->textLists, nullptr);
-    EXPECT_EQ(filters->textListCount, 0u);
-    EXPECT_EQ(filters->flags, 0u);
-    EXPECT_STREQ(filters->methodName, "");
-    EXPECT_STREQ(filters->function.name, "GetArxContentTargetingV1Filters");
-    EXPECT_EQ(filters->function.argumentCount, 0u);
-    ASSERT_EQ(filters->function.tagCount, 2u);
-    EXPECT_STREQ(filters->function.tags[0], "Plugins");
-    EXPECT_STREQ(filters->function.tags[1], "Plugin hpk-be-arx-content-targeting");
-    EXPECT_EQ(filters->requestCallback, &ServedRequestCallback);
+    EXPECT_EQ(Copy(filters->method), 2u);
+    EXPECT_EQ(Copy(filters->argumentLocations), nullptr);
+    EXPECT_EQ(Copy(filters->textLists), nullptr);
+    EXPECT_EQ(Copy(filters->textListCount), 0u);
+    EXPECT_EQ(Copy(filters->flags), 0u);
+    EXPECT_STREQ(Copy(filters->methodName), "");
+    EXPECT_STREQ(Copy(filters->function.name), "GetArxContentTargetingV1Filters");
+    EXPECT_EQ(Copy(filters->function.argumentCount), 0u);
+    ASSERT_EQ(Copy(filters->function.tagCount), 2u);
+    EXPECT_STREQ(Copy(filters->function.tags[0]), "Plugins");
+    EXPECT_STREQ(Copy(filters->function.tags[1]), "Plugin hpk-be-arx-content-targeting");
+    EXPECT_EQ(Copy(filters->requestCallback), &ServedRequestCallback);
     const auto* userData = static_cast<const EndpointUserData*>(filters->function.endpointUserData);
     ASSERT_NE(userData, nullptr);
     EXPECT_EQ(userData->api, &Plugin().Router());
@@ -82,26 +89,26 @@ TEST_F(ServedResources, ArgumentLocationAndTextListRecordsAreChained) {
     };
     ASSERT_TRUE(session.Load(&MakeFakePlugin));
     const HostTableRecord& table = *session.Record().hostTable;
-    ASSERT_EQ(table.endpointCount, 1u);
+    ASSERT_EQ(Copy(table.endpointCount), 1u);
     const HostEndpointRecord& endpoint = table.endpoints[0];
-    EXPECT_EQ(endpoint.function.next, nullptr);
-    EXPECT_STREQ(endpoint.pathTemplate, "/items/{id}");
-    ASSERT_NE(endpoint.argumentLocations, nullptr);
+    EXPECT_EQ(Copy(endpoint.function.next), nullptr);
+    EXPECT_STREQ(Copy(endpoint.pathTemplate), "/items/{id}");
+    ASSERT_NE(Copy(endpoint.argumentLocations), nullptr);
     const std::int32_t expected[] = {2, 1, 4, 0};
     const HostArgumentLocationRecord* location = endpoint.argumentLocations;
     for (std::int32_t code : expected) {
         ASSERT_NE(location, nullptr);
-        EXPECT_EQ(location->location, code);
+        EXPECT_EQ(Copy(location->location), code);
         location = location->next;
     }
     EXPECT_EQ(location, nullptr);
-    ASSERT_EQ(endpoint.textListCount, 2u);
-    ASSERT_NE(endpoint.textLists, nullptr);
-    ASSERT_EQ(endpoint.textLists[0].count, 2u);
-    EXPECT_STREQ(endpoint.textLists[0].texts[1], "b");
-    EXPECT_EQ(endpoint.textLists[0].next, &endpoint.textLists[1]);
-    EXPECT_EQ(endpoint.textLists[1].count, 0u);
-    EXPECT_EQ(endpoint.textLists[1].next, nullptr);
+    ASSERT_EQ(Copy(endpoint.textListCount), 2u);
+    ASSERT_NE(Copy(endpoint.textLists), nullptr);
+    ASSERT_EQ(Copy(endpoint.textLists[0].count), 2u);
+    EXPECT_STREQ(Copy(endpoint.textLists[0].texts[1]), "b");
+    EXPECT_EQ(Copy(endpoint.textLists[0].next), &endpoint.textLists[1]);
+    EXPECT_EQ(Copy(endpoint.textLists[1].count), 0u);
+    EXPECT_EQ(Copy(endpoint.textLists[1].next), nullptr);
 
     FakeHost::ServedResponse served = host.CallEndpoint(endpoint, 2, "/items/a%20b?count=3");
     ASSERT_FALSE(served.error.has_value()) << *served.error;
