@@ -99,7 +99,7 @@ TEST(ScenarioReader, NamesEachMistakeAndWhereItIs) {
         {"steps: [{update: /a}]", "step 1 (update): an update needs a value (null for none)"},
         {"steps: [{update: /a, value: 1, event: Delete}]", "step 1 (update): 'event' must be Create or Update"},
         {"steps: [{get: /a, delete: /b}]",
-         "step 1: a step is a mapping with exactly one of update, delete, serve, get, wait, expect"},
+         "step 1: a step is a mapping with exactly one of update, delete, serve, get, wait, expect, post"},
         {"steps: [{wait: 1 h}]",
          "step 1 (wait): a wait is a number of milliseconds, or a text such as \"250 ms\" or \"2 s\", at most 10 "
          "minutes"},

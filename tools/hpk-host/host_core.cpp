@@ -103,6 +103,16 @@ std::size_t HostCore::DeliverResourceEvent(const std::string& uri, const std::st
     return reached;
 }
 
+std::size_t HostCore::DeliverEvent(const std::string& name, const BindingValue& payload) {
+    std::size_t reached = 0;
+    for (const Subscription& subscription : subscriptions_) reached += subscription.name == name ? 1 : 0;
+    std::string summary = name;
+    if (reached == 0) summary += kMsgNobodySubscribes;
+    timeline_.Record("event", summary, payload);
+    Deliver(name, payload);
+    return reached;
+}
+
 void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
     HostValue value{};
     if (!BuildHostValue(value, payload)) {

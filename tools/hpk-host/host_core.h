@@ -79,6 +79,11 @@ public:
     // "Delete". Returns the number of subscribers it reached.
     std::size_t DeliverResourceEvent(const std::string& uri, const std::string& eventType, const BindingValue& data);
 
+    // Posts an event named `name` with `payload` as it is to its subscribers
+    // (any event, any payload: how a scenario sends what no resource change
+    // would). Returns the number of subscribers it reached.
+    std::size_t DeliverEvent(const std::string& name, const BindingValue& payload);
+
     const std::vector<Subscription>& Subscriptions() const { return subscriptions_; }
     bool IsSubscribed(const std::string& name) const;
     const std::vector<PostedEvent>& Posted() const { return posted_; }

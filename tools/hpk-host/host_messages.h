@@ -38,7 +38,9 @@ inline constexpr char kMsgScenarioStepWhere[] = "step %1";
 // %1: the step's number; %2: its kind.
 inline constexpr char kMsgScenarioStepKindWhere[] = "step %1 (%2)";
 inline constexpr char kMsgScenarioStepShape[] =
-    "a step is a mapping with exactly one of update, delete, serve, get, wait, expect";
+    "a step is a mapping with exactly one of update, delete, serve, get, wait, expect, post";
+inline constexpr char kMsgScenarioPostPayload[] = "a post needs a payload (null for none)";
+inline constexpr char kMsgScenarioPostName[] = "a post needs an event name";
 // %1: the key.
 inline constexpr char kMsgScenarioUnknownKey[] = "unknown key '%1'";
 // %1: the key.

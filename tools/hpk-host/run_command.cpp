@@ -123,6 +123,7 @@ private:
             timeline_.Record("serve", step.uri + "  ->  " + AnswerSummary(step.answer), step.answer.value);
             return true;
         case ScenarioStep::Kind::Get: session_.Get(step.uri); return true;
+        case ScenarioStep::Kind::Post: core_.DeliverEvent(step.uri, step.answer.value); return true;
         case ScenarioStep::Kind::Wait: SleepMilliseconds(step.milliseconds); return true;
         case ScenarioStep::Kind::Expect: {
             std::string unmet = CheckExpectations(step.expect, session_, core_);

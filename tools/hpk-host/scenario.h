@@ -54,12 +54,13 @@ struct ScenarioStep {
         Get = 3,        // GET a URL from the plugin through its endpoint records
         Wait = 4,       // sleep
         Expect = 5,     // check the expectations
+        Post = 6,       // deliver any event with any payload to its subscribers
     };
     Kind kind = Kind::Update;
     std::size_t number = 0;         // 1-based position in the file, for messages
-    std::string uri;                // Update, Delete, Serve, Get
+    std::string uri;                // Update, Delete, Serve, Get; Post: the event name
     std::string eventType = "Update";  // Update: "Create" or "Update"
-    ResourceAnswer answer;          // Update (its value) and Serve
+    ResourceAnswer answer;          // Update and Post (its value) and Serve
     std::uint32_t milliseconds = 0; // Wait
     Expectations expect;            // Expect
     std::string note;               // optional text shown with the step

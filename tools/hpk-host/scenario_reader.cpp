@@ -288,6 +288,7 @@ void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& o
         {"update", ScenarioStep::Kind::Update}, {"delete", ScenarioStep::Kind::Delete},
         {"serve", ScenarioStep::Kind::Serve},   {"get", ScenarioStep::Kind::Get},
         {"wait", ScenarioStep::Kind::Wait},     {"expect", ScenarioStep::Kind::Expect},
+        {"post", ScenarioStep::Kind::Post},
     };
     const char* verb = nullptr;
     for (const auto& [name, kind] : kVerbs) {
@@ -330,10 +331,23 @@ void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& o
         Text(argument, out.uri, fields.Where(), verb);
         Answer(fields, out.answer);
         break;
+    case ScenarioStep::Kind::Post: {
+        Text(argument, out.uri, fields.Where(), verb);
+        const BindingValue* payload = fields.Take("payload");
+        if (payload == nullptr) {
+            Fail(fields.Where(), kMsgScenarioPostPayload);
+            break;
+        }
+        out.answer.value.CopyFrom(*payload);
+        ResolveRelativeTimes(out.answer.value, now_);
+        if (Ok() && out.uri.empty()) Fail(fields.Where(), kMsgScenarioPostName);
+        break;
+    }
     case ScenarioStep::Kind::Wait: Duration(argument, out.milliseconds, fields.Where()); break;
     case ScenarioStep::Kind::Expect: Expect(argument, out.expect, fields.Where()); break;
     }
     if (Ok() && out.kind != ScenarioStep::Kind::Wait && out.kind != ScenarioStep::Kind::Expect &&
+        out.kind != ScenarioStep::Kind::Post &&
         (out.uri.empty() || out.uri[0] != '/')) {
         Fail(fields.Where(), kMsgScenarioUri);
     }
@@ -350,6 +364,7 @@ const char* StepKindText(ScenarioStep::Kind kind) {
     case ScenarioStep::Kind::Get: return "get";
     case ScenarioStep::Kind::Wait: return "wait";
     case ScenarioStep::Kind::Expect: return "expect";
+    case ScenarioStep::Kind::Post: return "post";
     }
     return "";
 }
