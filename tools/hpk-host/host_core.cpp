@@ -98,7 +98,7 @@ std::size_t HostCore::DeliverResourceEvent(const std::string& uri, const std::st
     for (const Subscription& subscription : subscriptions_) reached += subscription.name == name ? 1 : 0;
     std::string summary = eventType + " " + uri + " as " + name;
     if (reached == 0) summary += kMsgNobodySubscribes;
-    timeline_.Record("event", summary, data);
+    timeline_.Record("event", summary, data, Facts({{"event", name}, {"uri", uri}, {"eventType", eventType}}));
     Deliver(name, payload);
     return reached;
 }
@@ -108,7 +108,7 @@ std::size_t HostCore::DeliverEvent(const std::string& name, const BindingValue& 
     for (const Subscription& subscription : subscriptions_) reached += subscription.name == name ? 1 : 0;
     std::string summary = name;
     if (reached == 0) summary += kMsgNobodySubscribes;
-    timeline_.Record("event", summary, payload);
+    timeline_.Record("event", summary, payload, Facts({{"event", name}}));
     Deliver(name, payload);
     return reached;
 }
@@ -170,7 +170,7 @@ std::uint32_t HostCore::OnPostEvent(CoreApi* self, const HostOutgoingEvent* even
     }
     std::string summary = name;
     if (event->value != 0) summary += FormatPositional(kMsgPostedValue, event->value);
-    core.timeline_.Record("post", summary, posted.payload);
+    core.timeline_.Record("post", summary, posted.payload, Facts({{"event", name}}));
     if (!nameOk) core.Problem(kMsgEventNameUnreadable);
     core.posted_.push_back(std::move(posted));
     // Deliver it to whoever subscribed to it, as the client's host would.
@@ -185,7 +185,8 @@ std::uint32_t HostCore::OnSubscribe(CoreApi* self, const char* name, std::int32_
     bool nameOk = false;
     Subscription subscription{Borrowed(name, kMaxName, nameOk), handle, callback, context, kind};
     const char* kindText = kind == 0 ? kMsgKindResource : kind == 1 ? kMsgKindServiceProxy : kMsgKindUnknown;
-    core.timeline_.Record("subscribe", subscription.name + " (" + kindText + ")");
+    core.timeline_.Record("subscribe", subscription.name + " (" + kindText + ")",
+                          {}, Facts({{"event", subscription.name}, {"eventKind", std::to_string(kind)}}));
     if (!nameOk) core.Problem(kMsgEventNameUnreadable);
     if (callback == nullptr) core.Problem(FormatPositional(kMsgSubscribeNoCallback, subscription.name));
     if (handle != core.api_.pluginHandle) {
@@ -207,7 +208,7 @@ std::uint32_t HostCore::OnUnsubscribe(CoreApi* self, const char* name, std::int3
     ++core.unsubscribeCalls_;
     bool nameOk = false;
     std::string text = Borrowed(name, kMaxName, nameOk);
-    core.timeline_.Record("unsubscribe", text);
+    core.timeline_.Record("unsubscribe", text, {}, Facts({{"event", text}}));
     if (handle != core.api_.pluginHandle) {
         core.Problem(FormatPositional(kMsgWrongHandle, handle, core.api_.pluginHandle));
     }
@@ -246,7 +247,8 @@ void HostCore::OnLog(CoreApi* self, std::int32_t level, const char* message) {
     HostCore& core = From(self);
     bool ok = false;
     LogLine line{level, Borrowed(message, kMaxLogLine, ok)};
-    core.timeline_.Record("log", LogLevelText(level) + "  " + line.text);
+    core.timeline_.Record("log", LogLevelText(level) + "  " + line.text, {},
+                          Facts({{"level", LogLevelText(level)}, {"text", line.text}}));
     core.logs_.push_back(std::move(line));
 }
 

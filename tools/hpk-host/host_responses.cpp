@@ -131,7 +131,7 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
         if (arguments.Size() == 1) event.fields.CopyFrom(arguments.Element(0));
         timeline_.Record("telemetry", FormatPositional(kMsgTelemetrySummary, event.name,
                                                        static_cast<unsigned>(event.fields.Size())),
-                         event.fields);
+                         event.fields, Facts({{"event", event.name}}));
         telemetry_.push_back(std::move(event));
     }
 

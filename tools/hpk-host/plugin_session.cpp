@@ -69,7 +69,8 @@ bool PluginSession::Load(const std::string& path, std::string& error) {
     timeline_.Record("handshake", FormatPositional(kMsgHandshakeSummary, fullName_, VersionText(record_.version),
                                                    static_cast<unsigned>(api_.functions.size()),
                                                    static_cast<unsigned>(api_.types.size()),
-                                                   static_cast<unsigned>(api_.events.size())));
+                                                   static_cast<unsigned>(api_.events.size())),
+                     {}, Facts({{"name", fullName_}, {"version", VersionText(record_.version)}}));
     for (const std::string& problem : api_.problems) core_.Problem(problem);
     return true;
 }
@@ -82,7 +83,8 @@ bool PluginSession::Init() {
         result = callbacks_.init(plugin_, core_.Api());
     }
     initialized_ = result != 0;
-    timeline_.Record("init", initialized_ ? kMsgInitTrue : kMsgInitFalse);
+    timeline_.Record("init", initialized_ ? kMsgInitTrue : kMsgInitFalse, {},
+                     Facts({{"result", initialized_ ? "true" : "false"}}));
     return initialized_;
 }
 
@@ -157,7 +159,10 @@ EndpointAnswer PluginSession::Call(const FunctionInfo& function, std::uint32_t m
     std::string summary = call + "  ->  ";
     summary += answer.failed ? std::to_string(answer.status) + " " + answer.error
                              : answer.status == 0 ? std::string(kMsgAnswerOk) : std::to_string(answer.status);
-    timeline_.Record("get", summary, answer.body);
+    BindingValue detail = Facts({{"method", MethodText(method)}, {"url", url}});
+    detail.Member("status").SetSigned(answer.status);
+    if (answer.failed) detail.Member("error").SetString(answer.error);
+    timeline_.Record("get", summary, answer.body, std::move(detail));
     return answer;
 }
 

@@ -102,7 +102,9 @@ private:
             if (step.kind == ScenarioStep::Kind::Wait) {
                 timeline_.Record("wait", FormatPositional(kMsgWaitStep, step.milliseconds, static_cast<unsigned>(step.number)));
             } else {
-                timeline_.Record("step", summary);
+                timeline_.Record("step", summary, {},
+                                 Facts({{"step", StepKindText(step.kind)}, {"number", std::to_string(step.number)},
+                                        {"uri", step.uri}, {"note", step.note}}));
             }
             if (!PlayStep(step)) return;
         }
@@ -135,7 +137,7 @@ private:
             }
             failure_ = FormatPositional(kMsgStepFailed, static_cast<unsigned>(step.number), unmet);
             exitCode_ = kExitFailed;
-            timeline_.Record("expect", "UNMET " + unmet);
+            timeline_.Record("expect", "UNMET " + unmet, {}, Facts({{"unmet", unmet}}));
             return false;
         }
         }

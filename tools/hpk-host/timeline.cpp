@@ -67,6 +67,13 @@ void Timeline::Print(const TimelineEntry& entry) const {
     std::fflush(out_);
 }
 
+BindingValue Facts(std::initializer_list<std::pair<const char*, std::string>> facts) {
+    BindingValue detail;
+    detail.MakeStructure();
+    for (const auto& [name, text] : facts) detail.Member(name).SetString(text);
+    return detail;
+}
+
 BindingValue Timeline::ToValue() const {
     BindingValue list;
     list.MakeCollection();

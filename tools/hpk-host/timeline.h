@@ -6,7 +6,9 @@
 #pragma once
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/binding_value.h"
@@ -57,6 +59,9 @@ private:
     int depth_ = 0;
     std::vector<TimelineEntry> entries_;
 };
+
+// A detail structure of named texts, for Timeline::Record.
+BindingValue Facts(std::initializer_list<std::pair<const char*, std::string>> facts);
 
 // RAII bracket for Timeline::Enter/Leave.
 class TimelineDepth {
