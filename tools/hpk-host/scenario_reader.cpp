@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -13,122 +12,19 @@
 #include "host_messages.h"
 #include "json_text.h"
 #include "relative_time.h"
+#include "scenario_fields.h"
 
 namespace hpk::host {
 
 namespace {
 
-// A mapping being read: remembers the keys taken, so the ones left over can be
-// reported as unknown.
-class Fields {
-public:
-    Fields(const BindingValue& map, std::string where) : map_(map), where_(std::move(where)) {}
-
-    const BindingValue* Take(std::string_view key) {
-        taken_.emplace_back(key);
-        return map_.HasMember(key) ? &map_.Member(key) : nullptr;
-    }
-    // "" when every key was taken, else the first other key in key order.
-    std::string Unknown() const {
-        std::string unknown;
-        map_.ForEachMember([&](std::string_view key, const BindingValue&) {
-            if (!unknown.empty()) return;
-            for (const std::string& name : taken_) {
-                if (name == key) return;
-            }
-            unknown = std::string(key);
-        });
-        return unknown;
-    }
-    const std::string& Where() const { return where_; }
-
-private:
-    const BindingValue& map_;
-    std::string where_;
-    std::vector<std::string> taken_;
-};
-
-// Reading stops at the first mistake; later reads do nothing.
-class Reader {
+// Reads the parts of a scenario; relative timestamps resolve against `now`.
+class Reader : public ScenarioValueReader {
 public:
     explicit Reader(std::uint64_t now) : now_(now) {}
 
-    bool Ok() const { return error_.empty(); }
-    const std::string& Error() const { return error_; }
-    void Fail(const std::string& where, const std::string& problem) {
-        if (error_.empty()) error_ = where + ": " + problem;
-    }
-    void CheckUnknown(const Fields& fields) {
-        std::string unknown = fields.Unknown();
-        if (!unknown.empty()) Fail(fields.Where(), FormatPositional(kMsgScenarioUnknownKey, unknown));
-    }
-
-    bool Text(const BindingValue& value, std::string& out, const std::string& where, std::string_view key) {
-        switch (value.Kind()) {
-        case BindingValueKind::Empty: out.clear(); return true;
-        case BindingValueKind::String:
-        case BindingValueKind::Bool:
-        case BindingValueKind::Signed:
-        case BindingValueKind::Unsigned:
-        case BindingValueKind::Float: out = value.Kind() == BindingValueKind::String ? std::string(value.AsString())
-                                                                                     : value.Text();
-            return true;
-        default: Fail(where, FormatPositional(kMsgScenarioNotText, key)); return false;
-        }
-    }
-    // A list of texts; a single text counts as a list of one.
-    bool TextList(const BindingValue& value, std::vector<std::string>& out, const std::string& where,
-                  std::string_view key) {
-        if (value.Kind() != BindingValueKind::Collection) {
-            std::string one;
-            if (!Text(value, one, where, key)) return false;
-            out.push_back(std::move(one));
-            return true;
-        }
-        for (std::size_t i = 0; i < value.Size(); ++i) {
-            std::string item;
-            if (!Text(value.Element(i), item, where, key)) return false;
-            out.push_back(std::move(item));
-        }
-        return true;
-    }
-    bool Unsigned(const BindingValue& value, std::uint64_t& out, const std::string& where, std::string_view key) {
-        if (value.Kind() == BindingValueKind::Unsigned) {
-            out = value.AsUnsigned();
-            return true;
-        }
-        Fail(where, FormatPositional(kMsgScenarioNotCount, key));
-        return false;
-    }
-    // A duration: a number of milliseconds, or "<n> ms" / "<n> s".
-    bool Duration(const BindingValue& value, std::uint32_t& out, const std::string& where) {
-        std::uint64_t amount = 0;
-        std::uint64_t scale = 1;
-        if (value.Kind() == BindingValueKind::Unsigned) {
-            amount = value.AsUnsigned();
-        } else if (value.Kind() == BindingValueKind::String) {
-            std::string text(value.AsString());
-            std::istringstream in(text);
-            std::string unit;
-            if (!(in >> amount >> unit) || !(unit == "ms" || unit == "s") || !in.eof()) {
-                Fail(where, kMsgScenarioBadDuration);
-                return false;
-            }
-            scale = unit == "s" ? 1000 : 1;
-        } else {
-            Fail(where, kMsgScenarioBadDuration);
-            return false;
-        }
-        if (amount * scale > 600000) {
-            Fail(where, kMsgScenarioBadDuration);
-            return false;
-        }
-        out = static_cast<std::uint32_t>(amount * scale);
-        return true;
-    }
-
     // value / error / stream, exactly one. `valueOnly` for update steps.
-    void Answer(Fields& fields, ResourceAnswer& out) {
+    void Answer(ScenarioFields& fields, ResourceAnswer& out) {
         const BindingValue* value = fields.Take("value");
         const BindingValue* error = fields.Take("error");
         const BindingValue* stream = fields.Take("stream");
@@ -159,7 +55,7 @@ public:
             Text(error, out.message, where, "error");
             return;
         }
-        Fields fields(error, where + " error");
+        ScenarioFields fields(error, where + " error");
         std::uint64_t code = 500;
         if (const BindingValue* status = fields.Take("status")) Unsigned(*status, code, fields.Where(), "status");
         out.status = static_cast<std::int32_t>(code);
@@ -174,7 +70,7 @@ public:
             Fail(where, kMsgScenarioStreamShape);
             return;
         }
-        Fields fields(stream, where + " stream");
+        ScenarioFields fields(stream, where + " stream");
         const BindingValue* text = fields.Take("text");
         const BindingValue* value = fields.Take("value");
         if ((text != nullptr) == (value != nullptr)) {
@@ -208,7 +104,6 @@ public:
 
 private:
     std::uint64_t now_;
-    std::string error_;
 };
 
 void Reader::Expect(const BindingValue& value, Expectations& out, const std::string& where) {
@@ -216,7 +111,7 @@ void Reader::Expect(const BindingValue& value, Expectations& out, const std::str
         Fail(where, kMsgScenarioExpectShape);
         return;
     }
-    Fields fields(value, where);
+    ScenarioFields fields(value, where);
     auto list = [&](const char* key, std::vector<std::string>& target) {
         if (const BindingValue* item = fields.Take(key)) TextList(*item, target, where, key);
     };
@@ -243,7 +138,7 @@ void Reader::Expect(const BindingValue& value, Expectations& out, const std::str
         if (telemetry->Kind() != BindingValueKind::Structure) {
             Fail(where, kMsgScenarioTelemetryShape);
         } else {
-            Fields inner(*telemetry, where + " telemetry");
+            ScenarioFields inner(*telemetry, where + " telemetry");
             if (const BindingValue* count = inner.Take("count")) {
                 std::uint64_t number = 0;
                 if (Unsigned(*count, number, inner.Where(), "count")) out.telemetryCount = number;
@@ -304,7 +199,7 @@ void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& o
         Fail(where, kMsgScenarioStepShape);
         return;
     }
-    Fields fields(value, FormatPositional(kMsgScenarioStepKindWhere, static_cast<unsigned>(number), verb));
+    ScenarioFields fields(value, FormatPositional(kMsgScenarioStepKindWhere, static_cast<unsigned>(number), verb));
     const BindingValue& argument = *fields.Take(verb);
     if (const BindingValue* note = fields.Take("note")) Text(*note, out.note, fields.Where(), "note");
     switch (out.kind) {
@@ -376,7 +271,7 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
         error = kMsgScenarioTopShape;
         return false;
     }
-    Fields top(root, "scenario");
+    ScenarioFields top(root, "scenario");
     if (const BindingValue* name = top.Take("name")) reader.Text(*name, out.name, top.Where(), "name");
     if (const BindingValue* text = top.Take("description")) reader.Text(*text, out.description, top.Where(), "description");
     if (const BindingValue* resources = top.Take("resources")) {
@@ -389,7 +284,7 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
             if (uri.empty() || uri[0] != '/') reader.Fail(where, kMsgScenarioUri);
             if (spec.Kind() != BindingValueKind::Structure) reader.Fail(where, kMsgScenarioOneAnswer);
             if (!reader.Ok()) return;
-            Fields fields(spec, where);
+            ScenarioFields fields(spec, where);
             ResourceAnswer answer;
             reader.Answer(fields, answer);
             reader.CheckUnknown(fields);
