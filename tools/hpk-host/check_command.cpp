@@ -104,6 +104,7 @@ std::string Cycle(PluginLoadFn entry, MemoryCountersRecord& counters, PluginCall
     core.Finish();
     if (!core.Problems().empty()) return FirstProblem(core);
     callbacks.memoryCounters(nullptr, &counters);
+    if (counters.zero[0] != 0 || counters.zero[1] != 0) return kMsgCountersTrailingWords;
     return {};
 }
 

@@ -173,7 +173,7 @@ MemoryCountersRecord PluginSession::Counters() {
     return counters;
 }
 
-void PluginSession::RecordCounters(const std::string& label) {
+MemoryCountersRecord PluginSession::RecordCounters(const std::string& label) {
     const MemoryCountersRecord counters = Counters();
     const std::uint64_t liveBytes = counters.totalBytesAllocated - counters.totalBytesFreed;
     const std::uint64_t liveBlocks = counters.totalAllocations - counters.totalFrees;
@@ -183,10 +183,11 @@ void PluginSession::RecordCounters(const std::string& label) {
                                       static_cast<unsigned long long>(counters.peakLiveBytes),
                                       static_cast<unsigned long long>(counters.totalAllocations)),
                      CountersValue(counters));
+    return counters;
 }
 
 void PluginSession::Shutdown() {
-    if (!loaded_ || shutDown_) return;
+    if (!loaded_ || shutDown_ || callbacks_.shutdown == nullptr) return;
     timeline_.Record("shutdown", kMsgShutdownCall);
     {
         TimelineDepth depth(timeline_);

@@ -51,6 +51,9 @@ public:
     const ApiDescription& Api() const { return api_; }
     const std::string& FullName() const { return fullName_; }
 
+    // True once the entry point has run (even if its outputs were unusable).
+    bool Loaded() const { return loaded_; }
+
     // Calls init with the host's table; returns what it returned.
     bool Init();
     bool Initialized() const { return initialized_; }
@@ -65,8 +68,8 @@ public:
     // PluginCallbacks slot 2; valid also after shutdown while the library is
     // loaded (the plugin argument is not used).
     MemoryCountersRecord Counters();
-    // Records the counters in the timeline under `label`.
-    void RecordCounters(const std::string& label);
+    // Reads the counters and records them in the timeline under `label`.
+    MemoryCountersRecord RecordCounters(const std::string& label);
 
     // Calls shutdown once; later calls do nothing.
     void Shutdown();

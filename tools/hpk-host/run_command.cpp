@@ -163,13 +163,11 @@ private:
     }
 
     void Finish() {
-        if (session_.Initialized() || !failure_.empty()) {
-            session_.RecordCounters(kMsgCountersBeforeShutdown);
-            before_ = CountersValue(session_.Counters());
+        if (session_.Loaded()) {
+            before_ = CountersValue(session_.RecordCounters(kMsgCountersBeforeShutdown));
+            session_.Shutdown();
+            after_ = CountersValue(session_.RecordCounters(kMsgCountersAfterShutdown));
         }
-        session_.Shutdown();
-        session_.RecordCounters(kMsgCountersAfterShutdown);
-        after_ = CountersValue(session_.Counters());
         for (const Subscription& subscription : core_.Subscriptions()) {
             core_.Problem(FormatPositional(kMsgStillSubscribed, subscription.name));
         }
