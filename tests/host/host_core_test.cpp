@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "host_core.h"
@@ -11,6 +12,10 @@ namespace hpk::host {
 namespace {
 
 constexpr std::int32_t kHandle = 7;
+
+// Packed fields are read by value: the assertion macros would bind references.
+std::int32_t Status(const HostResponse& response) { return response.status; }
+const char* Error(const HostResponse& response) { return response.error; }
 
 class HostCoreTest : public ::testing::Test {
 protected:
@@ -66,24 +71,24 @@ TEST_F(HostCoreTest, AnswersFromTheStoreAndReleasesWhatItAllocated) {
     core_.Serve("/down", error);
 
     HostResponse ok = Request("/arx-summoner/v1/current-summoner?x=1");
-    EXPECT_EQ(ok.status, 200);
-    EXPECT_EQ(ok.error, nullptr);
+    EXPECT_EQ(Status(ok), 200);
+    EXPECT_EQ(Error(ok), nullptr);
     BindingValue body;
     std::string problem;
     ASSERT_TRUE(ReadHostValue(body, ok.body, problem)) << problem;
     EXPECT_EQ(body.Member("summonerLevel").AsUnsigned(), 42u);
 
     HostResponse failed = Request("/down");
-    EXPECT_EQ(failed.status, 503);
+    EXPECT_EQ(Status(failed), 503);
     EXPECT_STREQ(failed.error, "Down");
-    EXPECT_EQ(failed.errorOwned, 1);
+    EXPECT_EQ(static_cast<int>(failed.errorOwned), 1);
 
     HostResponse missing = Request("/nobody/serves/this");
-    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(Status(missing), 404);
     EXPECT_STREQ(missing.error, "No resource is served at /nobody/serves/this");
 
     for (HostResponse* response : {&ok, &failed, &missing}) {
-        ASSERT_NE(response->release, nullptr);
+        ASSERT_TRUE(response->release != nullptr);
         response->release(response);
         const auto* bytes = reinterpret_cast<const unsigned char*>(response);
         EXPECT_TRUE(std::all_of(bytes, bytes + sizeof(HostResponse), [](unsigned char b) { return b == 0; }));
@@ -97,10 +102,10 @@ TEST_F(HostCoreTest, AnswersFromTheStoreAndReleasesWhatItAllocated) {
 
 TEST_F(HostCoreTest, ReportsAResponseNeverReleased) {
     HostResponse response = Request("/anything");
-    (void)response;
     core_.Finish();
     ASSERT_EQ(core_.Problems().size(), 1u);
     EXPECT_EQ(core_.Problems()[0], "1 responses were never released");
+    std::free(response.error);  // what release would have freed, without counting it
 }
 
 TEST_F(HostCoreTest, StreamsABodyInChunksAndFailsTheReadItWasToldTo) {
@@ -110,8 +115,8 @@ TEST_F(HostCoreTest, StreamsABodyInChunksAndFailsTheReadItWasToldTo) {
     stream.chunkSize = 4;
     core_.Serve("/s", stream);
     HostResponse response = Request("/s");
-    ASSERT_NE(response.streamRead, nullptr);
-    EXPECT_EQ(response.streamSizeHint, 10u);
+    ASSERT_TRUE(response.streamRead != nullptr);
+    EXPECT_EQ(static_cast<std::uint64_t>(response.streamSizeHint), 10u);
     std::string text;
     bool more = true;
     int reads = 0;
@@ -156,7 +161,7 @@ TEST_F(HostCoreTest, RecordsTelemetryPostsAndAnswersThemWithSuccess) {
     HostResponse response;
     std::memset(&response, 0, sizeof(response));
     Api()->Request(Api(), &response, &request);
-    EXPECT_EQ(response.error, nullptr);
+    EXPECT_EQ(Error(response), nullptr);
     response.release(&response);
     ReleaseHostValue(argument.value);
 

@@ -31,7 +31,7 @@ TEST(HostValueIo, BuiltValuesReadBackToTheSameTree) {
     BindingValue original = SampleTree();
     HostValue host{};
     ASSERT_TRUE(BuildHostValue(host, original));
-    EXPECT_EQ(host.tag, static_cast<std::uint32_t>(HostValueTag::Map));
+    EXPECT_EQ(static_cast<std::uint32_t>(host.tag), static_cast<std::uint32_t>(HostValueTag::Map));
 
     BindingValue copy;
     std::string error;
@@ -39,8 +39,8 @@ TEST(HostValueIo, BuiltValuesReadBackToTheSameTree) {
     EXPECT_EQ(JsonText(copy, JsonLayout::Compact), JsonText(original, JsonLayout::Compact));
 
     ReleaseHostValue(host);
-    EXPECT_EQ(host.tag, 0u);
-    EXPECT_EQ(host.payload.unsignedValue, 0u);
+    EXPECT_EQ(static_cast<std::uint32_t>(host.tag), 0u);
+    EXPECT_EQ(static_cast<std::uint64_t>(host.payload.unsignedValue), 0u);
 }
 
 TEST(HostValueIo, OwnedTextsCarryTheirLengthAndMapKeysAreOwned) {
@@ -48,12 +48,12 @@ TEST(HostValueIo, OwnedTextsCarryTheirLengthAndMapKeysAreOwned) {
     value.Member("key").SetString("value");
     HostValue host{};
     ASSERT_TRUE(BuildHostValue(host, value));
-    ASSERT_EQ(host.payload.span.count, 1u);
+    ASSERT_EQ(static_cast<std::uint32_t>(host.payload.span.count), 1u);
     const auto* entry = static_cast<const HostValueEntry*>(host.payload.span.data);
     EXPECT_STREQ(entry->key, "key");
-    EXPECT_EQ(entry->ownsKey, 1);
-    EXPECT_EQ(entry->value.tag, static_cast<std::uint32_t>(HostValueTag::StringOwned));
-    EXPECT_EQ(entry->value.payload.span.count, 5u);
+    EXPECT_EQ(static_cast<int>(entry->ownsKey), 1);
+    EXPECT_EQ(static_cast<std::uint32_t>(entry->value.tag), static_cast<std::uint32_t>(HostValueTag::StringOwned));
+    EXPECT_EQ(static_cast<std::uint32_t>(entry->value.payload.span.count), 5u);
     ReleaseHostValue(host);
 }
 

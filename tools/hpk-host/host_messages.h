@@ -118,6 +118,8 @@ inline constexpr char kMsgStreamClosed[] = "%1: closed after %2 bytes in %3 read
 inline constexpr char kMsgStreamNotClosed[] = "the stream of %1 was never closed";
 // %1: count.
 inline constexpr char kMsgResponsesNotReleased[] = "%1 responses were never released";
+// %1: count.
+inline constexpr char kMsgResponsesReleasedTwice[] = "responses were released %1 times more than they were answered";
 
 // --- The host table (describe, check) ------------------------------------------
 

@@ -56,10 +56,7 @@ bool PageReadable(const MEMORY_BASIC_INFORMATION& info) {
 
 }  // namespace
 
-PluginLibrary::~PluginLibrary() {
-    std::string ignored;
-    Close(ignored);
-}
+PluginLibrary::~PluginLibrary() = default;
 
 bool PluginLibrary::Open(const std::string& path, std::string& error) {
     HMODULE module = LoadLibraryW(Widen(path).c_str());
@@ -130,10 +127,7 @@ bool CopyIfReadable(void* target, const void* address, std::size_t size) {
 
 }  // namespace
 
-PluginLibrary::~PluginLibrary() {
-    std::string ignored;
-    Close(ignored);
-}
+PluginLibrary::~PluginLibrary() = default;
 
 bool PluginLibrary::Open(const std::string& path, std::string& error) {
     // A bare file name would make dlopen search the system's library paths.

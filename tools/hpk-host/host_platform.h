@@ -10,7 +10,10 @@
 
 namespace hpk::host {
 
-// A loaded plugin library. Not copyable; Close (or the destructor) unloads it.
+// A loaded plugin library. Not copyable. Only Close unloads it: like the
+// client's host, this one keeps a plugin until the process ends, so the
+// destructor leaves the image mapped (its static destructors then run at exit,
+// and leak checkers can still read the code that allocated what they report).
 class PluginLibrary {
 public:
     PluginLibrary() = default;

@@ -208,7 +208,8 @@ void HostCore::Finish() {
     for (const std::string& label : marks_) Problem(FormatPositional(kMsgMarkNotClosed, label));
     marks_.clear();
     const std::int64_t unreleased = gUnreleased.exchange(0);
-    if (unreleased != 0) Problem(FormatPositional(kMsgResponsesNotReleased, static_cast<long long>(unreleased)));
+    if (unreleased > 0) Problem(FormatPositional(kMsgResponsesNotReleased, static_cast<long long>(unreleased)));
+    if (unreleased < 0) Problem(FormatPositional(kMsgResponsesReleasedTwice, static_cast<long long>(-unreleased)));
 }
 
 }  // namespace hpk::host
