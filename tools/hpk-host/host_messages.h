@@ -333,9 +333,7 @@ inline constexpr char kMsgCheckCountersGrew[] =
     "cycle %1: %2 bytes in %3 blocks live after shutdown, but the first cycle left %4 bytes in %5 blocks";
 // %1: cycles; %2: live bytes; %3: live blocks.
 inline constexpr char kMsgCheckCyclesDetail[] =
-    "%1 cycles in one loaded image, each leaving %2 bytes in %3 blocks live; unloaded at the end";
-// %1: the system's reason.
-inline constexpr char kMsgCheckUnload[] = "the library does not unload: %1";
+    "%1 cycles in one loaded image, each leaving %2 bytes in %3 blocks live";
 // %1: number of checks.
 inline constexpr char kMsgCheckPassed[] = "check passed: %1 checks";
 

@@ -197,11 +197,6 @@ void PluginSession::Shutdown() {
     plugin_ = nullptr;
 }
 
-bool PluginSession::Unload(std::string& error) {
-    loaded_ = false;
-    return library_.Close(error);
-}
-
 BindingValue CountersValue(const MemoryCountersRecord& counters) {
     BindingValue value;
     value.MakeStructure();

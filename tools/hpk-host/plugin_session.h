@@ -71,10 +71,8 @@ public:
     // Reads the counters and records them in the timeline under `label`.
     MemoryCountersRecord RecordCounters(const std::string& label);
 
-    // Calls shutdown once; later calls do nothing.
+    // Calls shutdown once; later calls do nothing. The library stays loaded.
     void Shutdown();
-    // Unloads the library (after Shutdown).
-    bool Unload(std::string& error);
 
 private:
     Timeline& timeline_;
