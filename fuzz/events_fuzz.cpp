@@ -8,8 +8,8 @@
 // Input: a byte choosing which of the eight resources the plugin reads are
 // scripted, each with a script (see Script below); then events until the input
 // ends (at most kMaxEvents): a kind byte (low bits: which subscription; bit 4
-// re-scripts a resource, bit 5 reads a served resource first), a name byte and
-// text, then a payload: a resource event {uri, eventType, data} with each part
+// re-scripts a resource, bit 5 reads a served resource first), a name byte (1:
+// a text follows, 2: a null name, else the subscribed name), then a payload: a resource event {uri, eventType, data} with each part
 // chosen by a byte, or a raw HostValue recipe.
 #include <cstddef>
 #include <cstdint>
@@ -165,6 +165,8 @@ void Run(const std::uint8_t* data, std::size_t size) {
             }
             if (active.empty()) break;
             const FakeHost::RecordedSubscription target = active[(kind & 0x0F) % active.size()];
+            // The name the host says it delivers under: the subscribed one,
+            // any text, or none at all.
             const std::uint8_t nameKind = input.Byte() % 4;
             const std::string name = nameKind == 1 ? input.Text() : target.name;
             std::string uri = target.name;
@@ -173,7 +175,7 @@ void Run(const std::uint8_t* data, std::size_t size) {
             }
 
             HostEvent event{};
-            event.name = name.c_str();
+            event.name = nameKind == 2 ? nullptr : name.c_str();
             event.context = target.context;
             if ((kind & 0x40) != 0) {
                 hpk::fuzz::HostValueRecipe raw(input);

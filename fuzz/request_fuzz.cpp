@@ -6,9 +6,10 @@
 //
 // Input: a function byte, a method byte (with a method name for code 8), a url
 // byte (null, arbitrary, or a path under one of the templates) and its text, a
-// header count and texts, an argument count with per argument a name byte, a
-// name and a value recipe, a content type byte (and text), then the rest is
-// the body (none when the body byte says so).
+// header count and texts (0xFF alone: a null pointer), an argument count with
+// per argument a name byte, a name and a value recipe (a count byte of 0xFF
+// also sends a count without an array), a content type byte (and text), then
+// the rest is the body (none when the body byte says so).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -118,18 +119,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         std::vector<std::string> texts;
         texts.reserve(64);
-        std::vector<HostHeaderEntry> headers(input.Byte() % 8);
+        // A header text of the single byte 0xFF is sent as a null pointer.
+        const auto textOrNull = [](const std::string& text) { return text == "\xff" ? nullptr : text.c_str(); };
+        const std::uint8_t headerCount = input.Byte();
+        std::vector<HostHeaderEntry> headers(headerCount % 8);
         for (HostHeaderEntry& header : headers) {
             texts.push_back(input.Text());
-            header.name = texts.back().c_str();
+            header.name = textOrNull(texts.back());
             texts.push_back(input.Text());
-            header.value = texts.back().c_str();
+            header.value = textOrNull(texts.back());
         }
         request.headers = headers.empty() ? nullptr : headers.data();
         request.headerCount = static_cast<std::uint32_t>(headers.size());
+        // 0xFF: a count with no array behind it.
+        if (headerCount == 0xFF) request.headerCount = 5;
 
         std::vector<std::unique_ptr<hpk::fuzz::HostValueRecipe>> values;
-        std::vector<HostArgumentEntry> arguments(input.Byte() % 6);
+        const std::uint8_t argumentCount = input.Byte();
+        std::vector<HostArgumentEntry> arguments(argumentCount % 6);
         for (HostArgumentEntry& argument : arguments) {
             const std::uint8_t nameKind = input.Byte() % 3;
             texts.push_back(nameKind == 0 ? input.Text() : served.names[function]);
@@ -140,6 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         request.arguments = arguments.empty() ? nullptr : arguments.data();
         request.argumentCount = static_cast<std::uint32_t>(arguments.size());
+        if (argumentCount == 0xFF) request.argumentCount = 4;
 
         const std::uint8_t typeKind = input.Byte() % 9;
         const std::string contentType =

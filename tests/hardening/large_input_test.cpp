@@ -148,7 +148,8 @@ TEST(LargeInput, TenThousandEntryMapWithARepeatedKeyKeepsTheLastValue) {
         {
             HostValueOwner back;
             ASSERT_TRUE(ToHostValue(back.Get(), read.Value(), nullptr));
-            EXPECT_EQ(back.Get().payload.span.count, kEntries - 1);
+            const std::uint32_t count = back.Get().payload.span.count;
+            EXPECT_EQ(count, kEntries - 1);
             const char* firstKey = static_cast<HostValueEntry*>(back.Get().payload.span.data)[0].key;
             EXPECT_STREQ(firstKey, "k0");
         }

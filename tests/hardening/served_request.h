@@ -48,14 +48,16 @@ public:
         HostResponse response{};
         RequestCallback(&response, &builder.Build());
         ServedAnswer answer;
-        EXPECT_EQ(response.release, &ReleaseHostResponse);
+        // Packed fields are read by value: a reference to one may be misaligned.
+        const HostResponseReleaseFn release = response.release;
+        EXPECT_EQ(release, &ReleaseHostResponse);
         if (response.error != nullptr) answer.error = response.error;
         answer.status = response.status;
         BindingResult body;
         HostValueToBinding(body, response.body, "<result>");
         EXPECT_TRUE(body.IsOk()) << body.ErrorText();
         body.TakeValue(answer.body);
-        if (response.release != nullptr) response.release(&response);
+        if (release != nullptr) release(&response);
         return answer;
     }
 
