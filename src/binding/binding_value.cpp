@@ -35,10 +35,6 @@ const char* KindText(BindingValueKind kind) {
     return "";
 }
 
-BindingValue::BindingValue() noexcept : arena_(nullptr), kind_(BindingValueKind::Empty), ownsArena_(true) {
-    payload_.unsignedValue = 0;
-}
-
 BindingValue::~BindingValue() {
     // A root takes its whole tree with its arena; nothing below needs a walk.
     if (ownsArena_) BindingValueArena::Destroy(arena_);
@@ -65,35 +61,12 @@ BindingValue& BindingValue::operator=(BindingValue&& other) noexcept {
     return *this;
 }
 
-void BindingValue::SetBool(bool value) {
-    Access::ReleasePayload(*this);
-    payload_.unsignedValue = 0;
-    payload_.boolean = value;
-    kind_ = BindingValueKind::Bool;
-}
-
-void BindingValue::SetSigned(std::int64_t value) {
-    Access::ReleasePayload(*this);
-    payload_.signedValue = value;
-    kind_ = BindingValueKind::Signed;
-}
-
-void BindingValue::SetUnsigned(std::uint64_t value) {
-    Access::ReleasePayload(*this);
-    payload_.unsignedValue = value;
-    kind_ = BindingValueKind::Unsigned;
-}
-
-void BindingValue::SetFloat(double value) {
-    Access::ReleasePayload(*this);
-    payload_.number = value;
-    kind_ = BindingValueKind::Float;
-}
+void BindingValue::ReleaseHeapPayload() noexcept { Access::ReleasePayload(*this); }
 
 void BindingValue::SetString(std::string_view text) {
     // Interned before the old payload goes: `text` may point into this tree.
     const BindingInternEntry* entry = text.empty() ? BindingValueArena::EmptyText() : Access::ArenaOf(*this).Intern(text);
-    Access::ReleasePayload(*this);
+    ReleaseHeapPart();
     payload_.heap = const_cast<BindingInternEntry*>(entry);
     kind_ = BindingValueKind::String;
 }
@@ -215,6 +188,14 @@ BindingValue& BindingValue::Element(std::size_t index) {
 }
 
 BindingValue& BindingValue::Append() {
+    if (kind_ == BindingValueKind::Collection) {
+        auto* items = static_cast<BindingCollection*>(payload_.heap);
+        if (items != nullptr && items->size < items->capacity) {
+            BindingValue* element = &items->items[items->size++];
+            Access::InitChild(element, arena_);
+            return *element;
+        }
+    }
     // A value that is not a collection becomes an empty one first, so the new
     // element is its only one.
     MakeCollection();

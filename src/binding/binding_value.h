@@ -44,7 +44,9 @@ struct BindingEnumCell {
 // boundary shims catch it); nothing else throws.
 class BindingValue {
 public:
-    BindingValue() noexcept;                        // empty root, no arena yet
+    BindingValue() noexcept : arena_(nullptr), kind_(BindingValueKind::Empty), ownsArena_(true) {  // empty root, no arena yet
+        payload_.unsignedValue = 0;
+    }
     ~BindingValue();
     BindingValue(const BindingValue& other);        // deep copy into a new root
     BindingValue& operator=(const BindingValue& other);  // deep copy into this tree
@@ -52,10 +54,28 @@ public:
     BindingValue& operator=(BindingValue&& other) noexcept;
 
     // Assignment; each releases the previous payload first.
-    void SetBool(bool value);
-    void SetSigned(std::int64_t value);
-    void SetUnsigned(std::uint64_t value);
-    void SetFloat(double value);
+    // Inline: readers call these once per scalar of a payload.
+    void SetBool(bool value) {
+        ReleaseHeapPart();
+        payload_.unsignedValue = 0;
+        payload_.boolean = value;
+        kind_ = BindingValueKind::Bool;
+    }
+    void SetSigned(std::int64_t value) {
+        ReleaseHeapPart();
+        payload_.signedValue = value;
+        kind_ = BindingValueKind::Signed;
+    }
+    void SetUnsigned(std::uint64_t value) {
+        ReleaseHeapPart();
+        payload_.unsignedValue = value;
+        kind_ = BindingValueKind::Unsigned;
+    }
+    void SetFloat(double value) {
+        ReleaseHeapPart();
+        payload_.number = value;
+        kind_ = BindingValueKind::Float;
+    }
     void SetString(std::string_view text);          // interned in the tree's arena
     void SetBlob(std::vector<std::uint8_t> bytes);  // bytes are copied into the tree's arena
     void SetBlob(const std::uint8_t* data, std::size_t size);
@@ -126,6 +146,13 @@ private:
     // Member iteration without exposing the map type.
     using MemberVisitor = void (*)(void* context, std::string_view key, BindingValue& value);
     void VisitMembers(MemberVisitor visitor, void* context) const;
+
+    // Kinds from string on refer to a heap part of the arena.
+    bool HasHeapPart() const { return kind_ >= BindingValueKind::String; }
+    void ReleaseHeapPart() {
+        if (HasHeapPart()) ReleaseHeapPayload();
+    }
+    void ReleaseHeapPayload() noexcept;  // the payload and everything below it; leaves the value empty
 
     union Payload {
         bool boolean;

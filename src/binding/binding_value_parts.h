@@ -3,6 +3,7 @@
 // BindingValue interface.
 #pragma once
 #include <cstdint>
+#include <new>
 
 #include "binding/binding_value.h"
 #include "binding/value_arena.h"
@@ -67,9 +68,16 @@ struct BindingValueAccess {
 
     // Tree operations behind the public interface (binding_value_tree.cpp).
     // The arena of the tree, created for a root on first need; throws std::bad_alloc.
-    static BindingValueArena& ArenaOf(BindingValue& value);
+    static BindingValueArena& ArenaOf(BindingValue& value) {
+        if (value.arena_ == nullptr) value.arena_ = BindingValueArena::Create();  // only roots lack one
+        return *value.arena_;
+    }
     // Constructs an empty non-root value of `arena`'s tree in raw storage.
-    static void InitChild(BindingValue* at, BindingValueArena* arena) noexcept;
+    static void InitChild(BindingValue* at, BindingValueArena* arena) noexcept {
+        new (at) BindingValue();
+        at->arena_ = arena;
+        at->ownsArena_ = false;
+    }
     // Releases the payload (every part below it, iteratively) and leaves the
     // value empty. Works for roots too, without resetting the arena.
     static void ReleasePayload(BindingValue& value) noexcept;

@@ -102,6 +102,10 @@ void PushPending(void*& pending, BindingValue& value, void* heap, bool structure
 int CompareKeys(std::string_view a, std::string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
     if (common != 0) {
+        // Member names mostly differ in their first byte: no library call then.
+        const auto first = static_cast<unsigned char>(a[0]);
+        const auto other = static_cast<unsigned char>(b[0]);
+        if (first != other) return first < other ? -1 : 1;
         const int order = std::memcmp(a.data(), b.data(), common);  // compares as unsigned char
         if (order != 0) return order;
     }
@@ -128,17 +132,6 @@ const BindingMemberNode* BindingValueAccess::NextMember(const BindingMemberNode*
         parent = parent->parent;
     }
     return parent;
-}
-
-BindingValueArena& BindingValueAccess::ArenaOf(BindingValue& value) {
-    if (value.arena_ == nullptr) value.arena_ = BindingValueArena::Create();  // only roots lack one
-    return *value.arena_;
-}
-
-void BindingValueAccess::InitChild(BindingValue* at, BindingValueArena* arena) noexcept {
-    new (at) BindingValue();
-    at->arena_ = arena;
-    at->ownsArena_ = false;
 }
 
 void BindingValueAccess::ReleasePayload(BindingValue& value) noexcept {

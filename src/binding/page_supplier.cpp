@@ -24,6 +24,9 @@ struct PageSupplier::State {
     // address; the map turns that base into the block's bookkeeping.
     std::map<std::uintptr_t, Block> blocks;
     Block* withFree = nullptr;
+    // A block whose pages have all come back, kept off the withFree list so
+    // that partly used blocks are filled first.
+    Block* spare = nullptr;
 
     void LinkWithFree(Block& block) {
         block.prevWithFree = nullptr;
@@ -40,6 +43,66 @@ struct PageSupplier::State {
         if (block.nextWithFree != nullptr) block.nextWithFree->prevWithFree = block.prevWithFree;
         block.prevWithFree = block.nextWithFree = nullptr;
     }
+
+    // A block with a free page, or null when the operating system refuses one.
+    Block* BlockWithFree() {
+        if (withFree != nullptr) return withFree;
+        if (spare != nullptr) {
+            LinkWithFree(*spare);
+            spare = nullptr;
+            return withFree;
+        }
+        void* base = platform::ReservePages(kBlockSize);
+        if (base == nullptr) return nullptr;
+        Block* block;
+        try {
+            block = &blocks.emplace(reinterpret_cast<std::uintptr_t>(base), Block{}).first->second;
+        } catch (const std::bad_alloc&) {
+            platform::ReleasePages(base, kBlockSize);
+            return nullptr;
+        }
+        block->base = base;
+        block->freeCount = kPagesPerBlock;
+        // Hand out pages from the low end first.
+        for (std::size_t i = 0; i < kPagesPerBlock; ++i) {
+            block->freePages[i] = static_cast<std::uint8_t>(kPagesPerBlock - 1 - i);
+        }
+        LinkWithFree(*block);
+        return block;
+    }
+
+    void* TakePage() {
+        Block* block = BlockWithFree();
+        if (block == nullptr) return nullptr;
+        const std::uint8_t index = block->freePages[--block->freeCount];
+        if (block->freeCount == 0) UnlinkWithFree(*block);
+        return static_cast<unsigned char*>(block->base) + index * kPageSize;
+    }
+
+    // `cached` remembers the last block found, since pages given back together
+    // mostly share one.
+    void PutPage(void* page, Block*& cached) {
+        const auto address = reinterpret_cast<std::uintptr_t>(page);
+        const std::uintptr_t base = address & ~static_cast<std::uintptr_t>(kBlockSize - 1);
+        Block* block = cached;
+        if (block == nullptr || reinterpret_cast<std::uintptr_t>(block->base) != base) {
+            auto found = blocks.find(base);
+            if (found == blocks.end()) return;  // not ours: ignoring beats corrupting the free stacks
+            block = &found->second;
+        }
+        if (block->freeCount == 0) LinkWithFree(*block);
+        block->freePages[block->freeCount++] = static_cast<std::uint8_t>((address - base) / kPageSize);
+        cached = block;
+        if (block->freeCount < kPagesPerBlock) return;
+        UnlinkWithFree(*block);
+        if (spare == nullptr) {
+            spare = block;
+            return;
+        }
+        cached = nullptr;
+        platform::ReleasePages(block->base, kBlockSize);
+        blocks.erase(base);
+    }
 };
 
 PageSupplier::PageSupplier() : state_(new State) {}
@@ -53,50 +116,56 @@ PageSupplier& PageSupplier::Instance() {
 
 void* PageSupplier::AcquirePage() noexcept {
     platform::LockGuard guard(state_->lock);
-    State::Block* block = state_->withFree;
-    if (block == nullptr) {
-        void* base = platform::ReservePages(kBlockSize);
-        if (base == nullptr) return nullptr;
-        try {
-            auto inserted = state_->blocks.emplace(reinterpret_cast<std::uintptr_t>(base), State::Block{});
-            block = &inserted.first->second;
-        } catch (const std::bad_alloc&) {
-            platform::ReleasePages(base, kBlockSize);
-            return nullptr;
-        }
-        block->base = base;
-        block->freeCount = kPagesPerBlock;
-        // Hand out pages from the low end first.
-        for (std::size_t i = 0; i < kPagesPerBlock; ++i) {
-            block->freePages[i] = static_cast<std::uint8_t>(kPagesPerBlock - 1 - i);
-        }
-        state_->LinkWithFree(*block);
+    return state_->TakePage();
+}
+
+std::size_t PageSupplier::AcquirePages(void** pages, std::size_t count) noexcept {
+    platform::LockGuard guard(state_->lock);
+    std::size_t taken = 0;
+    while (taken < count) {
+        void* page = state_->TakePage();
+        if (page == nullptr) break;
+        pages[taken++] = page;
     }
-    const std::uint8_t index = block->freePages[--block->freeCount];
-    if (block->freeCount == 0) state_->UnlinkWithFree(*block);
-    return static_cast<unsigned char*>(block->base) + index * kPageSize;
+    return taken;
 }
 
 void PageSupplier::ReturnPage(void* page) noexcept {
     if (page == nullptr) return;
-    const auto address = reinterpret_cast<std::uintptr_t>(page);
-    const std::uintptr_t base = address & ~static_cast<std::uintptr_t>(kBlockSize - 1);
     platform::LockGuard guard(state_->lock);
-    auto found = state_->blocks.find(base);
-    if (found == state_->blocks.end()) return;  // not ours: ignoring beats corrupting the free stacks
-    State::Block& block = found->second;
-    if (block.freeCount == 0) state_->LinkWithFree(block);
-    block.freePages[block.freeCount++] = static_cast<std::uint8_t>((address - base) / kPageSize);
-    if (block.freeCount == kPagesPerBlock) {
-        state_->UnlinkWithFree(block);
-        platform::ReleasePages(block.base, kBlockSize);
-        state_->blocks.erase(found);
+    State::Block* cached = nullptr;
+    state_->PutPage(page, cached);
+}
+
+void PageSupplier::ReturnPageChain(void* first) noexcept {
+    if (first == nullptr) return;
+    platform::LockGuard guard(state_->lock);
+    State::Block* cached = nullptr;
+    while (first != nullptr) {
+        void* next = *static_cast<void**>(first);
+        state_->PutPage(first, cached);
+        first = next;
     }
 }
 
 std::size_t PageSupplier::BlocksHeld() const noexcept {
     platform::LockGuard guard(state_->lock);
-    return state_->blocks.size();
+    return state_->blocks.size() - (state_->spare != nullptr ? 1 : 0);
+}
+
+std::size_t PageSupplier::SpareBlocks() const noexcept {
+    platform::LockGuard guard(state_->lock);
+    return state_->spare != nullptr ? 1 : 0;
+}
+
+void PageSupplier::ReleaseSpare() noexcept {
+    platform::LockGuard guard(state_->lock);
+    State::Block* spare = state_->spare;
+    if (spare == nullptr) return;
+    state_->spare = nullptr;
+    const auto base = reinterpret_cast<std::uintptr_t>(spare->base);
+    platform::ReleasePages(spare->base, kBlockSize);
+    state_->blocks.erase(base);
 }
 
 }  // namespace hpk

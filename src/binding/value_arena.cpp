@@ -12,25 +12,30 @@
 
 namespace hpk {
 
-// Slots follow this header in the page; a free slot's first two bytes hold
-// the index of the next free slot.
-struct BindingValueArena::Page {
-    Page* prev;
-    Page* next;
-    std::uint16_t slotSize;
-    std::uint16_t capacity;
-    std::uint16_t used;
-    std::uint16_t carved;    // slots below this index have been handed out at least once
-    std::uint16_t freeHead;  // kNoSlot when the chain is empty
-};
-
 namespace {
 
-constexpr std::uint16_t kNoSlot = 0xFFFF;
-// Rounded to 8 so that slots whose size is a multiple of 8 are 8-aligned.
-constexpr std::size_t kPageHeader = 24;
-
 std::size_t RoundedSize(std::size_t size) { return size == 0 ? 4 : (size + 3) & ~std::size_t{3}; }
+
+inline std::uint32_t Load32(const unsigned char* p) {
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// Texts of a tree are mostly short names and values: compare them in words
+// rather than through a library call.
+inline bool SameBytes(const char* a, const char* b, std::size_t size) {
+    if (size > 32) return std::memcmp(a, b, size) == 0;
+    const auto* x = reinterpret_cast<const unsigned char*>(a);
+    const auto* y = reinterpret_cast<const unsigned char*>(b);
+    for (; size >= 4; size -= 4, x += 4, y += 4) {
+        if (Load32(x) != Load32(y)) return false;
+    }
+    for (; size > 0; --size, ++x, ++y) {
+        if (*x != *y) return false;
+    }
+    return true;
+}
 
 struct EmptyEntryStorage {
     BindingInternEntry entry;
@@ -41,9 +46,25 @@ EmptyEntryStorage gEmptyEntry = {{nullptr, kFnv1aOffsetBasis, 0, 0}, {0, 0, 0, 0
 }  // namespace
 
 static_assert(sizeof(BindingInternEntry) == 16, "the text follows the header directly");
-static_assert((PageSupplier::kPageSize - kPageHeader) / 4 < kNoSlot, "slot indices fit 16 bits");
 
-std::uint32_t InternHash(std::string_view text) { return Fnv1a32(text); }
+std::uint32_t InternHash(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t left = text.size();
+    std::uint32_t hash = kFnv1aOffsetBasis;
+    // Whole words while none of their bytes is NUL (the classic test: a byte
+    // is zero exactly when subtracting one borrows into its top bit while its
+    // own top bit was clear). Little-endian: the first byte is the low one.
+    for (; left >= 4; left -= 4, p += 4) {
+        const std::uint32_t word = Load32(p);
+        if (((word - 0x01010101u) & ~word & 0x80808080u) != 0) break;
+        hash = (hash ^ (word & 0xFFu)) * kFnv1aPrime;
+        hash = (hash ^ ((word >> 8) & 0xFFu)) * kFnv1aPrime;
+        hash = (hash ^ ((word >> 16) & 0xFFu)) * kFnv1aPrime;
+        hash = (hash ^ (word >> 24)) * kFnv1aPrime;
+    }
+    for (; left > 0 && *p != 0; --left, ++p) hash = (hash ^ *p) * kFnv1aPrime;
+    return hash;
+}
 
 BindingValueArena* BindingValueArena::Create() {
     void* memory = hpk::Allocate(sizeof(BindingValueArena));
@@ -59,6 +80,7 @@ void BindingValueArena::Destroy(BindingValueArena* arena) noexcept {
 
 BindingValueArena::BindingValueArena() {
     static_assert(sizeof(Page) <= kPageHeader, "page header fits its reserved space");
+    static_assert((PageSupplier::kPageSize - kPageHeader) / 4 < kNoSlot, "slot indices fit 16 bits");
     for (std::size_t i = 0; i < kSizeClasses; ++i) {
         pools_[i] = Pool{nullptr, nullptr, nullptr, static_cast<std::uint16_t>(4 * (i + 1))};
     }
@@ -66,10 +88,45 @@ BindingValueArena::BindingValueArena() {
 
 BindingValueArena::~BindingValueArena() {
     ReleaseAllLarge();
-    for (Pool& pool : pools_) ReleaseAllPages(pool, false);
+    ReturnPages(false);
 }
 
-void* BindingValueArena::Allocate(std::size_t size) {
+void BindingValueArena::ReturnPages(bool keepFirst) noexcept {
+    // One chain, one lock: a small tree holds a page per size class it used.
+    void* chain = nullptr;
+    // Only pools that ever had a page can hold one.
+    for (std::uint32_t used = poolsUsed_; used != 0; used &= used - 1) {
+        ReleaseAllPages(pools_[__builtin_ctz(used)], keepFirst, chain);
+    }
+    if (!keepFirst) poolsUsed_ = 0;
+    while (stash_ != nullptr) {
+        Page* page = stash_;
+        stash_ = page->next;
+        *reinterpret_cast<void**>(page) = chain;
+        chain = page;
+    }
+    PageSupplier::Instance().ReturnPageChain(chain);
+}
+
+void* BindingValueArena::TakePage() {
+    if (stash_ != nullptr) {
+        Page* page = stash_;
+        stash_ = page->next;
+        return page;
+    }
+    void* pages[kMaxBatch];
+    const std::size_t taken = PageSupplier::Instance().AcquirePages(pages, batch_);
+    if (taken == 0) throw std::bad_alloc();
+    for (std::size_t i = taken - 1; i > 0; --i) {
+        auto* page = static_cast<Page*>(pages[i]);
+        page->next = stash_;
+        stash_ = page;
+    }
+    if (batch_ < kMaxBatch) batch_ = static_cast<std::uint8_t>(batch_ * 2);
+    return pages[0];
+}
+
+void* BindingValueArena::AllocateOther(std::size_t size) {
     const std::size_t rounded = RoundedSize(size);
     if (rounded <= kLargestPooledSize) return AllocateSlot(pools_[rounded / 4 - 1]);
     if (rounded > static_cast<std::size_t>(-1) - sizeof(LargeBlock)) throw std::bad_alloc();
@@ -104,15 +161,17 @@ void BindingValueArena::Release(void* memory, std::size_t size) noexcept {
 void* BindingValueArena::AllocateSlot(Pool& pool) {
     Page* page = pool.partial;
     if (page == nullptr) {
-        page = static_cast<Page*>(PageSupplier::Instance().AcquirePage());
-        if (page == nullptr) throw std::bad_alloc();
+        page = static_cast<Page*>(TakePage());
         page->prev = page->next = nullptr;
         page->slotSize = pool.slotSize;
         page->capacity = static_cast<std::uint16_t>((PageSupplier::kPageSize - kPageHeader) / pool.slotSize);
         page->used = page->carved = 0;
         page->freeHead = kNoSlot;
         pool.partial = page;
-        if (pool.first == nullptr) pool.first = page;
+        if (pool.first == nullptr) {
+            pool.first = page;
+            poolsUsed_ |= 1u << (&pool - pools_);
+        }
     }
     unsigned char* slots = reinterpret_cast<unsigned char*>(page) + kPageHeader;
     std::uint16_t index;
@@ -170,11 +229,14 @@ void BindingValueArena::ReleaseSlot(Pool& pool, void* slot) noexcept {
     }
 }
 
-void BindingValueArena::ReleaseAllPages(Pool& pool, bool keepFirst) noexcept {
+void BindingValueArena::ReleaseAllPages(Pool& pool, bool keepFirst, void*& chain) noexcept {
     for (Page* list : {pool.partial, pool.full}) {
         while (list != nullptr) {
             Page* next = list->next;
-            if (!(keepFirst && list == pool.first)) PageSupplier::Instance().ReturnPage(list);
+            if (!(keepFirst && list == pool.first)) {
+                *reinterpret_cast<void**>(list) = chain;
+                chain = list;
+            }
             list = next;
         }
     }
@@ -203,6 +265,7 @@ void BindingValueArena::ResetInternSet() noexcept {
     // The entries and any grown bucket array live in pages or large blocks
     // that are being dropped as a whole; only the inline buckets need clearing.
     for (auto& bucket : initialBuckets_) bucket = nullptr;
+    for (auto& entry : recent_) entry = nullptr;
     buckets_ = initialBuckets_;
     bucketCount_ = kInitialBuckets;
     internCount_ = 0;
@@ -211,7 +274,7 @@ void BindingValueArena::ResetInternSet() noexcept {
 void BindingValueArena::Reset() noexcept {
     ReleaseAllLarge();
     ResetInternSet();
-    for (Pool& pool : pools_) ReleaseAllPages(pool, true);
+    ReturnPages(true);
 }
 
 std::size_t BindingValueArena::PagesHeld() const {
@@ -228,22 +291,38 @@ const BindingInternEntry* BindingValueArena::EmptyText() { return &gEmptyEntry.e
 
 BindingInternEntry* BindingValueArena::FindEntry(std::string_view text, std::uint32_t hash) const {
     for (BindingInternEntry* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
-        if (entry->hash == hash && entry->length == text.size() &&
-            std::memcmp(entry->Text(), text.data(), text.size()) == 0) {
+        if (entry->hash == hash && entry->length == text.size() && SameBytes(entry->Text(), text.data(), text.size())) {
             return entry;
         }
     }
     return nullptr;
 }
 
+const BindingInternEntry*& BindingValueArena::RecentSlot(const char* text, std::size_t length) {
+    // Length and the first two and last bytes, mixed by one multiplication;
+    // the top bits pick the slot.
+    const auto first = static_cast<unsigned char>(text[0]);
+    const auto second = static_cast<unsigned char>(text[length > 1 ? 1 : 0]);
+    const auto last = static_cast<unsigned char>(text[length - 1]);
+    const std::uint32_t mixed = (static_cast<std::uint32_t>(length) << 24 ^ first << 16 ^ second << 8 ^ last) * 0x9E3779B1u;
+    return recent_[mixed >> (32 - kRecentBits)];
+}
+
 const BindingInternEntry* BindingValueArena::Intern(std::string_view text) {
     if (text.empty()) return EmptyText();
+    const BindingInternEntry*& recent = RecentSlot(text.data(), text.size());
+    if (recent != nullptr && recent->length == text.size() && SameBytes(recent->Text(), text.data(), text.size())) {
+        ++const_cast<BindingInternEntry*>(recent)->refs;
+        return recent;
+    }
     const std::uint32_t hash = InternHash(text);
     if (BindingInternEntry* found = FindEntry(text, hash)) {
         ++found->refs;
+        recent = found;
         return found;
     }
-    return InsertEntry(text, hash);
+    recent = InsertEntry(text, hash);
+    return recent;
 }
 
 const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* entry) {
@@ -252,7 +331,9 @@ const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* en
         ++found->refs;
         return found;
     }
-    return InsertEntry(entry->View(), entry->hash);
+    const BindingInternEntry* inserted = InsertEntry(entry->View(), entry->hash);
+    RecentSlot(inserted->Text(), inserted->length) = inserted;
+    return inserted;
 }
 
 const BindingInternEntry* BindingValueArena::InsertEntry(std::string_view text, std::uint32_t hash) {
@@ -301,6 +382,8 @@ void BindingValueArena::ReleaseText(const BindingInternEntry* text) noexcept {
     auto* entry = const_cast<BindingInternEntry*>(text);
     assert(entry->refs > 0);
     if (--entry->refs != 0) return;
+    const BindingInternEntry*& recent = RecentSlot(entry->Text(), entry->length);
+    if (recent == entry) recent = nullptr;
     BindingInternEntry** link = &buckets_[entry->hash & (bucketCount_ - 1)];
     while (*link != entry) link = &(*link)->next;
     *link = entry->next;

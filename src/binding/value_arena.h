@@ -21,7 +21,8 @@ struct BindingInternEntry {
     std::string_view View() const { return {Text(), length}; }
 };
 
-// 32-bit FNV-1a over the bytes of `text` up to its first NUL.
+// 32-bit FNV-1a over the bytes of `text` up to its first NUL. Reads four bytes
+// at a time; the result is the byte-wise definition's.
 std::uint32_t InternHash(std::string_view text);
 
 // Small parts (up to kLargestPooledSize bytes, rounded up to a multiple of 4)
@@ -42,8 +43,18 @@ public:
     BindingValueArena& operator=(const BindingValueArena&) = delete;
 
     // A block of at least `size` bytes aligned to 8; throws std::bad_alloc.
-    // `size` 0 is served as 4.
-    void* Allocate(std::size_t size);
+    // `size` 0 is served as 4. Inline for the common case: the next never
+    // used slot of a pool's current page, which does not fill the page.
+    void* Allocate(std::size_t size) {
+        if (size - 1 < kLargestPooledSize) {
+            Page* page = pools_[(size - 1) >> 2].partial;
+            if (page != nullptr && page->freeHead == kNoSlot && page->used + 1 < page->capacity) {
+                ++page->used;
+                return reinterpret_cast<unsigned char*>(page) + kPageHeader + page->carved++ * page->slotSize;
+            }
+        }
+        return AllocateOther(size);
+    }
     // `size` must be the size the block was allocated with.
     void Release(void* block, std::size_t size) noexcept;
 
@@ -65,13 +76,28 @@ public:
     std::size_t InternBucketCount() const { return bucketCount_; }
     // 0 when `text` is not interned (always 0 for the empty text).
     std::uint32_t InternReferenceCount(std::string_view text) const;
-    // Pages the pools hold right now.
+    // Pages the pools hold right now (not counting pages taken from the
+    // supplier ahead of need: see TakePage).
     std::size_t PagesHeld() const;
     // Large blocks alive right now.
     std::size_t LargeBlockCount() const { return largeCount_; }
 
 private:
-    struct Page;
+    // Slots follow this header in the page; a free slot's first two bytes hold
+    // the index of the next free slot.
+    struct Page {
+        Page* prev;
+        Page* next;
+        std::uint16_t slotSize;
+        std::uint16_t capacity;
+        std::uint16_t used;
+        std::uint16_t carved;    // slots below this index have been handed out at least once
+        std::uint16_t freeHead;  // kNoSlot when the chain is empty
+    };
+    static constexpr std::uint16_t kNoSlot = 0xFFFF;
+    // Rounded to 8 so that slots whose size is a multiple of 8 are 8-aligned.
+    static constexpr std::size_t kPageHeader = 24;
+
     struct Pool {
         Page* partial;  // pages with at least one free slot
         Page* full;     // pages without one
@@ -86,13 +112,18 @@ private:
     BindingValueArena();
     ~BindingValueArena();
 
+    void* AllocateOther(std::size_t size);
     void* AllocateSlot(Pool& pool);
+    void* TakePage();
     void ReleaseSlot(Pool& pool, void* slot) noexcept;
-    void ReleaseAllPages(Pool& pool, bool keepFirst) noexcept;
+    // Chains every page of `pool` (but its first when `keepFirst`) onto `chain`.
+    void ReleaseAllPages(Pool& pool, bool keepFirst, void*& chain) noexcept;
+    void ReturnPages(bool keepFirst) noexcept;
     void ReleaseAllLarge() noexcept;
     void ResetInternSet() noexcept;
     BindingInternEntry* FindEntry(std::string_view text, std::uint32_t hash) const;
     const BindingInternEntry* InsertEntry(std::string_view text, std::uint32_t hash);
+    const BindingInternEntry*& RecentSlot(const char* text, std::size_t length);
     void GrowBuckets();
 
     Pool pools_[kSizeClasses];
@@ -103,6 +134,20 @@ private:
     BindingInternEntry** buckets_ = initialBuckets_;
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t internCount_ = 0;
+    // Entries interned lately, by a cheap function of length and end bytes:
+    // a text seen before (the same member name in every record of a list)
+    // is found by one comparison, without hashing it again.
+    static constexpr unsigned kRecentBits = 6;
+    static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
+    const BindingInternEntry* recent_[kRecentSlots] = {};
+    // Pages taken from the supplier in a batch but not yet given to a pool,
+    // chained through Page::next. Batches double from 1 up to kMaxBatch, so
+    // a tree of a few parts takes a few pages and a large one rarely locks.
+    static constexpr std::uint8_t kMaxBatch = 8;
+    Page* stash_ = nullptr;
+    std::uint32_t poolsUsed_ = 0;  // bit i: pools_[i] has had a page since the last release of all
+    static_assert(kSizeClasses <= 32, "one bit per pool");
+    std::uint8_t batch_ = 1;
 };
 
 }  // namespace hpk

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "binding/page_supplier.h"
 #include "diagnostics/trace_providers.h"
 #include "plugin/allocation_hooks.h"
 #include "plugin/plugin_base.h"
@@ -70,6 +71,8 @@ void PluginShutdownCallback(void* context) {
     Guarded(nullptr, "shutdown", [&] { delete plugin; });
     // The host unloads the library after shutdown; a later load starts again.
     StopTracing();
+    // The value pages' spare block would outlive the library otherwise.
+    PageSupplier::Instance().ReleaseSpare();
 }
 
 void PluginMemoryCountersCallback(void*, MemoryCountersRecord* out) {

@@ -227,5 +227,77 @@ TEST(PageSupplier, ServesTreesOnSeveralThreadsAtOnce) {
     EXPECT_EQ(PageSupplier::Instance().BlocksHeld(), blocksBefore);
 }
 
+TEST(ValueArena, WordWiseHashMatchesTheByteWiseDefinition) {
+    // Every length around the word size, with a NUL at every position and none.
+    std::string text;
+    for (int i = 0; i < 41; ++i) text.push_back(static_cast<char>('A' + (i * 7) % 57));
+    for (std::size_t length = 0; length <= text.size(); ++length) {
+        for (std::size_t nul = 0; nul <= length; ++nul) {
+            std::string row = text.substr(0, length);
+            if (nul < length) row[nul] = '\0';
+            SCOPED_TRACE(std::to_string(length) + " bytes, NUL at " + std::to_string(nul));
+            std::uint32_t expected = 0x811c9dc5u;
+            for (char c : row) {
+                if (c == '\0') break;
+                expected = (expected ^ static_cast<unsigned char>(c)) * 16777619u;
+            }
+            EXPECT_EQ(InternHash(row), expected);
+        }
+    }
+}
+
+TEST(ValueArena, TextsSeenLatelyAreFoundAgainAndForgottenWhenRemoved) {
+    ArenaPtr arena = NewArena();
+    // Many texts sharing length and end bytes, so they compete for the same
+    // recent slots: each must still resolve to its own entry.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) texts.push_back("k" + std::to_string(1000 + i) + "z");
+    std::vector<const BindingInternEntry*> entries;
+    for (const std::string& text : texts) entries.push_back(arena->Intern(text));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i]);
+        EXPECT_EQ(arena->Intern(texts[i]), entries[i]);
+        EXPECT_EQ(arena->InternReferenceCount(texts[i]), 2u);
+    }
+    EXPECT_EQ(arena->InternedCount(), texts.size());
+    // A removed entry is never handed out again: the text comes back as a fresh one.
+    const BindingInternEntry* last = arena->Intern("gone");
+    arena->ReleaseText(last);
+    EXPECT_EQ(arena->InternReferenceCount("gone"), 0u);
+    const BindingInternEntry* again = arena->Intern("gone");
+    EXPECT_EQ(again->refs, 1u);
+    EXPECT_EQ(again->View(), "gone");
+    EXPECT_EQ(arena->InternedCount(), texts.size() + 1);
+}
+
+TEST(PageSupplier, KeepsOneFullyReturnedBlockAsideAndReusesIt) {
+    PageSupplier& supplier = PageSupplier::Instance();
+    supplier.ReleaseSpare();
+    ASSERT_EQ(supplier.SpareBlocks(), 0u);
+    const std::size_t blocksBefore = supplier.BlocksHeld();
+    // A whole block of our own: more pages than any partly used block can have free.
+    std::vector<void*> pages(2 * PageSupplier::kPagesPerBlock);
+    ASSERT_EQ(supplier.AcquirePages(pages.data(), pages.size()), pages.size());
+    std::set<void*> distinct(pages.begin(), pages.end());
+    EXPECT_EQ(distinct.size(), pages.size());
+    // Returned as one chain through the pages' first words.
+    for (std::size_t i = 0; i + 1 < pages.size(); ++i) *static_cast<void**>(pages[i]) = pages[i + 1];
+    *static_cast<void**>(pages.back()) = nullptr;
+    supplier.ReturnPageChain(pages.front());
+    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
+    EXPECT_EQ(supplier.SpareBlocks(), 1u);
+
+    // The next tree takes its pages from the spare block instead of the system.
+    void* page = supplier.AcquirePage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(supplier.SpareBlocks(), 0u);
+    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore + 1);
+    supplier.ReturnPage(page);
+    EXPECT_EQ(supplier.SpareBlocks(), 1u);
+    supplier.ReleaseSpare();
+    EXPECT_EQ(supplier.SpareBlocks(), 0u);
+    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
+}
+
 }  // namespace
 }  // namespace hpk
