@@ -192,7 +192,8 @@ private:
         for (const TelemetryEvent& event : core_.Telemetry()) {
             std::printf("  telemetry  %s\n", event.name.c_str());
             event.fields.ForEachMember([](std::string_view key, const BindingValue& value) {
-                std::printf("               %.*s = %s\n", static_cast<int>(key.size()), key.data(), value.Text().c_str());
+                std::printf("               %.*s = %s\n", static_cast<int>(key.size()), key.data(),
+                            JsonText(value, JsonLayout::Compact).c_str());
             });
         }
         if (core_.Telemetry().empty()) std::printf("  telemetry  %s\n", kMsgRunNoTelemetry);
