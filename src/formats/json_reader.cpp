@@ -1,6 +1,7 @@
 // JSON text into BindingValue trees: the tokenizer drives JsonValueBuilder.
 #include "formats/json_reader.h"
 
+#include <cstddef>
 #include <cstdio>
 
 #include <rapidjson/reader.h>
@@ -11,15 +12,25 @@
 namespace hpk {
 namespace {
 
-// Iterative mode accepts exactly the default grammar but keeps its state on the
-// heap: the recursive mode would overflow a 1 MiB stack on a few thousand nested
-// arrays. Its errors and offsets are those of the recursive mode but for one
-// case, mended in ParseJson.
+// The recursive mode is the tokenizer's fastest, but it takes stack for every
+// level of nesting and would overflow a 1 MiB stack on a few thousand nested
+// arrays. So a document is read recursively up to kRecursiveDepth levels, which
+// no real payload reaches, and a deeper one is read again from the start in
+// iterative mode. That mode accepts exactly the same grammar and keeps its state
+// on the heap; its errors and offsets are the recursive mode's but for one case,
+// mended in ParseJson.
+constexpr std::size_t kRecursiveDepth = 128;
 constexpr unsigned kJsonParseFlags = rapidjson::kParseIterativeFlag;
 
 const char* ParseErrorText(unsigned code) {
     constexpr unsigned count = sizeof kMsgJsonParseErrors / sizeof kMsgJsonParseErrors[0];
     return code < count ? kMsgJsonParseErrors[code] : kMsgJsonUnknownError;
+}
+
+void SetParseError(BindingResult& result, unsigned code, std::size_t offset) {
+    char message[160];
+    std::snprintf(message, sizeof message, kMsgJsonError, ParseErrorText(code), static_cast<unsigned>(offset));
+    result.SetError(message);
 }
 
 }  // namespace
@@ -30,8 +41,20 @@ BindingResult ParseJson(const char* text) {
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
     if (*p == '\0') return result;  // a blank body is no document, and no error
 
-    JsonValueBuilder builder(result.Value());
     rapidjson::Reader reader;
+    {
+        JsonValueBuilder builder(result.Value(), kRecursiveDepth);
+        rapidjson::StringStream stream(text);
+        const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+        if (!parsed.IsError()) return result;
+        if (!builder.StoppedTooDeep()) {
+            SetParseError(result, static_cast<unsigned>(parsed.Code()), parsed.Offset());
+            return result;
+        }
+        result.Value().Clear();  // too deep for the stack: start again below
+    }
+
+    JsonValueBuilder builder(result.Value());
     rapidjson::StringStream stream(text);
     const rapidjson::ParseResult parsed = reader.Parse<kJsonParseFlags>(stream, builder);
     if (parsed.IsError()) {
@@ -42,10 +65,7 @@ BindingResult ParseJson(const char* text) {
         const unsigned code = parsed.Code() == rapidjson::kParseErrorDocumentEmpty
                                   ? static_cast<unsigned>(rapidjson::kParseErrorValueInvalid)
                                   : static_cast<unsigned>(parsed.Code());
-        char message[160];
-        std::snprintf(message, sizeof message, kMsgJsonError, ParseErrorText(code),
-                      static_cast<unsigned>(parsed.Offset()));
-        result.SetError(message);
+        SetParseError(result, code, parsed.Offset());
     }
     return result;
 }

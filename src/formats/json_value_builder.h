@@ -1,6 +1,7 @@
 // JsonValueBuilder: turns the JSON tokenizer's events into a BindingValue tree.
 // Separate from json_reader.h so that only the reader sees the tokenizer.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,12 @@ namespace hpk {
 class JsonValueBuilder {
 public:
     // `root` is borrowed and must outlive the builder; it is filled in place.
-    explicit JsonValueBuilder(BindingValue& root) : target_(&root) {}
+    // Opening a container deeper than `maxDepth` stops the reading (see
+    // StoppedTooDeep): the tokenizer's recursive mode uses the stack per level.
+    explicit JsonValueBuilder(BindingValue& root, std::size_t maxDepth = static_cast<std::size_t>(-1))
+        : target_(&root), maxDepth_(maxDepth) {}
+
+    bool StoppedTooDeep() const { return stoppedTooDeep_; }
 
     bool Null() {
         NextSlot();  // a null element is an empty element; a null member stays as it is
@@ -39,6 +45,7 @@ public:
         return true;
     }
     bool StartObject() {
+        if (open_.size() >= maxDepth_) return StopTooDeep();
         open_.push_back(&NextSlot().MakeStructure());
         return true;
     }
@@ -51,6 +58,7 @@ public:
         return true;
     }
     bool StartArray() {
+        if (open_.size() >= maxDepth_) return StopTooDeep();
         open_.push_back(&NextSlot().MakeCollection());
         return true;
     }
@@ -69,8 +77,15 @@ private:
         return *target_;
     }
 
+    bool StopTooDeep() {
+        stoppedTooDeep_ = true;
+        return false;
+    }
+
     BindingValue* target_;              // borrowed: node the next value fills
     std::vector<BindingValue*> open_;   // borrowed: open containers, innermost last
+    std::size_t maxDepth_;
+    bool stoppedTooDeep_ = false;
 };
 
 }  // namespace hpk

@@ -128,5 +128,29 @@ TEST(JsonReader, MillionDeepUnclosedArrayFailsCleanly) {
     EXPECT_EQ(result.ErrorText(), "Error: Invalid value. at offset 1000000.");
 }
 
+TEST(JsonReader, NestingAroundTheRecursionHandoverReadsAlike) {
+    // Documents just below, at and beyond the depth where reading moves off the
+    // call stack: same trees, and an error after the deep part keeps its offset.
+    for (const std::size_t depth : {std::size_t{1}, std::size_t{127}, std::size_t{128}, std::size_t{129},
+                                    std::size_t{130}, std::size_t{1000}}) {
+        SCOPED_TRACE(depth);
+        const std::string text = "{\"before\":1,\"deep\":" + std::string(depth, '[') + "\"x\"" +
+                           std::string(depth, ']') + ",\"after\":{\"a\":true}}";
+        const BindingResult result = ParseJson(text.c_str());
+        ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+        EXPECT_EQ(result.Value().Member("after").Member("a").AsBool(), true);
+        EXPECT_EQ(result.Value().Member("before").AsUnsigned(), 1u);
+        const BindingValue* inner = &result.Value().Member("deep");
+        for (std::size_t i = 0; i < depth; ++i) inner = &inner->Element(0);
+        EXPECT_EQ(inner->AsString(), "x");
+
+        const std::string broken = text.substr(0, text.size() - 1) + ",}";
+        const BindingResult failed = ParseJson(broken.c_str());
+        ASSERT_FALSE(failed.IsOk());
+        EXPECT_EQ(failed.ErrorText(), "Error: Missing a name for object member. at offset " +
+                                          std::to_string(broken.size() - 1) + ".");
+    }
+}
+
 }  // namespace
 }  // namespace hpk
