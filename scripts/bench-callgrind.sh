@@ -22,11 +22,11 @@ json_target=1.3
 msgpack_target=1.0
 yaml_target=1.2
 record_target=0.5
-budget_plugin_get=60000
-budget_plugin_update=400000
-budget_plugin_load=3000000
-budget_peak_init=200000
-budget_peak_events=200000
+budget_plugin_get=32000
+budget_plugin_update=270000
+budget_plugin_load=1700000
+budget_peak_init=24000
+budget_peak_events=32000
 
 wanted() {
     local s
