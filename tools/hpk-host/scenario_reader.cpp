@@ -278,13 +278,13 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
         if (resources->Kind() != BindingValueKind::Structure && !resources->IsEmpty()) {
             reader.Fail(top.Where(), kMsgScenarioResourcesShape);
         }
-        resources->ForEachMember([&](std::string_view uri, const BindingValue& spec) {
+        resources->ForEachMember([&](std::string_view uri, const BindingValue& answerValue) {
             if (!reader.Ok()) return;
             std::string where = FormatPositional(kMsgScenarioResourceWhere, uri);
             if (uri.empty() || uri[0] != '/') reader.Fail(where, kMsgScenarioUri);
-            if (spec.Kind() != BindingValueKind::Structure) reader.Fail(where, kMsgScenarioOneAnswer);
+            if (answerValue.Kind() != BindingValueKind::Structure) reader.Fail(where, kMsgScenarioOneAnswer);
             if (!reader.Ok()) return;
-            ScenarioFields fields(spec, where);
+            ScenarioFields fields(answerValue, where);
             ResourceAnswer answer;
             reader.Answer(fields, answer);
             reader.CheckUnknown(fields);
