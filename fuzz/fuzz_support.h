@@ -58,7 +58,7 @@ private:
 //   13 a text, bytes, array or map tag with a null pointer and a count
 class HostValueRecipe {
 public:
-    static constexpr std::uint32_t kMaxChain = 40000;
+    static constexpr std::uint32_t kMaxChain = 2000;
 
     explicit HostValueRecipe(FuzzBytes& bytes);
     ~HostValueRecipe();

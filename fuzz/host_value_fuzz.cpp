@@ -4,6 +4,11 @@
 // above 10, and then with a message; what the plugin builds reads back as the
 // same tree; a record written out always reads back; a build that runs out of
 // memory leaves a zero record; nothing leaks from the counting allocator.
+//
+// Input: a control byte, then the recipe. The control byte modulo 13 picks the
+// record the value goes through (12: all of them, in the order of kRecords);
+// divided by 13 it is the allocation (1 = the first) at which building the
+// HostValue once more runs out of memory, 0 for none.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -63,6 +68,17 @@ void ThroughRecord(const BindingValue& value) {
     Check(reread.IsOk());
 }
 
+using RecordCheck = void (*)(const BindingValue&);
+const RecordCheck kRecords[] = {
+    ThroughRecord<ContentTargetingFilterResponse>, ThroughRecord<ContentTargetingLocaleResponse>,
+    ThroughRecord<SettingsResource>,               ThroughRecord<RegionLocale>,
+    ThroughRecord<PlatformConfig>,                 ThroughRecord<Summoner>,
+    ThroughRecord<GeoInfo>,                        ThroughRecord<GeoInfoResponse>,
+    ThroughRecord<LoginSessionState>,              ThroughRecord<LoginSession>,
+    ThroughRecord<ChampionGames>,                  ThroughRecord<ChampionGamesCollection>,
+};
+constexpr std::size_t kRecordCount = sizeof kRecords / sizeof kRecords[0];
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,7 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t bytes = hpk::LiveBytes();
     {
         hpk::fuzz::FuzzBytes input(data, size);
-        const std::uint8_t failAt = input.Byte();
+        const std::uint8_t control = input.Byte();
+        const std::size_t record = control % (kRecordCount + 1);
+        const std::uint8_t failAt = static_cast<std::uint8_t>(control / (kRecordCount + 1));
         hpk::fuzz::HostValueRecipe recipe(input);
         BindingResult read;
         hpk::HostValueToBinding(read, recipe.Root(), "<value>");
@@ -102,18 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Check(hpk::LiveBlocks() == before);
             }
 
-            ThroughRecord<ContentTargetingFilterResponse>(value);
-            ThroughRecord<ContentTargetingLocaleResponse>(value);
-            ThroughRecord<SettingsResource>(value);
-            ThroughRecord<RegionLocale>(value);
-            ThroughRecord<PlatformConfig>(value);
-            ThroughRecord<Summoner>(value);
-            ThroughRecord<GeoInfo>(value);
-            ThroughRecord<GeoInfoResponse>(value);
-            ThroughRecord<LoginSessionState>(value);
-            ThroughRecord<LoginSession>(value);
-            ThroughRecord<ChampionGames>(value);
-            ThroughRecord<ChampionGamesCollection>(value);
+            for (std::size_t i = 0; i < kRecordCount; ++i) {
+                if (record == kRecordCount || record == i) kRecords[i](value);
+            }
         }
     }
     Check(hpk::LiveBlocks() == blocks && hpk::LiveBytes() == bytes);

@@ -69,15 +69,17 @@ GAMES = {"gameCount": 2, "champions": [
     {"championId": 2, "queue": 440, "lane": "jungle", "role": "SOLO", "timestamp": 1704063600000}]}
 GEO = {"success": True, "geoInfo": {"country": "GB", "city": "York", "region": "ENG"}, "isLatest": True}
 
-# host-value: a failure byte, then the recipe.
-write('host-value', 'login', b'\0' + value(LOGIN))
-write('host-value', 'config', b'\0' + value(CONFIG))
-write('host-value', 'games', b'\0' + value(GAMES))
-write('host-value', 'geo-out-of-memory', b'\x03' + value(GEO))
-write('host-value', 'repeated-keys', b'\0' + value([("a", 1), ("b", [1, 2]), ("a", "x"), ("a", None)]))
-write('host-value', 'deep-chain', b'\0' + chain(2000, value({"state": "ERROR"})))
-write('host-value', 'bad-tag-in-array', b'\0' + bytes([9, 3]) + value(1.5) + bytes([11, 1, 0, 0, 0]) + bytes(8) + value(b'\x00\xff'))
-write('host-value', 'null-spans', b'\0' + bytes([9, 2, 13, 4]) + struct.pack('<I', 1000) + bytes([13, 1]) + struct.pack('<I', 3))
+# host-value: a control byte (record index + 13 * allocation to fail; 12 is
+# every record), then the recipe.
+ALL = bytes([12])
+write('host-value', 'login', bytes([9]) + value(LOGIN))
+write('host-value', 'config', bytes([4]) + value(CONFIG))
+write('host-value', 'games', bytes([11]) + value(GAMES))
+write('host-value', 'geo-out-of-memory', bytes([7 + 13 * 3]) + value(GEO))
+write('host-value', 'repeated-keys', ALL + value([("a", 1), ("b", [1, 2]), ("a", "x"), ("a", None)]))
+write('host-value', 'deep-chain', ALL + chain(2000, value({"state": "ERROR"})))
+write('host-value', 'bad-tag-in-array', ALL + bytes([9, 3]) + value(1.5) + bytes([11, 1, 0, 0, 0]) + bytes(8) + value(b'\x00\xff'))
+write('host-value', 'null-spans', ALL + bytes([9, 2, 13, 4]) + struct.pack('<I', 1000) + bytes([13, 1]) + struct.pack('<I', 3))
 
 # request: function, method, url kind and text, headers, arguments, content type, body flag, body.
 def request(function, method, url, headers=(), arguments=(), content=8, body=None):
