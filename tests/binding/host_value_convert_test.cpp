@@ -373,7 +373,9 @@ TEST(HostValueConvert, RunningOutOfMemoryWhileReadingLeavesNothingBehind) {
                 // Memory shortage is the one exception, for the boundary guard to turn into a failure.
             }
             FailAllocationAfter(0);
-            if (read) EXPECT_EQ(Render(result.Value()), Render(tree));
+            if (read) {
+                EXPECT_EQ(Render(result.Value()), Render(tree));
+            }
         }
         EXPECT_EQ(LiveBytes(), liveBefore);
     }
