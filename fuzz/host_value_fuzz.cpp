@@ -51,9 +51,11 @@ void RoundTrip(BindingResult& back, const BindingValue& value) {
     Check(back.IsOk());
 }
 
+// A record read from `value` (on failure it keeps what was assigned before
+// the failing field), written out, and read back, which must always work.
 template <class T>
 void ThroughRecord(const BindingValue& value) {
-    T record;
+    T record{};
     BindingResult read;
     hpk::FromValue(read, record, value, "<value>", Registry());
     Check(read.IsOk() || !read.ErrorText().empty());
@@ -62,7 +64,7 @@ void ThroughRecord(const BindingValue& value) {
     Check(written.IsOk());
     BindingResult back;
     RoundTrip(back, written.Value());
-    T again;
+    T again{};
     BindingResult reread;
     hpk::FromValue(reread, again, back.Value(), "<value>", Registry());
     Check(reread.IsOk());
