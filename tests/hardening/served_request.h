@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -42,11 +43,19 @@ public:
                                         {{"value", ArgumentLocation::Body}}, Measure));
     }
 
+    // The endpoint user data requests to function `name` carry.
+    void* UserData(const std::string& name) { return router_.UserDataFor(name); }
+
     // Sends `builder`'s request to function `name` and reads the response.
     ServedAnswer Call(const std::string& name, HostRequestBuilder& builder) {
-        builder.UserData(router_.UserDataFor(name));
+        builder.UserData(UserData(name));
+        return Send(builder.Build());
+    }
+
+    // Sends `request` as it is and reads the response.
+    ServedAnswer Send(const HostRequest& request) {
         HostResponse response{};
-        RequestCallback(&response, &builder.Build());
+        RequestCallback(&response, &request);
         ServedAnswer answer;
         // Packed fields are read by value: a reference to one may be misaligned.
         const HostResponseReleaseFn release = response.release;
