@@ -216,7 +216,8 @@ void BindingValueAccess::ReserveItems(BindingValue& value, std::size_t capacity)
         items[i].payload_ = from.payload_;
         items[i].kind_ = from.kind_;
     }
-    arena.Release(collection->items, collection->capacity * sizeof(BindingValue));
+    // A fresh collection (one per small array of a document) has nothing to give back.
+    if (collection->items != nullptr) arena.Release(collection->items, collection->capacity * sizeof(BindingValue));
     collection->items = items;
     collection->capacity = static_cast<std::uint32_t>(capacity);
 }

@@ -22,6 +22,10 @@ inline std::uint32_t Load32(const unsigned char* p) {
     return word;
 }
 
+// Up to this length a text is hashed in words with a NUL test per word;
+// beyond it the end is found first (see InternHash).
+constexpr std::size_t kShortText = 32;
+
 // Texts of a tree are mostly short names and values: compare them in words
 // rather than through a library call.
 inline bool SameBytes(const char* a, const char* b, std::size_t size) {
@@ -51,9 +55,30 @@ std::uint32_t InternHash(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t left = text.size();
     std::uint32_t hash = kFnv1aOffsetBasis;
-    // Whole words while none of their bytes is NUL (the classic test: a byte
-    // is zero exactly when subtracting one borrows into its top bit while its
-    // own top bit was clear). Little-endian: the first byte is the low one.
+    if (left > kShortText) {
+        // A long text (a mapping, a message): find the end once with the
+        // library's wide scan, then hash without a test per byte. That is
+        // three instructions a byte (load, xor, multiply) instead of six.
+        if (const void* nul = std::memchr(p, 0, left)) {
+            left = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - p);
+        }
+        for (; left >= 8; left -= 8, p += 8) {
+            hash = (hash ^ p[0]) * kFnv1aPrime;
+            hash = (hash ^ p[1]) * kFnv1aPrime;
+            hash = (hash ^ p[2]) * kFnv1aPrime;
+            hash = (hash ^ p[3]) * kFnv1aPrime;
+            hash = (hash ^ p[4]) * kFnv1aPrime;
+            hash = (hash ^ p[5]) * kFnv1aPrime;
+            hash = (hash ^ p[6]) * kFnv1aPrime;
+            hash = (hash ^ p[7]) * kFnv1aPrime;
+        }
+        for (; left > 0; --left, ++p) hash = (hash ^ *p) * kFnv1aPrime;
+        return hash;
+    }
+    // Short texts (names) cost less without the library call. Whole words
+    // while none of their bytes is NUL (the classic test: a byte is zero
+    // exactly when subtracting one borrows into its top bit while its own top
+    // bit was clear). Little-endian: the first byte is the low one.
     for (; left >= 4; left -= 4, p += 4) {
         const std::uint32_t word = Load32(p);
         if (((word - 0x01010101u) & ~word & 0x80808080u) != 0) break;

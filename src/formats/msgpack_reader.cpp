@@ -214,6 +214,50 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
     return true;
 }
 
+// The commonest items of a payload (small integers, short strings, booleans)
+// handled in the loop itself: one bounds check, a direct write. Everything
+// else, and every failure, goes through ReadValue. True when handled.
+inline bool MessagePackReader::QuickValue(BindingValue& target) {
+    const std::uint8_t format = data_[position_];
+    if (format <= 0x7F) {  // positive fixint: signed, by the format's contract
+        target.SetSigned(format);
+    } else if (format >= 0xE0) {
+        target.SetSigned(static_cast<std::int8_t>(format));
+    } else if (format >= 0xA0 && format <= 0xBF) {
+        const std::uint32_t length = format & 0x1Fu;
+        if (size_ - position_ - 1 < length) return false;  // ReadValue reports it
+        target.SetString(std::string_view(reinterpret_cast<const char*>(data_ + position_ + 1), length));
+        position_ += length;
+    } else if (format == 0xC2 || format == 0xC3) {
+        target.SetBool(format == 0xC3);
+    } else if (format == 0xCB) {  // float 64: coordinates and measures
+        if (size_ - position_ - 1 < 8) return false;
+        const std::uint64_t bits = Load64(data_ + position_ + 1);
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        target.SetFloat(value);
+        position_ += 8;
+    } else if (format >= 0xCC && format <= 0xD3) {
+        // uint 8-64, then int 8-64: 1 << (format & 3) bytes of big-endian value.
+        const std::size_t width = std::size_t{1} << (format & 3u);
+        if (size_ - position_ - 1 < width) return false;
+        const std::uint8_t* p = data_ + position_ + 1;
+        const std::uint64_t bits = width == 1 ? p[0] : width == 2 ? Load16(p) : width == 4 ? Load32(p) : Load64(p);
+        if (format <= 0xCF) {
+            target.SetUnsigned(bits);
+        } else {
+            // Sign-extend from the field's width.
+            const unsigned shift = 64 - 8 * static_cast<unsigned>(width);
+            target.SetSigned(static_cast<std::int64_t>(bits << shift) >> shift);
+        }
+        position_ += width;
+    } else {
+        return false;
+    }
+    ++position_;
+    return true;
+}
+
 MessagePackReadResult MessagePackReader::Read() {
     stack_.reserve(16);
     stack_.push_back(Frame{&result_.Value(), 0, 0, FrameKind::Value, false, {}});
@@ -234,8 +278,21 @@ MessagePackReadResult MessagePackReader::Read() {
                     continue;
                 }
                 ++top.begun;
-                if (ReadKey(top.key)) top.valueNext = true;
-                continue;
+                // A fixstr key (nearly every member name) is taken here.
+                const std::uint8_t format = data_[position_];
+                const std::uint32_t length = format & 0x1Fu;
+                if (format >= 0xA0 && format <= 0xBF && size_ - position_ - 1 >= length) {
+                    top.key = std::string_view(reinterpret_cast<const char*>(data_ + position_ + 1), length);
+                    position_ += 1 + length;
+                } else if (!ReadKey(top.key)) {
+                    continue;
+                }
+                // Input that ends after a key leaves the member out, as it
+                // leaves out any item not begun.
+                if (position_ == size_) {
+                    top.valueNext = true;
+                    continue;
+                }
             }
             top.valueNext = false;
             target = &top.target->Member(top.key);
@@ -243,7 +300,7 @@ MessagePackReadResult MessagePackReader::Read() {
             target = top.target;
             stack_.pop_back();
         }
-        ReadValue(*target);  // a failure is in result_, which ends the loop
+        if (!QuickValue(*target)) ReadValue(*target);  // a failure is in result_, which ends the loop
     }
     MessagePackReadResult out;
     out.result = std::move(result_);

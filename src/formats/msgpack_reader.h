@@ -41,6 +41,7 @@ private:
     };
 
     // Each returns false once result_ has failed.
+    bool QuickValue(BindingValue& target);
     bool ReadValue(BindingValue& target);
     bool ReadKey(std::string_view& key);
     bool Need(std::size_t count, const char* message);

@@ -228,9 +228,10 @@ TEST(PageSupplier, ServesTreesOnSeveralThreadsAtOnce) {
 }
 
 TEST(ValueArena, WordWiseHashMatchesTheByteWiseDefinition) {
-    // Every length around the word size, with a NUL at every position and none.
+    // Every length around the word size and across the switch to the long
+    // text path, with a NUL at every position and none.
     std::string text;
-    for (int i = 0; i < 41; ++i) text.push_back(static_cast<char>('A' + (i * 7) % 57));
+    for (int i = 0; i < 80; ++i) text.push_back(static_cast<char>('A' + (i * 7) % 57));
     for (std::size_t length = 0; length <= text.size(); ++length) {
         for (std::size_t nul = 0; nul <= length; ++nul) {
             std::string row = text.substr(0, length);

@@ -35,6 +35,10 @@ TEST(MessagePackReader, DecodesEveryValueFormat) {
         {"d1 ff 00", "signed -256\n", 3},
         {"d2 80 00 00 00", "signed -2147483648\n", 5},
         {"d3 80 00 00 00 00 00 00 00", "signed -9223372036854775808\n", 9},
+        {"d0 7f", "signed 127\n", 2},
+        {"d1 01 00", "signed 256\n", 3},
+        {"d2 7f ff ff ff", "signed 2147483647\n", 5},
+        {"d3 00 00 00 01 00 00 00 00", "signed 4294967296\n", 9},
         {"ca 3f c0 00 00", "float 1.5\n", 5},
         {"cb 40 09 21 fb 54 44 2d 18", "float 3.141592653589793\n", 9},
         {"c0", "empty\n", 1},
@@ -66,6 +70,11 @@ TEST(MessagePackReader, DecodesEveryValueFormat) {
         {"82 a1 6b 92 01 02 a1 6b 91 03", "structure (1)\n  \"k\": collection (1)\n    [0] signed 3\n", 10},
         {"82 a1 6b 81 a1 61 01 a1 6b 81 a1 62 02", "structure (1)\n  \"k\": structure (1)\n    \"b\": signed 2\n", 13},
         {"82 a1 6b 91 01 a1 6b 05", "structure (1)\n  \"k\": signed 5\n", 8},
+        {"82 a1 6b 91 01 a1 6b a1 78", "structure (1)\n  \"k\": string \"x\"\n", 9},
+        {"82 a1 6b 81 a1 61 01 a1 6b c3", "structure (1)\n  \"k\": bool true\n", 10},
+        {"82 a1 6b 92 01 02 a1 6b d1 ff 00", "structure (1)\n  \"k\": signed -256\n", 11},
+        // Keys in the longer string forms reach the same member as fixstr keys.
+        {"82 a1 6b 01 d9 01 6b cd 01 00", "structure (1)\n  \"k\": unsigned 256\n", 10},
         // Input that ends between items keeps what was begun.
         {"93 01", "collection (1)\n  [0] signed 1\n", 2},
         {"82 a1 61 01", "structure (1)\n  \"a\": signed 1\n", 4},
