@@ -213,12 +213,22 @@ const BindingValue& BindingValue::Element(std::size_t index) const {
     return items->items[index];
 }
 
-BindingValue& BindingValue::Member(std::string_view key) {
-    if (kind_ == BindingValueKind::Structure) return Access::InsertMember(*this, key, nullptr);
+namespace {
+
+// Out of line so that the common case, a member of a structure, is a plain
+// jump: the copy below would give every call a frame of its own.
+[[gnu::noinline]] BindingValue& MemberOfOther(BindingValue& value, std::string_view key) {
     // `key` may point into the payload about to be released.
     const std::string saved(key);
-    MakeStructure();
-    return Access::InsertMember(*this, saved, nullptr);
+    value.MakeStructure();
+    return BindingValueAccess::InsertMember(value, saved, nullptr);
+}
+
+}  // namespace
+
+BindingValue& BindingValue::Member(std::string_view key) {
+    if (kind_ == BindingValueKind::Structure) return Access::InsertMember(*this, key, nullptr);
+    return MemberOfOther(*this, key);
 }
 
 const BindingValue& BindingValue::Member(std::string_view key) const {
