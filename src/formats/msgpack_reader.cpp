@@ -199,6 +199,12 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
         return true;
     }
 
+    OpenContainer(target, container, count);
+    return true;
+}
+
+// `position_` is past the container's header.
+inline void MessagePackReader::OpenContainer(BindingValue& target, FrameKind container, std::uint32_t count) {
     // A repeated key may lead here with its earlier container: the later value
     // replaces it, as it would replace a scalar.
     if (!target.IsEmpty()) target.Clear();
@@ -211,7 +217,6 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
         target.MakeStructure();
     }
     if (count != 0) stack_.push_back(Frame{&target, count, 0, container, false, {}});
-    return true;
 }
 
 // The commonest items of a payload (small integers, short strings, booleans)
@@ -223,6 +228,10 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
         target.SetSigned(format);
     } else if (format >= 0xE0) {
         target.SetSigned(static_cast<std::int8_t>(format));
+    } else if (format <= 0x9F) {  // fixmap, fixarray: small records and pairs
+        ++position_;
+        OpenContainer(target, format <= 0x8F ? FrameKind::Structure : FrameKind::Collection, format & 0x0Fu);
+        return true;
     } else if (format >= 0xA0 && format <= 0xBF) {
         const std::uint32_t length = format & 0x1Fu;
         if (size_ - position_ - 1 < length) return false;  // ReadValue reports it

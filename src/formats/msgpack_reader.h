@@ -44,6 +44,7 @@ private:
     bool QuickValue(BindingValue& target);
     bool ReadValue(BindingValue& target);
     bool ReadKey(std::string_view& key);
+    void OpenContainer(BindingValue& target, FrameKind container, std::uint32_t count);
     bool Need(std::size_t count, const char* message);
     bool TakeLength(std::uint8_t width, std::uint32_t& length);
     void Fail(const char* message, std::size_t position);

@@ -73,6 +73,8 @@ TEST(MessagePackReader, DecodesEveryValueFormat) {
         {"82 a1 6b 91 01 a1 6b a1 78", "structure (1)\n  \"k\": string \"x\"\n", 9},
         {"82 a1 6b 81 a1 61 01 a1 6b c3", "structure (1)\n  \"k\": bool true\n", 10},
         {"82 a1 6b 92 01 02 a1 6b d1 ff 00", "structure (1)\n  \"k\": signed -256\n", 11},
+        {"82 a1 6b 01 a1 6b 91 02", "structure (1)\n  \"k\": collection (1)\n    [0] signed 2\n", 8},
+        {"82 a1 6b a1 78 a1 6b 80", "structure (1)\n  \"k\": structure (0)\n", 8},
         // Keys in the longer string forms reach the same member as fixstr keys.
         {"82 a1 6b 01 d9 01 6b cd 01 00", "structure (1)\n  \"k\": unsigned 256\n", 10},
         // Input that ends between items keeps what was begun.
