@@ -1,4 +1,6 @@
 // The packed host description: arrays, chains, counts, offsets, type triples
+// Fields of the packed records are compared through unary plus, which reads them
+// by value: the test macros would otherwise bind references to misaligned fields.
 // and enumerator order.
 #include <gtest/gtest.h>
 
@@ -38,7 +40,8 @@ template <class Record>
 void ExpectContiguousChain(Record* first, std::uint32_t count) {
     ASSERT_EQ(ChainLength(first), count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        EXPECT_EQ(first[i].next, i + 1 < count ? &first[i + 1] : nullptr);
+        Record* next = first[i].next;  // packed field: read by value
+        EXPECT_EQ(next, i + 1 < count ? &first[i + 1] : nullptr);
     }
 }
 
@@ -71,21 +74,21 @@ protected:
 
 TEST_F(HostDescription, TypeRecordsCarryFieldsAndEnumerators) {
     BindingHostDescription& description = registry_.BuildHostDescription();
-    ASSERT_EQ(description.TypeCount(), 4u);
+    ASSERT_EQ(+description.TypeCount(), 4u);
     ExpectContiguousChain(description.Types(), description.TypeCount());
 
     const HostTypeRecord* basket = FindType(description.Types(), "Basket");
     const BindingStructInfo* basketInfo = registry_.FindTypeByName("Basket");
     ASSERT_NE(basket, nullptr);
-    EXPECT_EQ(basket->name, basketInfo->name.c_str());  // points into the registry
+    EXPECT_EQ(+basket->name, basketInfo->name.c_str());  // points into the registry
     EXPECT_STREQ(basket->nameSpace, "shop");
-    EXPECT_EQ(basket->size, sizeof(Basket));
+    EXPECT_EQ(+basket->size, sizeof(Basket));
     EXPECT_STREQ(basket->description, "A basket.");
-    ASSERT_EQ(basket->tagCount, 2u);
+    ASSERT_EQ(+basket->tagCount, 2u);
     EXPECT_STREQ(basket->tags[0], "t1");
     EXPECT_STREQ(basket->tags[1], "t2");
-    EXPECT_EQ(basket->enumerators, nullptr);
-    ASSERT_EQ(basket->count, 5u);
+    EXPECT_EQ(+basket->enumerators, nullptr);
+    ASSERT_EQ(+basket->count, 5u);
     ExpectContiguousChain(basket->fields, basket->count);
 
     struct Row {
@@ -107,34 +110,34 @@ TEST_F(HostDescription, TypeRecordsCarryFieldsAndEnumerators) {
         SCOPED_TRACE(rows[i].name);
         const HostFieldRecord& field = basket->fields[i];
         EXPECT_STREQ(field.name, rows[i].name);
-        EXPECT_EQ(field.offset, rows[i].offset);
-        EXPECT_EQ(field.type.kind, rows[i].kind);
-        EXPECT_EQ(field.type.elementKind, rows[i].elementKind);
+        EXPECT_EQ(+field.offset, rows[i].offset);
+        EXPECT_EQ(+field.type.kind, rows[i].kind);
+        EXPECT_EQ(+field.type.elementKind, rows[i].elementKind);
         EXPECT_STREQ(field.type.name, rows[i].typeName);
-        EXPECT_EQ(field.optional, rows[i].optional);
+        EXPECT_EQ(+field.optional, rows[i].optional);
     }
     EXPECT_STREQ(basket->fields[0].description, "all items");
 
     const HostTypeRecord* order = FindType(description.Types(), "Order");
     ASSERT_NE(order, nullptr);
-    EXPECT_EQ(order->fields, nullptr);
-    ASSERT_EQ(order->count, 2u);
+    EXPECT_EQ(+order->fields, nullptr);
+    ASSERT_EQ(+order->count, 2u);
     ExpectContiguousChain(order->enumerators, 2);
     EXPECT_STREQ(order->enumerators[0].name, "A");  // name order, not value order
-    EXPECT_EQ(order->enumerators[0].value, 2);
+    EXPECT_EQ(+order->enumerators[0].value, 2);
     EXPECT_STREQ(order->enumerators[0].description, "ay");
     EXPECT_STREQ(order->enumerators[1].name, "B");
-    EXPECT_EQ(order->tags, nullptr);
-    EXPECT_EQ(order->tagCount, 0u);
+    EXPECT_EQ(+order->tags, nullptr);
+    EXPECT_EQ(+order->tagCount, 0u);
 }
 
 TEST_F(HostDescription, TypeWithoutFieldsIsExportedLikeAnEnumeration) {
     BindingHostDescription& description = registry_.BuildHostDescription();
     const HostTypeRecord* bare = FindType(description.Types(), "Bare");
     ASSERT_NE(bare, nullptr);
-    EXPECT_EQ(bare->fields, nullptr);
-    EXPECT_EQ(bare->enumerators, nullptr);
-    EXPECT_EQ(bare->count, 0u);
+    EXPECT_EQ(+bare->fields, nullptr);
+    EXPECT_EQ(+bare->enumerators, nullptr);
+    EXPECT_EQ(+bare->count, 0u);
 }
 
 TEST_F(HostDescription, FunctionRecordsWithArguments) {
@@ -159,39 +162,39 @@ TEST_F(HostDescription, FunctionRecordsWithArguments) {
     ASSERT_NE(registry_.RegisterFunction(std::move(async)), nullptr);
 
     BindingHostDescription& description = registry_.BuildHostDescription();
-    ASSERT_EQ(description.FunctionCount(), 2u);
+    ASSERT_EQ(+description.FunctionCount(), 2u);
     ExpectContiguousChain(description.Functions(), 2);
 
     const HostFunctionRecord* get = description.FindFunctionRecord("GetBasket");
     ASSERT_NE(get, nullptr);
-    EXPECT_EQ(get->zero, 0u);
-    EXPECT_EQ(get->endpointUserData, nullptr);
+    EXPECT_EQ(+get->zero, 0u);
+    EXPECT_EQ(+get->endpointUserData, nullptr);
     EXPECT_STREQ(get->nameSpace, "shop");
     EXPECT_STREQ(get->description, "Gets a basket.");
     EXPECT_STREQ(get->help, "help text");
-    EXPECT_EQ(get->threadSafe, 1);
+    EXPECT_EQ(+get->threadSafe, 1);
     EXPECT_STREQ(get->asyncTypeName, "");
-    EXPECT_EQ(get->result.kind, 17u);
+    EXPECT_EQ(+get->result.kind, 17u);
     EXPECT_STREQ(get->result.name, "Basket");
-    ASSERT_EQ(get->tagCount, 2u);
+    ASSERT_EQ(+get->tagCount, 2u);
     EXPECT_STREQ(get->tags[1], "Plugin x");
-    ASSERT_EQ(get->argumentCount, 2u);
+    ASSERT_EQ(+get->argumentCount, 2u);
     ExpectContiguousChain(get->arguments, 2);
     EXPECT_STREQ(get->arguments[0].name, "id");
     EXPECT_STREQ(get->arguments[0].description, "which");
-    EXPECT_EQ(get->arguments[0].type.kind, 6u);
-    EXPECT_EQ(get->arguments[0].optional, 0);
-    EXPECT_EQ(get->arguments[1].type.kind, 12u);  // the export identifier wins
-    EXPECT_EQ(get->arguments[1].optional, 1);
+    EXPECT_EQ(+get->arguments[0].type.kind, 6u);
+    EXPECT_EQ(+get->arguments[0].optional, 0);
+    EXPECT_EQ(+get->arguments[1].type.kind, 12u);  // the export identifier wins
+    EXPECT_EQ(+get->arguments[1].optional, 1);
 
     const HostFunctionRecord* later = description.FindFunctionRecord("Later");
     ASSERT_NE(later, nullptr);
     EXPECT_STREQ(later->asyncTypeName, "Item");
-    EXPECT_EQ(later->result.kind, 7u);
+    EXPECT_EQ(+later->result.kind, 7u);
     EXPECT_STREQ(later->result.name, "");
-    EXPECT_EQ(later->arguments, nullptr);
-    EXPECT_EQ(later->argumentCount, 0u);
-    EXPECT_EQ(later->tags, nullptr);
+    EXPECT_EQ(+later->arguments, nullptr);
+    EXPECT_EQ(+later->argumentCount, 0u);
+    EXPECT_EQ(+later->tags, nullptr);
     EXPECT_EQ(description.FindFunctionRecord("Missing"), nullptr);
 }
 
@@ -200,14 +203,14 @@ TEST_F(HostDescription, EventRecordsAndTheTable) {
     RegisterEvent<Bare>(registry_, "OnBare");  // a type registered without fields
     RegisterEvent<int>(registry_, "OnUnregistered");
     BindingHostDescription& description = registry_.BuildHostDescription();
-    ASSERT_EQ(description.EventCount(), 3u);
+    ASSERT_EQ(+description.EventCount(), 3u);
     ExpectContiguousChain(description.Events(), 3);
     for (HostEventRecord* event = description.Events(); event != nullptr; event = event->next) {
         SCOPED_TRACE(event->name);
         if (std::strcmp(event->name, "OnItem") == 0) {
             EXPECT_STREQ(event->payloadTypeName, "Item");
             EXPECT_STREQ(event->description, "changed");
-            ASSERT_EQ(event->tagCount, 1u);
+            ASSERT_EQ(+event->tagCount, 1u);
             EXPECT_STREQ(event->tags[0], "vclient");
         } else if (std::strcmp(event->name, "OnBare") == 0) {
             EXPECT_STREQ(event->payloadTypeName, "Bare");
@@ -218,27 +221,27 @@ TEST_F(HostDescription, EventRecordsAndTheTable) {
 
     HostTableRecord table{};
     description.FillTable(table);
-    EXPECT_EQ(table.types, description.Types());
-    EXPECT_EQ(table.typeCount, 4u);
-    EXPECT_EQ(table.events, description.Events());
-    EXPECT_EQ(table.eventCount, 3u);
-    EXPECT_EQ(table.endpoints, nullptr);
+    EXPECT_EQ(+table.types, description.Types());
+    EXPECT_EQ(+table.typeCount, 4u);
+    EXPECT_EQ(+table.events, description.Events());
+    EXPECT_EQ(+table.eventCount, 3u);
+    EXPECT_EQ(+table.endpoints, nullptr);
 }
 
 TEST_F(HostDescription, SingleRecordsHaveNullNextAndEmptyArraysAreNull) {
     BindingTypeRegistry empty;
     empty.Clear();
     BindingHostDescription& none = empty.BuildHostDescription();
-    EXPECT_EQ(none.Types(), nullptr);
-    EXPECT_EQ(none.Functions(), nullptr);
-    EXPECT_EQ(none.Events(), nullptr);
+    EXPECT_EQ(+none.Types(), nullptr);
+    EXPECT_EQ(+none.Functions(), nullptr);
+    EXPECT_EQ(+none.Events(), nullptr);
 
     RegisterStruct<Item>(empty, "Item", {Field("id", &Item::id)});
     BindingHostDescription& one = empty.BuildHostDescription();
-    ASSERT_EQ(one.TypeCount(), 1u);
-    EXPECT_EQ(one.Types()->next, nullptr);
-    EXPECT_EQ(one.Types()->fields->next, nullptr);
-    EXPECT_EQ(empty.HostDescription(), &one);
+    ASSERT_EQ(+one.TypeCount(), 1u);
+    EXPECT_EQ(+one.Types()->next, nullptr);
+    EXPECT_EQ(+one.Types()->fields->next, nullptr);
+    EXPECT_EQ(+empty.HostDescription(), &one);
 }
 
 TEST_F(HostDescription, BuiltinsAreDescribedAndMemoryIsReturned) {
@@ -246,13 +249,13 @@ TEST_F(HostDescription, BuiltinsAreDescribedAndMemoryIsReturned) {
     {
         BindingTypeRegistry registry;
         BindingHostDescription& first = registry.BuildHostDescription();
-        EXPECT_EQ(first.TypeCount(), 15u);
-        EXPECT_EQ(first.EventCount(), 1u);
-        EXPECT_NE(FindType(first.Types(), "BindingFullApiHelp"), nullptr);
+        EXPECT_EQ(+first.TypeCount(), 15u);
+        EXPECT_EQ(+first.EventCount(), 1u);
+        EXPECT_NE(+FindType(first.Types(), "BindingFullApiHelp"), nullptr);
         EXPECT_GT(LiveBlocks(), blocksBefore);
         // Building again replaces the earlier records.
         registry.BuildHostDescription();
-        EXPECT_EQ(registry.HostDescription()->TypeCount(), 15u);
+        EXPECT_EQ(+registry.HostDescription()->TypeCount(), 15u);
     }
     EXPECT_EQ(LiveBlocks(), blocksBefore);
 }
