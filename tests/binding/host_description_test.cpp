@@ -1,7 +1,7 @@
 // The packed host description: arrays, chains, counts, offsets, type triples
-// Fields of the packed records are compared through unary plus, which reads them
-// by value: the test macros would otherwise bind references to misaligned fields.
-// and enumerator order.
+// and enumerator order. Fields of the packed records are compared through unary
+// plus, which reads them by value: the test macros would otherwise bind
+// references to misaligned fields.
 #include <gtest/gtest.h>
 
 #include <cstring>
