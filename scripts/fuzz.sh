@@ -25,7 +25,14 @@ fi
 export UBSAN_OPTIONS="suppressions=$top/cmake/ubsan.supp:print_stacktrace=1:halt_on_error=1"
 mkdir -p build/fuzz-findings
 for t in "${targets[@]}"; do
-    exe=$(ls "$build"/hpk-fuzz-"$t" "$build"/fuzz/hpk-fuzz-"$t" 2>/dev/null | head -n 1)
+    exe=""
+    for candidate in "$build"/hpk-fuzz-"$t" "$build"/fuzz/hpk-fuzz-"$t"; do
+        [ -x "$candidate" ] && exe=$candidate && break
+    done
+    if [ -z "$exe" ]; then
+        echo "fuzz.sh: no target '$t' in $build" >&2
+        exit 1
+    fi
     work="build/fuzz-corpus/$t"
     log="build/fuzz-findings/$t.log"
     mkdir -p "$work"
