@@ -132,7 +132,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         request.headers = headers.empty() ? nullptr : headers.data();
         request.headerCount = static_cast<std::uint32_t>(headers.size());
         // 0xFF: a count with no array behind it.
-        if (headerCount == 0xFF) request.headerCount = 5;
+        if (headerCount == 0xFF) {
+            request.headers = nullptr;
+            request.headerCount = 5;
+        }
 
         std::vector<std::unique_ptr<hpk::fuzz::HostValueRecipe>> values;
         const std::uint8_t argumentCount = input.Byte();
@@ -147,7 +150,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         request.arguments = arguments.empty() ? nullptr : arguments.data();
         request.argumentCount = static_cast<std::uint32_t>(arguments.size());
-        if (argumentCount == 0xFF) request.argumentCount = 4;
+        if (argumentCount == 0xFF) {
+            request.arguments = nullptr;
+            request.argumentCount = 4;
+        }
 
         const std::uint8_t typeKind = input.Byte() % 9;
         const std::string contentType =
