@@ -34,7 +34,7 @@ const TypeEntry& EntryFor(FormatArgumentType type) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A field (width or precision) as written in the spec.
+// A field (width or precision) as written in the directive.
 struct Field {
     bool present = false;
     int value = 0;  // already resolved for "*" forms; may be negative from an argument
@@ -210,7 +210,7 @@ bool Formatter::Write(const Spec& spec, const FormatArgument& arg) {
     char conversion = spec.conversion;
     if (conversion == '\0' || std::strchr(entry.allowed, conversion) == nullptr) conversion = entry.allowed[0];
 
-    // Rebuild the spec: at most 1 + 5 flags + 2 fields of 6 + 2 length + 1 + NUL.
+    // Rebuild the directive: at most 1 + 5 flags + 2 fields of 6 + 2 length + 1 + NUL.
     char printfSpec[32];
     std::size_t n = 0;
     printfSpec[n++] = '%';
