@@ -2,6 +2,7 @@
 // supplier pages, and the list of blocks too large for any pool.
 #include "binding/value_arena.h"
 
+#include <atomic>
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -99,24 +100,84 @@ std::uint32_t InternHash(std::string_view text) {
     return hash;
 }
 
+namespace {
+// The arena kept aside by Destroy for the next Create. Exchanged atomically:
+// trees of different threads may come and go at the same time.
+std::atomic<BindingValueArena*> gSpareArena{nullptr};
+// Set while the library unloads: a static tree destroyed after that must not
+// park its arena where nothing would free it again.
+std::atomic<bool> gSpareClosed{false};
+struct SpareCloser {
+    ~SpareCloser() {
+        gSpareClosed.store(true);
+        BindingValueArena::ReleaseSpare();
+    }
+} gSpareCloser;
+}  // namespace
+
+// Where the arena object starts in its home page: as far back as it fits.
+constexpr std::size_t HomeOffset() {
+    return (PageSupplier::kPageSize - sizeof(BindingValueArena)) & ~std::size_t{7};
+}
+
 BindingValueArena* BindingValueArena::Create() {
-    void* memory = hpk::Allocate(sizeof(BindingValueArena));
-    if (memory == nullptr) throw std::bad_alloc();
-    return new (memory) BindingValueArena();
+    if (gSpareArena.load(std::memory_order_relaxed) != nullptr) {
+        if (BindingValueArena* spare = gSpareArena.exchange(nullptr, std::memory_order_acquire)) return spare;
+    }
+    void* home = nullptr;
+    if (PageSupplier::Instance().AcquirePages(&home, 1) == 0) throw std::bad_alloc();
+    return new (static_cast<unsigned char*>(home) + HomeOffset()) BindingValueArena(home);
 }
 
 void BindingValueArena::Destroy(BindingValueArena* arena) noexcept {
     if (arena == nullptr) return;
-    arena->~BindingValueArena();
-    hpk::Free(arena);
+    if (gSpareArena.load(std::memory_order_relaxed) == nullptr && !gSpareClosed.load(std::memory_order_relaxed)) {
+        arena->Recycle();
+        BindingValueArena* expected = nullptr;
+        if (gSpareArena.compare_exchange_strong(expected, arena, std::memory_order_release,
+                                                std::memory_order_relaxed)) {
+            return;
+        }
+    }
+    arena->~BindingValueArena();  // gives back every page, the home page with the object itself
 }
 
-BindingValueArena::BindingValueArena() {
+void BindingValueArena::ReleaseSpare() noexcept {
+    BindingValueArena* spare = gSpareArena.exchange(nullptr, std::memory_order_acquire);
+    if (spare == nullptr) return;
+    spare->~BindingValueArena();
+}
+
+std::size_t BindingValueArena::SpareCount() noexcept {
+    return gSpareArena.load(std::memory_order_acquire) == nullptr ? 0 : 1;
+}
+
+void BindingValueArena::Recycle() noexcept {
+    ReleaseAllLarge();
+    ResetInternSet();
+    void* chain = nullptr;
+    for (std::uint32_t used = poolsUsed_; used != 0; used &= used - 1) {
+        ReleaseAllPages(pools_[__builtin_ctz(used)], true, chain);
+    }
+    if (chain != nullptr) PageSupplier::Instance().ReturnPageChain(chain);
+}
+
+BindingValueArena::BindingValueArena(void* homePage) {
     static_assert(sizeof(Page) <= kPageHeader, "page header fits its reserved space");
     static_assert((PageSupplier::kPageSize - kPageHeader) / 4 < kNoSlot, "slot indices fit 16 bits");
+    static_assert(HomeOffset() >= kPageHeader + 32 * 4 * (kHomePool + 1), "the home page keeps room for its pool");
     for (std::size_t i = 0; i < kSizeClasses; ++i) {
         pools_[i] = Pool{nullptr, nullptr, nullptr, static_cast<std::uint16_t>(4 * (i + 1))};
     }
+    Pool& pool = pools_[kHomePool];
+    auto* page = static_cast<Page*>(homePage);
+    page->prev = page->next = nullptr;
+    page->slotSize = pool.slotSize;
+    page->capacity = static_cast<std::uint16_t>((HomeOffset() - kPageHeader) / pool.slotSize);
+    page->used = page->carved = 0;
+    page->freeHead = kNoSlot;
+    pool.partial = pool.first = page;
+    poolsUsed_ |= 1u << kHomePool;
 }
 
 BindingValueArena::~BindingValueArena() {

@@ -35,9 +35,17 @@ public:
     static constexpr std::size_t kSizeClasses = 18;
     static constexpr std::size_t kLargestPooledSize = 4 * kSizeClasses;  // 72
 
-    // Throws std::bad_alloc when no memory is left.
+    // Throws std::bad_alloc when no memory is left. A destroyed arena that
+    // held little is emptied and kept aside (one for the process), and the
+    // next Create takes it back: a tree built and dropped per event or per
+    // request then costs no allocation, no page lock and no set-up.
     static BindingValueArena* Create();
     static void Destroy(BindingValueArena* arena) noexcept;
+    // Destroys the arena kept aside, if any, giving back its pages and its
+    // memory; the plugin's shutdown calls it before the host unloads us.
+    static void ReleaseSpare() noexcept;
+    // 0 or 1, for tests.
+    static std::size_t SpareCount() noexcept;
 
     BindingValueArena(const BindingValueArena&) = delete;
     BindingValueArena& operator=(const BindingValueArena&) = delete;
@@ -109,8 +117,12 @@ private:
         LargeBlock* next;
     };
 
-    BindingValueArena();
+    // The arena object lives at the end of its home page, whose front serves
+    // the pool of class kHomePool (member nodes, the commonest part): an
+    // arena costs one supplier page and nothing from the counted heap.
+    explicit BindingValueArena(void* homePage);
     ~BindingValueArena();
+    static constexpr std::size_t kHomePool = 8;  // 36-byte slots
 
     void* AllocateOther(std::size_t size);
     void* AllocateSlot(Pool& pool);
@@ -119,6 +131,9 @@ private:
     // Chains every page of `pool` (but its first when `keepFirst`) onto `chain`.
     void ReleaseAllPages(Pool& pool, bool keepFirst, void*& chain) noexcept;
     void ReturnPages(bool keepFirst) noexcept;
+    // Reset for reuse by another tree: like Reset, but the pages taken ahead
+    // of need stay too.
+    void Recycle() noexcept;
     void ReleaseAllLarge() noexcept;
     void ResetInternSet() noexcept;
     BindingInternEntry* FindEntry(std::string_view text, std::uint32_t hash) const;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "binding/page_supplier.h"
+#include "binding/value_arena.h"
 #include "diagnostics/trace_providers.h"
 #include "plugin/allocation_hooks.h"
 #include "plugin/plugin_base.h"
@@ -71,7 +72,9 @@ void PluginShutdownCallback(void* context) {
     Guarded(nullptr, "shutdown", [&] { delete plugin; });
     // The host unloads the library after shutdown; a later load starts again.
     StopTracing();
-    // The value pages' spare block would outlive the library otherwise.
+    // The arena and the value pages kept aside for reuse would outlive the
+    // library otherwise.
+    BindingValueArena::ReleaseSpare();
     PageSupplier::Instance().ReleaseSpare();
 }
 

@@ -358,6 +358,7 @@ TEST(BindingValue, MoveFromAChildCopiesAndEmptiesIt) {
 }
 
 TEST(BindingValue, DestroyingARootFreesItsWholeTree) {
+    BindingValueArena::ReleaseSpare();
     const std::int64_t liveBefore = LiveBytes();
     const std::size_t blocksBefore = PageSupplier::Instance().BlocksHeld();
     {
@@ -371,6 +372,10 @@ TEST(BindingValue, DestroyingARootFreesItsWholeTree) {
         EXPECT_GT(PageSupplier::Instance().BlocksHeld(), blocksBefore);
     }
     EXPECT_EQ(LiveBytes(), liveBefore);
+    // The emptied arena is kept for the next tree with a few pages; the rest
+    // went back.
+    EXPECT_EQ(BindingValueArena::SpareCount(), 1u);
+    BindingValueArena::ReleaseSpare();
     EXPECT_EQ(PageSupplier::Instance().BlocksHeld(), blocksBefore);
 }
 

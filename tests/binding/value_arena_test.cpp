@@ -22,7 +22,11 @@ struct ArenaDeleter {
     void operator()(BindingValueArena* arena) const { BindingValueArena::Destroy(arena); }
 };
 using ArenaPtr = std::unique_ptr<BindingValueArena, ArenaDeleter>;
-ArenaPtr NewArena() { return ArenaPtr(BindingValueArena::Create()); }
+// A fresh arena, not the one kept aside for reuse (which holds pages already).
+ArenaPtr NewArena() {
+    BindingValueArena::ReleaseSpare();
+    return ArenaPtr(BindingValueArena::Create());
+}
 
 TEST(ValueArena, InternHashIsFnv1aUpToTheFirstNul) {
     const struct {
@@ -129,8 +133,11 @@ TEST(ValueArena, EverySizeClassHandsOutDistinctAlignedSlots) {
             if ((size + 3) / 4 * 4 % 8 == 0) {
                 EXPECT_EQ(address % 8, 0u);
             }
-            // A slot never straddles its page.
+            // A slot never straddles its page, nor reaches the arena object
+            // at the end of its home page.
             EXPECT_EQ(address / PageSupplier::kPageSize, (address + size - 1) / PageSupplier::kPageSize);
+            const auto object = reinterpret_cast<std::uintptr_t>(arena.get());
+            EXPECT_TRUE(address + size <= object || address >= object + sizeof(BindingValueArena));
             std::memset(block, 0xAB, size);
             EXPECT_TRUE(seen.insert(address).second);
             blocks.push_back(block);
@@ -153,7 +160,7 @@ TEST(ValueArena, EmptiedPagesGoBackExceptEachPoolsFirst) {
     for (std::size_t i = 0; i < blocks.size(); i += 2) blocks[i] = arena->Allocate(40);
     EXPECT_EQ(arena->PagesHeld(), used);  // freed slots are reused before new pages
     for (void* block : blocks) arena->Release(block, 40);
-    EXPECT_EQ(arena->PagesHeld(), 1u);
+    EXPECT_EQ(arena->PagesHeld(), 2u);  // the 40-byte pool's first page and the arena's home page
 }
 
 TEST(ValueArena, LargeBlocksAreCountedAndFreedWithTheArena) {
@@ -211,6 +218,7 @@ TEST(PageSupplier, BlocksGoBackWhenAllSixteenPagesReturn) {
 }
 
 TEST(PageSupplier, ServesTreesOnSeveralThreadsAtOnce) {
+    BindingValueArena::ReleaseSpare();
     const std::size_t blocksBefore = PageSupplier::Instance().BlocksHeld();
     auto work = [] {
         for (int round = 0; round < 20; ++round) {
@@ -224,6 +232,8 @@ TEST(PageSupplier, ServesTreesOnSeveralThreadsAtOnce) {
     work();
     a.join();
     b.join();
+    EXPECT_EQ(BindingValueArena::SpareCount(), 1u);  // one of the threads' arenas, kept for the next tree
+    BindingValueArena::ReleaseSpare();
     EXPECT_EQ(PageSupplier::Instance().BlocksHeld(), blocksBefore);
 }
 
@@ -273,6 +283,7 @@ TEST(ValueArena, TextsSeenLatelyAreFoundAgainAndForgottenWhenRemoved) {
 
 TEST(PageSupplier, KeepsOneFullyReturnedBlockAsideAndReusesIt) {
     PageSupplier& supplier = PageSupplier::Instance();
+    BindingValueArena::ReleaseSpare();
     supplier.ReleaseSpare();
     ASSERT_EQ(supplier.SpareBlocks(), 0u);
     const std::size_t blocksBefore = supplier.BlocksHeld();
