@@ -27,30 +27,15 @@ inline std::uint32_t Load32(const unsigned char* p) {
 // beyond it the end is found first (see InternHash).
 constexpr std::size_t kShortText = 32;
 
-// Texts of a tree are mostly short names and values: compare them in words
-// rather than through a library call.
-inline bool SameBytes(const char* a, const char* b, std::size_t size) {
-    if (size > 32) return std::memcmp(a, b, size) == 0;
-    const auto* x = reinterpret_cast<const unsigned char*>(a);
-    const auto* y = reinterpret_cast<const unsigned char*>(b);
-    for (; size >= 4; size -= 4, x += 4, y += 4) {
-        if (Load32(x) != Load32(y)) return false;
-    }
-    for (; size > 0; --size, ++x, ++y) {
-        if (*x != *y) return false;
-    }
-    return true;
-}
-
 struct EmptyEntryStorage {
     BindingInternEntry entry;
     char text[4];
 };
-EmptyEntryStorage gEmptyEntry = {{nullptr, kFnv1aOffsetBasis, 0, 0}, {0, 0, 0, 0}};
+EmptyEntryStorage gEmptyEntry = {{nullptr, kFnv1aOffsetBasis, 0, 0, 0}, {0, 0, 0, 0}};
 
 }  // namespace
 
-static_assert(sizeof(BindingInternEntry) == 16, "the text follows the header directly");
+static_assert(sizeof(BindingInternEntry) == 20, "the text follows the header directly");
 
 namespace {
 
@@ -357,8 +342,11 @@ void BindingValueArena::ReleaseAllLarge() noexcept {
 
 void BindingValueArena::ResetInternSet() noexcept {
     // The entries and any grown bucket array live in pages or large blocks
-    // that are being dropped as a whole; only the inline buckets need clearing.
-    for (auto& bucket : initialBuckets_) bucket = nullptr;
+    // that are being dropped as a whole; only the inline buckets in use need
+    // clearing (a grown array left them clear).
+    if (buckets_ == initialBuckets_) {
+        for (std::size_t i = 0; i < bucketCount_; ++i) initialBuckets_[i] = nullptr;
+    }
     for (auto& entry : recent_) entry = nullptr;
     buckets_ = initialBuckets_;
     bucketCount_ = kInitialBuckets;
@@ -392,23 +380,8 @@ BindingInternEntry* BindingValueArena::FindEntry(std::string_view text, std::uin
     return nullptr;
 }
 
-const BindingInternEntry*& BindingValueArena::RecentSlot(const char* text, std::size_t length) {
-    // Length and the first two and last bytes, mixed by one multiplication;
-    // the top bits pick the slot.
-    const auto first = static_cast<unsigned char>(text[0]);
-    const auto second = static_cast<unsigned char>(text[length > 1 ? 1 : 0]);
-    const auto last = static_cast<unsigned char>(text[length - 1]);
-    const std::uint32_t mixed = (static_cast<std::uint32_t>(length) << 24 ^ first << 16 ^ second << 8 ^ last) * 0x9E3779B1u;
-    return recent_[mixed >> (32 - kRecentBits)];
-}
-
-const BindingInternEntry* BindingValueArena::Intern(std::string_view text) {
-    if (text.empty()) return EmptyText();
-    const BindingInternEntry*& recent = RecentSlot(text.data(), text.size());
-    if (recent != nullptr && recent->length == text.size() && SameBytes(recent->Text(), text.data(), text.size())) {
-        ++const_cast<BindingInternEntry*>(recent)->refs;
-        return recent;
-    }
+const BindingInternEntry* BindingValueArena::InternAfresh(std::string_view text,
+                                                          const BindingInternEntry*& recent) {
     const std::uint32_t hash = InternHash(text);
     if (BindingInternEntry* found = FindEntry(text, hash)) {
         ++found->refs;
@@ -426,7 +399,7 @@ const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* en
         return found;
     }
     const BindingInternEntry* inserted = InsertEntry(entry->View(), entry->hash);
-    RecentSlot(inserted->Text(), inserted->length) = inserted;
+    RecentSlot(inserted->Text(), inserted->length, kKeySlots) = inserted;
     return inserted;
 }
 
@@ -437,6 +410,16 @@ const BindingInternEntry* BindingValueArena::InsertEntry(std::string_view text, 
     entry->hash = hash;
     entry->refs = 1;
     entry->length = static_cast<std::uint32_t>(text.size());
+    std::uint32_t lead = 0;
+    if (text.size() >= 4) {
+        std::memcpy(&lead, text.data(), sizeof lead);
+        lead = __builtin_bswap32(lead);  // little-endian load: the first byte becomes the top one
+    } else {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            lead |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) << (24 - 8 * i);
+        }
+    }
+    entry->lead = lead;
     char* bytes = reinterpret_cast<char*>(entry + 1);
     std::memcpy(bytes, text.data(), text.size());
     bytes[text.size()] = '\0';
@@ -449,6 +432,26 @@ const BindingInternEntry* BindingValueArena::InsertEntry(std::string_view text, 
 
 void BindingValueArena::GrowBuckets() {
     const std::size_t count = bucketCount_ * 2;
+    if (count <= kInlineBuckets) {
+        // Split each chain in place: an entry stays in bucket i or moves to i + old count.
+        const std::size_t old = bucketCount_;
+        for (std::size_t i = 0; i < old; ++i) {
+            BindingInternEntry* entry = initialBuckets_[i];
+            BindingInternEntry* low = nullptr;
+            BindingInternEntry* high = nullptr;
+            while (entry != nullptr) {
+                BindingInternEntry* next = entry->next;
+                BindingInternEntry*& list = (entry->hash & old) != 0 ? high : low;
+                entry->next = list;
+                list = entry;
+                entry = next;
+            }
+            initialBuckets_[i] = low;
+            initialBuckets_[i + old] = high;
+        }
+        bucketCount_ = count;
+        return;
+    }
     auto** grown = static_cast<BindingInternEntry**>(Allocate(count * sizeof(BindingInternEntry*)));
     for (std::size_t i = 0; i < count; ++i) grown[i] = nullptr;
     for (std::size_t i = 0; i < bucketCount_; ++i) {
@@ -465,7 +468,7 @@ void BindingValueArena::GrowBuckets() {
         Release(buckets_, bucketCount_ * sizeof(BindingInternEntry*));
     } else {
         // Back in use once the set empties: no stale chains may remain.
-        for (auto& bucket : initialBuckets_) bucket = nullptr;
+        for (std::size_t i = 0; i < bucketCount_; ++i) initialBuckets_[i] = nullptr;
     }
     buckets_ = grown;
     bucketCount_ = count;
@@ -476,14 +479,17 @@ void BindingValueArena::ReleaseText(const BindingInternEntry* text) noexcept {
     auto* entry = const_cast<BindingInternEntry*>(text);
     assert(entry->refs > 0);
     if (--entry->refs != 0) return;
-    const BindingInternEntry*& recent = RecentSlot(entry->Text(), entry->length);
-    if (recent == entry) recent = nullptr;
+    for (const SlotRange range : {kKeySlots, kValueSlots}) {
+        const BindingInternEntry*& recent = RecentSlot(entry->Text(), entry->length, range);
+        if (recent == entry) recent = nullptr;
+    }
     BindingInternEntry** link = &buckets_[entry->hash & (bucketCount_ - 1)];
     while (*link != entry) link = &(*link)->next;
     *link = entry->next;
     Release(entry, sizeof(BindingInternEntry) + entry->length + 1);
-    if (--internCount_ == 0 && buckets_ != initialBuckets_) {
-        Release(buckets_, bucketCount_ * sizeof(BindingInternEntry*));
+    if (--internCount_ == 0) {
+        // Every chain is empty now, so the inline buckets are all clear.
+        if (buckets_ != initialBuckets_) Release(buckets_, bucketCount_ * sizeof(BindingInternEntry*));
         buckets_ = initialBuckets_;
         bucketCount_ = kInitialBuckets;
     }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace hpk {
@@ -16,6 +17,9 @@ struct BindingInternEntry {
     std::uint32_t hash;        // FNV-1a of the bytes up to the first NUL
     std::uint32_t refs;
     std::uint32_t length;
+    // The first four bytes read as a big-endian number, zero past the end:
+    // member keys are mostly ordered by it alone (see InsertMember).
+    std::uint32_t lead;
 
     const char* Text() const { return reinterpret_cast<const char*>(this + 1); }
     std::string_view View() const { return {Text(), length}; }
@@ -68,7 +72,11 @@ public:
 
     // Returns the entry for `text` with its count incremented. The empty text
     // is the shared static entry, never entered into the set and never counted.
-    const BindingInternEntry* Intern(std::string_view text);
+    // Inline for the common case, a text interned lately (see recent_).
+    const BindingInternEntry* Intern(std::string_view text) { return InternRecent(text, kValueSlots); }
+    // The same for a member name: names come back far more often than values,
+    // so they have recent slots of their own that values cannot evict.
+    const BindingInternEntry* InternKey(std::string_view text) { return InternRecent(text, kKeySlots); }
     // The same for an entry of another arena: reuses its hash.
     const BindingInternEntry* Intern(const BindingInternEntry* entry);
     // Decrements the count; the entry is removed at zero.
@@ -138,22 +146,73 @@ private:
     void ResetInternSet() noexcept;
     BindingInternEntry* FindEntry(std::string_view text, std::uint32_t hash) const;
     const BindingInternEntry* InsertEntry(std::string_view text, std::uint32_t hash);
-    const BindingInternEntry*& RecentSlot(const char* text, std::size_t length);
+    const BindingInternEntry* InternAfresh(std::string_view text, const BindingInternEntry*& recent);
+    // Recent slots: kKeySlots for member names, then kValueSlots for values.
+    static constexpr unsigned kKeyBits = 8;
+    static constexpr unsigned kValueBits = 6;
+    struct SlotRange {
+        unsigned bits;
+        unsigned offset;
+    };
+    static constexpr SlotRange kKeySlots{kKeyBits, 0};
+    static constexpr SlotRange kValueSlots{kValueBits, 1u << kKeyBits};
+    static constexpr std::size_t kRecentSlots = (std::size_t{1} << kKeyBits) + (std::size_t{1} << kValueBits);
+
+    const BindingInternEntry* InternRecent(std::string_view text, SlotRange range) {
+        if (text.empty()) return EmptyText();
+        const BindingInternEntry*& recent = RecentSlot(text.data(), text.size(), range);
+        const BindingInternEntry* seen = recent;
+        if (seen != nullptr && seen->length == text.size() && SameBytes(seen->Text(), text.data(), text.size())) {
+            ++const_cast<BindingInternEntry*>(seen)->refs;
+            return seen;
+        }
+        return InternAfresh(text, recent);
+    }
+    const BindingInternEntry*& RecentSlot(const char* text, std::size_t length, SlotRange range) {
+        // Length, the first two, middle and last bytes, mixed by two
+        // multiplications; the top bits pick the slot. Names of one record
+        // often share a beginning ("profile_...") or an end ("..._url").
+        const auto first = static_cast<unsigned char>(text[0]);
+        const auto second = static_cast<unsigned char>(text[length > 1 ? 1 : 0]);
+        const auto middle = static_cast<unsigned char>(text[length >> 1]);
+        const auto last = static_cast<unsigned char>(text[length - 1]);
+        const std::uint32_t mixed =
+            (static_cast<std::uint32_t>(length) << 24 ^ first << 16 ^ second << 8 ^ last) * 0x9E3779B1u +
+            middle * 0x85EBCA6Bu;
+        return recent_[range.offset + (mixed >> (32 - range.bits))];
+    }
+    // Texts of a tree are mostly short names and values: compared in words
+    // rather than through a library call.
+    static bool SameBytes(const char* a, const char* b, std::size_t size) {
+        if (size > 32) return std::memcmp(a, b, size) == 0;
+        for (; size >= 4; size -= 4, a += 4, b += 4) {
+            std::uint32_t x, y;
+            std::memcpy(&x, a, 4);
+            std::memcpy(&y, b, 4);
+            if (x != y) return false;
+        }
+        for (; size > 0; --size, ++a, ++b) {
+            if (*a != *b) return false;
+        }
+        return true;
+    }
     void GrowBuckets();
 
     Pool pools_[kSizeClasses];
     LargeBlock* large_ = nullptr;
     std::size_t largeCount_ = 0;
     static constexpr std::size_t kInitialBuckets = 8;
-    BindingInternEntry* initialBuckets_[kInitialBuckets] = {};  // a small set needs no block
+    // Bucket arrays up to this size live in the arena object itself, so the
+    // set of a small document grows without allocating. Buckets at or past
+    // bucketCount_ are kept null.
+    static constexpr std::size_t kInlineBuckets = 64;
+    BindingInternEntry* initialBuckets_[kInlineBuckets] = {};
     BindingInternEntry** buckets_ = initialBuckets_;
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t internCount_ = 0;
     // Entries interned lately, by a cheap function of length and end bytes:
     // a text seen before (the same member name in every record of a list)
     // is found by one comparison, without hashing it again.
-    static constexpr unsigned kRecentBits = 6;
-    static constexpr std::size_t kRecentSlots = std::size_t{1} << kRecentBits;
     const BindingInternEntry* recent_[kRecentSlots] = {};
     // Pages taken from the supplier in a batch but not yet given to a pool,
     // chained through Page::next. Batches double from 1 up to kMaxBatch, so
