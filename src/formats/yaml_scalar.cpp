@@ -1,11 +1,15 @@
 // Scalar typing for the YAML reader. Plain scalars are typed by content; the
 // number rule is the C library's floating parse, done locale-independently.
+// The common shapes (text whose first byte rules out null, number and bool;
+// decimal integers a double holds exactly) are decided without that parse.
 #include "formats/yaml_scalar.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "binding/convert_number.h"
@@ -68,18 +72,74 @@ bool Overflows(const char* p, const char* end, bool hex) {
 
 enum class Spelling { None, True, False };
 
-Spelling BoolSpelling(std::string_view text) {
-    static constexpr std::string_view kTrue[] = {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"};
-    static constexpr std::string_view kFalse[] = {"false", "False", "FALSE", "n",   "N",  "no",
-                                                  "No",    "NO",    "off",   "Off", "OFF"};
-    if (text.size() > 5) return Spelling::None;
-    for (std::string_view s : kTrue) {
-        if (s == text) return Spelling::True;
+// `text` is `lower` as written, Capitalised or in UPPER case; `lower` holds
+// lowercase letters only and is as long as `text`.
+bool MatchesCasing(std::string_view text, std::string_view lower) {
+    const bool upperFirst = text[0] == lower[0] - ('a' - 'A');
+    if (!upperFirst && text[0] != lower[0]) return false;
+    if (text.substr(1) == lower.substr(1)) return true;
+    if (!upperFirst) return false;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] != lower[i] - ('a' - 'A')) return false;
     }
-    for (std::string_view s : kFalse) {
-        if (s == text) return Spelling::False;
+    return true;
+}
+
+Spelling BoolSpelling(std::string_view text) {
+    // The true words first; each in its lower, Capitalised and UPPER casing.
+    static constexpr std::string_view kWords[] = {"true", "y", "yes", "on", "false", "n", "no", "off"};
+    constexpr std::size_t kTrueWords = 4;
+    for (std::size_t i = 0; i < std::size(kWords); ++i) {
+        if (kWords[i].size() == text.size() && MatchesCasing(text, kWords[i])) {
+            return i < kTrueWords ? Spelling::True : Spelling::False;
+        }
     }
     return Spelling::None;
+}
+
+// What the first byte of an untagged plain scalar leaves it able to be.
+enum class PlainStart { TextOnly, BoolOrText, Any };
+
+PlainStart ClassifyStart(char c) {
+    switch (c) {
+        case 't': case 'T': case 'y': case 'Y': case 'o': case 'O': case 'f': case 'F':
+            return PlainStart::BoolOrText;
+        // null spellings, numbers (sign, digit, point, inf, nan, leading white
+        // space) and the n/no bools
+        case '~': case 'n': case 'N': case 'i': case 'I': case '+': case '-': case '.':
+        case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
+        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
+            return PlainStart::Any;
+        default:
+            return PlainStart::TextOnly;
+    }
+}
+
+// Reads an optionally signed run of decimal digits worth at most 2^53. Such
+// integers are exact in a double, so this gives what the number rule's detour
+// through a double gives, without the general parse. False for anything else.
+bool SetExactInteger(BindingValue& target, std::string_view text) {
+    constexpr std::uint64_t kTwoTo53 = std::uint64_t{1} << 53;
+    constexpr std::ptrdiff_t kMaxDigits = 16;  // 2^53 has 16; more never fits
+    const char* p = text.data();
+    const char* end = p + text.size();
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    if (p == end || end - p > kMaxDigits) return false;
+    std::uint64_t value = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9) return false;
+        value = value * 10 + digit;
+    }
+    if (value > kTwoTo53) return false;
+    // "-0" reads as a zero, and zeros are unsigned whatever their sign.
+    if (negative && value != 0) {
+        target.SetSigned(-static_cast<std::int64_t>(value));
+    } else {
+        target.SetUnsigned(value);
+    }
+    return true;
 }
 
 bool IsNullSpelling(std::string_view text) {
@@ -185,14 +245,28 @@ void TypeYamlScalar(BindingResult& result, BindingValue& target, const char* tag
         target.SetString(text);
         return;
     }
-    if (IsNullSpelling(text)) {
+    if (text.empty()) {
         target.Clear();
         return;
     }
-    double number = 0.0;
-    if (ParseYamlNumber(text, number) && number != std::numeric_limits<double>::infinity()) {
-        SetNumber(target, number);
+    // The first byte rules out most of the order below: text that cannot be a
+    // null, a number or a bool goes straight to string.
+    const PlainStart start = ClassifyStart(text[0]);
+    if (start == PlainStart::TextOnly) {
+        target.SetString(text);
         return;
+    }
+    if (start == PlainStart::Any) {
+        if (IsNullSpelling(text)) {
+            target.Clear();
+            return;
+        }
+        if (SetExactInteger(target, text)) return;
+        double number = 0.0;
+        if (ParseYamlNumber(text, number) && number != std::numeric_limits<double>::infinity()) {
+            SetNumber(target, number);
+            return;
+        }
     }
     const Spelling spelling = BoolSpelling(text);
     if (spelling != Spelling::None) {

@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "formats/yaml_scalar.h"
 #include "formats_test_util.h"
@@ -83,6 +85,47 @@ TEST(YamlReader, TypesScalars) {
         {"!!bool yes", "bool true\n"},
         {"!!bool off", "bool false\n"},
         {"!!bool maybe", "empty\n"},
+        // Integers up to 2^53 are read digit by digit, larger ones through a
+        // double; both give the value a double would hold.
+        {"9007199254740992", "unsigned 9007199254740992\n"},
+        {"-9007199254740992", "signed -9007199254740992\n"},
+        {"-9007199254740993", "signed -9007199254740992\n"},
+        {"0000000000000009", "unsigned 9\n"},
+        {"00000000000000009", "unsigned 9\n"},
+        {"+0", "unsigned 0\n"},
+        {"9223372036854775807", "unsigned 9223372036854775808\n"},
+        {"-9223372036854775808", "signed -9223372036854775808\n"},
+        {"-9223372036854775809", "signed -9223372036854775808\n"},
+        {"18446744073709551616", "float 18446744073709551616\n"},
+        {"12a", "string \"12a\"\n"},
+        {"-x", "string \"-x\"\n"},
+        {"+", "string \"+\"\n"},
+        {"Infinity", "string \"Infinity\"\n"},
+        {"-Infinity", "float -inf\n"},
+        {"info", "string \"info\"\n"},
+        {"nope", "string \"nope\"\n"},
+        {"~x", "string \"~x\"\n"},
+        {"'-0'", "string \"-0\"\n"},
+        {"!!int 9007199254740993", "unsigned 9007199254740993\n"},
+        // Bools in their three casings only; the first byte alone decides nothing.
+        {"True", "bool true\n"},
+        {"y", "bool true\n"},
+        {"ON", "bool true\n"},
+        {"false", "bool false\n"},
+        {"FALSE", "bool false\n"},
+        {"N", "bool false\n"},
+        {"no", "bool false\n"},
+        {"off", "bool false\n"},
+        {"oN", "string \"oN\"\n"},
+        {"yEs", "string \"yEs\"\n"},
+        {"FAlse", "string \"FAlse\"\n"},
+        {"nO", "string \"nO\"\n"},
+        {"yess", "string \"yess\"\n"},
+        {"t", "string \"t\"\n"},
+        {"!!bool True", "bool true\n"},
+        {"!!bool tRue", "empty\n"},
+        {"Zebra", "string \"Zebra\"\n"},
+        {"_x", "string \"_x\"\n"},
     };
     for (const ValueRow& row : rows) {
         SCOPED_TRACE(row.yaml);
@@ -144,6 +187,17 @@ TEST(YamlReader, ResolvesAnchorsAndAliases) {
          "structure (1)\n  \"a\": structure (2)\n    \"b\": unsigned 1\n    \"c\": structure (2)\n"
          "      \"b\": unsigned 1\n      \"c\": empty\n"},
         {"a: &x {b: 1}\na: *x\n", "structure (1)\n  \"a\": structure (1)\n    \"b\": unsigned 1\n"},
+        // Anchors below keys longer than short-string storage, and below
+        // elements, are found again by their path.
+        {"an_outer_key_past_inline_storage:\n  an_inner_key_past_inline_storage: [0, &d {x: 2}, &e last]\n"
+         "  n: &s text\nc: *d\nd: *s\ne: *e\n",
+         "structure (4)\n  \"an_outer_key_past_inline_storage\": structure (2)\n"
+         "    \"an_inner_key_past_inline_storage\": collection (3)\n      [0] unsigned 0\n"
+         "      [1] structure (1)\n        \"x\": unsigned 2\n      [2] string \"last\"\n"
+         "    \"n\": string \"text\"\n  \"c\": structure (1)\n    \"x\": unsigned 2\n"
+         "  \"d\": string \"text\"\n  \"e\": string \"last\"\n"},
+        {"&r 5", "unsigned 5\n"},
+        {"[&a x, *a]", "collection (2)\n  [0] string \"x\"\n  [1] string \"x\"\n"},
     };
     for (const ValueRow& row : rows) {
         SCOPED_TRACE(row.yaml);
@@ -251,6 +305,58 @@ TEST(YamlReader, RefusesExponentialAliasExpansion) {
     const BindingResult result = Parse(NestedAliases(8));
     ASSERT_FALSE(result.IsOk());
     EXPECT_EQ(result.ErrorText(), "YAML aliases expand to more than 1000000 values. At line: 6 col: 45");
+}
+
+// What the number rule makes of `text`, worked out from the general parse
+// alone; "" when the text is not taken as a number.
+std::string TypedByNumberRule(const std::string& text) {
+    double number = 0.0;
+    if (!ParseYamlNumber(text, number) || number == HUGE_VAL) return "";
+    BindingValue value;
+    if (number != std::trunc(number) || std::isnan(number)) {
+        value.SetFloat(number);
+    } else if (number >= 0.0 && number < 18446744073709551616.0) {
+        value.SetUnsigned(static_cast<std::uint64_t>(number));
+    } else if (number < 0.0 && number >= -9223372036854775808.0) {
+        value.SetSigned(static_cast<std::int64_t>(number));
+    } else {
+        value.SetFloat(number);
+    }
+    return Typed(value);
+}
+
+TEST(YamlScalar, DecimalIntegersAgreeWithTheNumberRule) {
+    std::vector<std::string> digits = {"0",
+                                       "7",
+                                       "9007199254740991",
+                                       "9007199254740992",
+                                       "9007199254740993",
+                                       "9007199254740994",
+                                       "9007199254740995",
+                                       "9999999999999999",
+                                       "0000000000000000",
+                                       "00000000000000000",
+                                       "9223372036854775807",
+                                       "9223372036854775808",
+                                       "18446744073709551615",
+                                       "18446744073709551616",
+                                       "99999999999999999999"};
+    for (std::size_t length = 1; length <= 21; ++length) {
+        digits.push_back(std::string(length, '9'));
+        digits.push_back("1" + std::string(length - 1, '0'));
+        digits.push_back(std::string(length - 1, '0') + "5");
+    }
+    for (const std::string& number : digits) {
+        for (const char* sign : {"", "+", "-"}) {
+            const std::string text = sign + number;
+            SCOPED_TRACE(text);
+            const BindingResult result = Parse(text);
+            ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+            const std::string expected = TypedByNumberRule(text);
+            ASSERT_NE(expected, "");
+            EXPECT_EQ(Typed(result.Value()), expected);
+        }
+    }
 }
 
 TEST(YamlScalar, NumberRuleMatchesTheCLibrary) {
