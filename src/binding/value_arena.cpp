@@ -62,9 +62,8 @@ namespace {
     return hash;
 }
 
-}  // namespace
-
-std::uint32_t InternHash(std::string_view text) {
+// The body of InternHash, inlined where a text is interned.
+inline std::uint32_t HashText(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t left = text.size();
     if (left > kShortText) return LongTextHash(p, left);
@@ -84,6 +83,10 @@ std::uint32_t InternHash(std::string_view text) {
     for (; left > 0 && *p != 0; --left, ++p) hash = (hash ^ *p) * kFnv1aPrime;
     return hash;
 }
+
+}  // namespace
+
+std::uint32_t InternHash(std::string_view text) { return HashText(text); }
 
 namespace {
 // The arena kept aside by Destroy for the next Create. Exchanged atomically:
@@ -347,7 +350,7 @@ void BindingValueArena::ResetInternSet() noexcept {
     if (buckets_ == initialBuckets_) {
         for (std::size_t i = 0; i < bucketCount_; ++i) initialBuckets_[i] = nullptr;
     }
-    for (auto& entry : recent_) entry = nullptr;
+    std::memset(static_cast<void*>(recent_), 0, sizeof recent_);
     buckets_ = initialBuckets_;
     bucketCount_ = kInitialBuckets;
     internCount_ = 0;
@@ -382,7 +385,7 @@ BindingInternEntry* BindingValueArena::FindEntry(std::string_view text, std::uin
 
 const BindingInternEntry* BindingValueArena::InternAfresh(std::string_view text,
                                                           const BindingInternEntry*& recent) {
-    const std::uint32_t hash = InternHash(text);
+    const std::uint32_t hash = HashText(text);
     if (BindingInternEntry* found = FindEntry(text, hash)) {
         ++found->refs;
         recent = found;
@@ -421,7 +424,19 @@ const BindingInternEntry* BindingValueArena::InsertEntry(std::string_view text, 
     }
     entry->lead = lead;
     char* bytes = reinterpret_cast<char*>(entry + 1);
-    std::memcpy(bytes, text.data(), text.size());
+    if (text.size() <= 16) {
+        // Names and short values: a few word moves instead of a library call.
+        const char* from = text.data();
+        std::size_t i = 0;
+        for (; i + 4 <= text.size(); i += 4) {
+            std::uint32_t word;
+            std::memcpy(&word, from + i, sizeof word);
+            std::memcpy(bytes + i, &word, sizeof word);
+        }
+        for (; i < text.size(); ++i) bytes[i] = from[i];
+    } else {
+        std::memcpy(bytes, text.data(), text.size());
+    }
     bytes[text.size()] = '\0';
     BindingInternEntry*& bucket = buckets_[hash & (bucketCount_ - 1)];
     entry->next = bucket;
