@@ -1,6 +1,7 @@
 // YAML text into BindingValue trees, driven by the tokenizer's events. The
-// reader keeps a stack of open nodes and the path to each, so anchors can name
-// values by path and aliases can copy them.
+// reader keeps a stack of open containers and how each was reached, so anchors
+// can name values by path and aliases can copy them. Paths are stored only when
+// an anchor asks for one, and scalars never enter the stack.
 #include "formats/yaml_reader.h"
 
 #include <yaml.h>
@@ -36,7 +37,7 @@ private:
     bool ready_;
 };
 
-// Owns one event until the next is read.
+// Owns one event at a time; Reset releases it before the slot is refilled.
 class YamlEvent {
 public:
     YamlEvent() { std::memset(&event_, 0, sizeof event_); }
@@ -44,6 +45,7 @@ public:
     YamlEvent(const YamlEvent&) = delete;
     YamlEvent& operator=(const YamlEvent&) = delete;
     yaml_event_t* Get() { return &event_; }
+    void Reset() { yaml_event_delete(&event_); }  // leaves the event zeroed
 
 private:
     yaml_event_t event_;
@@ -59,13 +61,21 @@ public:
 
 private:
     enum class Role : std::uint8_t { Value, Sequence, Mapping };
+    enum class StepKind : std::uint8_t { None, Index, Key };
+    // How a node was reached from its parent. A key is text held elsewhere:
+    // the pending key while its value is read, `keys_` once a container opens.
+    struct Step {
+        StepKind kind = StepKind::None;
+        std::size_t index = 0;       // element index, or the key's offset in `keys_`
+        std::size_t keyLength = 0;
+    };
     struct Node {
         BindingValue* value;      // borrowed: node of the tree being built
         YamlAnchor* anchor;       // the anchor this container carries while open, or null
         std::int32_t record;      // stored path, YamlPathStore::kRoot, or kNoRecord
         Role role;
         bool reopened;            // a repeated key led back into a filled container
-        YamlPathStep step;        // from the parent
+        Step step;                // from the parent
     };
 
     void OnEvent(const yaml_event_t& event);
@@ -74,9 +84,10 @@ private:
     void OnContainerStart(const yaml_event_t& event, BindingValue* target, Role role);
     void OnAlias(const yaml_event_t& event, BindingValue* target);
     BindingValue* ChooseTarget();
-    void Push(BindingValue& value, YamlPathStep step);
     void Pop();
     std::int32_t PathOfTop();
+    std::int32_t PathOfTarget();
+    YamlPathStep PathStep(const Step& step, std::string_view key) const;
     bool EnterAnchor(const yaml_event_t& event, std::string_view name, YamlAnchor*& entry);
     bool Charge(std::uint64_t amount, const yaml_event_t& event);
     bool IsOpen(const BindingValue* value) const;
@@ -85,7 +96,11 @@ private:
     BindingResult result_;
     std::vector<Node> stack_;
     bool hasPendingKey_ = false;
-    std::string pendingKey_;
+    std::string_view pendingKey_;     // into the key's event or `aliasKey_`
+    bool keyInEvent_ = false;          // the event just read holds `pendingKey_`
+    std::string aliasKey_;             // text of a key given by an alias
+    std::string keys_;                 // keys of the open containers, outermost first
+    Step targetStep_;                  // how the node of the current event was reached
     std::size_t reopenedOpen_ = 0;     // open nodes with `reopened` set
     std::uint64_t expansion_ = 0;      // alias work so far, against kYamlMaxAliasExpansion
     YamlAnchorTable anchors_;
@@ -96,15 +111,23 @@ void YamlValueReader::FailAt(const char* message, const yaml_event_t& event) {
     result_.SetError(FormatPositional(message, event.start_mark.line + 1, event.start_mark.column + 1));
 }
 
-void YamlValueReader::Push(BindingValue& value, YamlPathStep step) {
-    stack_.push_back(Node{&value, nullptr, kNoRecord, Role::Value, false, std::move(step)});
-}
-
 void YamlValueReader::Pop() {
     Node& top = stack_.back();
     if (top.anchor != nullptr) top.anchor->open = false;
     if (top.reopened) --reopenedOpen_;
+    if (top.step.kind == StepKind::Key) keys_.resize(top.step.index);
     stack_.pop_back();
+}
+
+YamlPathStep YamlValueReader::PathStep(const Step& step, std::string_view key) const {
+    YamlPathStep path;
+    if (step.kind == StepKind::Key) {
+        path.byKey = true;
+        path.key.assign(key);
+    } else {
+        path.index = step.index;
+    }
+    return path;
 }
 
 // Stores the paths of the open nodes that have none yet, outermost first, and
@@ -113,9 +136,21 @@ std::int32_t YamlValueReader::PathOfTop() {
     std::size_t first = stack_.size();
     while (first > 0 && stack_[first - 1].record == kNoRecord) --first;
     for (std::size_t i = first; i < stack_.size(); ++i) {
-        stack_[i].record = paths_.Add(stack_[i - 1].record, stack_[i].step);
+        const Step& step = stack_[i].step;
+        const std::string_view key = step.kind == StepKind::Key
+                                         ? std::string_view(keys_).substr(step.index, step.keyLength)
+                                         : std::string_view();
+        stack_[i].record = paths_.Add(stack_[i - 1].record, PathStep(step, key));
     }
     return stack_.back().record;
+}
+
+// The path of the node the current event fills, which is the top node itself
+// at the document root and otherwise a child of it not yet on the stack.
+std::int32_t YamlValueReader::PathOfTarget() {
+    const std::int32_t parent = PathOfTop();
+    if (targetStep_.kind == StepKind::None) return parent;
+    return paths_.Add(parent, PathStep(targetStep_, pendingKey_));
 }
 
 bool YamlValueReader::EnterAnchor(const yaml_event_t& event, std::string_view name, YamlAnchor*& entry) {
@@ -144,26 +179,23 @@ bool YamlValueReader::IsOpen(const BindingValue* value) const {
 // The node an event fills: a new element of an open sequence, the member named
 // by the pending key, or the top node itself. Null when the top node is a
 // mapping waiting for a key (the event is then a key).
+//
+// `targetStep_` tells how the target was reached; a key stays readable through
+// `pendingKey_` until the next event, though it is no longer pending.
 BindingValue* YamlValueReader::ChooseTarget() {
     Node& top = stack_.back();
     if (top.role == Role::Sequence) {
-        YamlPathStep step;
-        step.index = top.value->Size();
-        BindingValue& element = top.value->Append();
-        Push(element, std::move(step));
-        return &element;
+        targetStep_.kind = StepKind::Index;
+        targetStep_.index = top.value->Size();
+        return &top.value->Append();
     }
     if (top.role == Role::Mapping) {
         if (!hasPendingKey_) return nullptr;
-        BindingValue& member = top.value->Member(pendingKey_);
-        YamlPathStep step;
-        step.byKey = true;
-        step.key = std::move(pendingKey_);
-        pendingKey_.clear();
         hasPendingKey_ = false;
-        Push(member, std::move(step));
-        return &member;
+        targetStep_.kind = StepKind::Key;
+        return &top.value->Member(pendingKey_);
     }
+    targetStep_.kind = StepKind::None;
     return top.value;
 }
 
@@ -177,8 +209,9 @@ void YamlValueReader::OnScalar(const yaml_event_t& event, BindingValue* target) 
             FailAt(kMsgYamlInvalidKey, event);
             return;
         }
-        pendingKey_.assign(text);
+        pendingKey_ = text;
         hasPendingKey_ = true;
+        keyInEvent_ = true;
         if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) {
             anchor->isKey = true;
             anchor->keyText.assign(text);
@@ -193,8 +226,8 @@ void YamlValueReader::OnScalar(const yaml_event_t& event, BindingValue* target) 
     }
     TypeYamlScalar(result_, *target, tag, text, style);
     if (!result_.IsOk()) return;
-    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) anchor->path = PathOfTop();
-    Pop();
+    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) anchor->path = PathOfTarget();
+    if (targetStep_.kind == StepKind::None) Pop();  // the document's root
 }
 
 void YamlValueReader::OnContainerStart(const yaml_event_t& event, BindingValue* target, Role role) {
@@ -202,10 +235,21 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, BindingValue* 
         FailAt(role == Role::Sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
         return;
     }
-    if (stack_.size() > kYamlMaxDepth) {
+    // The depth counts the new container, which the root already is.
+    const std::size_t depth = stack_.size() + (targetStep_.kind == StepKind::None ? 0 : 1);
+    if (depth > kYamlMaxDepth) {
         result_.SetError(FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1,
                                           event.start_mark.column + 1));
         return;
+    }
+    if (targetStep_.kind != StepKind::None) {
+        Step step = targetStep_;
+        if (step.kind == StepKind::Key) {
+            step.index = keys_.size();
+            step.keyLength = pendingKey_.size();
+            keys_.append(pendingKey_);
+        }
+        stack_.push_back(Node{target, nullptr, kNoRecord, Role::Value, false, step});
     }
     Node& top = stack_.back();
     // A repeated key can lead back into a container that is already filled:
@@ -256,7 +300,8 @@ void YamlValueReader::OnAlias(const yaml_event_t& event, BindingValue* target) {
             FailAt(kMsgYamlInvalidKey, event);
             return;
         }
-        pendingKey_.assign(source != nullptr ? source->AsString() : std::string_view(anchor->keyText));
+        aliasKey_.assign(source != nullptr ? source->AsString() : std::string_view(anchor->keyText));
+        pendingKey_ = aliasKey_;
         hasPendingKey_ = true;
         return;
     }
@@ -275,7 +320,7 @@ void YamlValueReader::OnAlias(const yaml_event_t& event, BindingValue* target) {
             target->CopyFrom(copy);
         }
     }
-    Pop();
+    if (targetStep_.kind == StepKind::None) Pop();  // the document's root
 }
 
 void YamlValueReader::OnNode(const yaml_event_t& event) {
@@ -326,14 +371,22 @@ BindingResult YamlValueReader::Read(const char* text, std::size_t length) {
     }
     yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
     yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
+    stack_.reserve(16);
+    // Two slots: a key's event stays in its slot, unreleased, while the next
+    // event (the key's value) is read into the other.
+    YamlEvent events[2];
+    std::size_t slot = 0;
     bool parsed = true;
     bool done = false;
     while (result_.IsOk() && !done) {
-        YamlEvent event;
+        YamlEvent& event = events[slot];
+        event.Reset();
         parsed = yaml_parser_parse(parser.Get(), event.Get()) != 0;
         if (!parsed) break;
         done = event.Get()->type == YAML_STREAM_END_EVENT;
+        keyInEvent_ = false;
         OnEvent(*event.Get());
+        if (keyInEvent_) slot ^= 1;
     }
     if (!parsed && result_.IsOk()) {
         const yaml_parser_t& state = *parser.Get();
