@@ -15,6 +15,10 @@ namespace hpk {
 
 namespace {
 
+// A plain library call: an inlined clear of a table this size is a
+// store per word.
+[[gnu::noipa]] void ClearBytes(void* at, std::size_t size) { std::memset(at, 0, size); }
+
 std::size_t RoundedSize(std::size_t size) { return size == 0 ? 4 : (size + 3) & ~std::size_t{3}; }
 
 inline std::uint32_t Load32(const unsigned char* p) {
@@ -350,7 +354,12 @@ void BindingValueArena::ResetInternSet() noexcept {
     if (buckets_ == initialBuckets_) {
         for (std::size_t i = 0; i < bucketCount_; ++i) initialBuckets_[i] = nullptr;
     }
-    std::memset(static_cast<void*>(recent_), 0, sizeof recent_);
+    if (dirtyCount_ <= kDirtyLimit) {
+        for (std::uint32_t i = 0; i < dirtyCount_; ++i) recent_[dirty_[i]] = nullptr;
+    } else {
+        ClearBytes(recent_, sizeof recent_);
+    }
+    dirtyCount_ = 0;
     buckets_ = initialBuckets_;
     bucketCount_ = kInitialBuckets;
     internCount_ = 0;
@@ -388,11 +397,12 @@ const BindingInternEntry* BindingValueArena::InternAfresh(std::string_view text,
     const std::uint32_t hash = HashText(text);
     if (BindingInternEntry* found = FindEntry(text, hash)) {
         ++found->refs;
-        recent = found;
+        NoteRecent(recent, found);
         return found;
     }
-    recent = InsertEntry(text, hash);
-    return recent;
+    const BindingInternEntry* inserted = InsertEntry(text, hash);
+    NoteRecent(recent, inserted);
+    return inserted;
 }
 
 const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* entry) {
@@ -402,7 +412,7 @@ const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* en
         return found;
     }
     const BindingInternEntry* inserted = InsertEntry(entry->View(), entry->hash);
-    RecentSlot(inserted->Text(), inserted->length, kKeySlots) = inserted;
+    NoteRecent(RecentSlot(inserted->Text(), inserted->length, kKeySlots), inserted);
     return inserted;
 }
 

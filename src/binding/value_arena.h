@@ -214,6 +214,17 @@ private:
     // a text seen before (the same member name in every record of a list)
     // is found by one comparison, without hashing it again.
     const BindingInternEntry* recent_[kRecentSlots] = {};
+    // Slots written since the last reset, so that resetting a small tree's
+    // arena clears a few slots instead of all of them; past kDirtyLimit
+    // writes the whole table is cleared.
+    void NoteRecent(const BindingInternEntry*& slot, const BindingInternEntry* entry) {
+        slot = entry;
+        if (dirtyCount_ < kDirtyLimit) dirty_[dirtyCount_] = static_cast<std::uint16_t>(&slot - recent_);
+        ++dirtyCount_;
+    }
+    static constexpr std::size_t kDirtyLimit = 32;
+    std::uint16_t dirty_[kDirtyLimit];
+    std::uint32_t dirtyCount_ = 0;
     // Pages taken from the supplier in a batch but not yet given to a pool,
     // chained through Page::next. Batches double from 1 up to kMaxBatch, so
     // a tree of a few parts takes a few pages and a large one rarely locks.
