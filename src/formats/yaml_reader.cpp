@@ -6,7 +6,9 @@
 
 #include <yaml.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +51,45 @@ public:
 
 private:
     yaml_event_t event_;
+};
+
+// The keys of the open containers, back to back. Every container with a key
+// appends and later truncates, so this does only that, inline, and keeps
+// short paths of keys in place without allocating.
+class KeyStack {
+public:
+    KeyStack() = default;
+    KeyStack(const KeyStack&) = delete;
+    KeyStack& operator=(const KeyStack&) = delete;
+
+    std::size_t Size() const { return size_; }
+    std::string_view View(std::size_t offset, std::size_t length) const {
+        return std::string_view(data_ + offset, length);
+    }
+    void Append(std::string_view key) {
+        if (capacity_ - size_ < key.size()) Grow(key.size());
+        if (!key.empty()) std::memcpy(data_ + size_, key.data(), key.size());
+        size_ += key.size();
+    }
+    void Truncate(std::size_t size) { size_ = size; }
+
+private:
+    static constexpr std::size_t kInline = 64;
+
+    void Grow(std::size_t extra) {
+        const std::size_t capacity = std::max(capacity_ * 2, size_ + extra);
+        std::unique_ptr<char[]> heap(new char[capacity]);
+        if (size_ != 0) std::memcpy(heap.get(), data_, size_);
+        heap_ = std::move(heap);
+        data_ = heap_.get();
+        capacity_ = capacity;
+    }
+
+    char inline_[kInline];
+    std::unique_ptr<char[]> heap_;  // the storage once the keys outgrow `inline_`
+    char* data_ = inline_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = kInline;
 };
 
 std::string_view Text(const yaml_char_t* text) {
@@ -99,7 +140,7 @@ private:
     std::string_view pendingKey_;     // into the key's event or `aliasKey_`
     bool keyInEvent_ = false;          // the event just read holds `pendingKey_`
     std::string aliasKey_;             // text of a key given by an alias
-    std::string keys_;                 // keys of the open containers, outermost first
+    KeyStack keys_;                    // keys of the open containers, outermost first
     Step targetStep_;                  // how the node of the current event was reached
     std::size_t reopenedOpen_ = 0;     // open nodes with `reopened` set
     std::uint64_t expansion_ = 0;      // alias work so far, against kYamlMaxAliasExpansion
@@ -115,7 +156,7 @@ void YamlValueReader::Pop() {
     Node& top = stack_.back();
     if (top.anchor != nullptr) top.anchor->open = false;
     if (top.reopened) --reopenedOpen_;
-    if (top.step.kind == StepKind::Key) keys_.resize(top.step.index);
+    if (top.step.kind == StepKind::Key) keys_.Truncate(top.step.index);
     stack_.pop_back();
 }
 
@@ -138,7 +179,7 @@ std::int32_t YamlValueReader::PathOfTop() {
     for (std::size_t i = first; i < stack_.size(); ++i) {
         const Step& step = stack_[i].step;
         const std::string_view key = step.kind == StepKind::Key
-                                         ? std::string_view(keys_).substr(step.index, step.keyLength)
+                                         ? keys_.View(step.index, step.keyLength)
                                          : std::string_view();
         stack_[i].record = paths_.Add(stack_[i - 1].record, PathStep(step, key));
     }
@@ -245,9 +286,9 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, BindingValue* 
     if (targetStep_.kind != StepKind::None) {
         Step step = targetStep_;
         if (step.kind == StepKind::Key) {
-            step.index = keys_.size();
+            step.index = keys_.Size();
             step.keyLength = pendingKey_.size();
-            keys_.append(pendingKey_);
+            keys_.Append(pendingKey_);
         }
         stack_.push_back(Node{target, nullptr, kNoRecord, Role::Value, false, step});
     }

@@ -229,6 +229,24 @@ TEST(YamlReader, AliasCopiesAreIndependent) {
     EXPECT_EQ(result.Value().Member("a").Member("b").AsUnsigned(), 1u);
 }
 
+TEST(YamlReader, AnchorsBelowManyLongKeysKeepTheirPaths) {
+    // Four levels of 200-byte keys outgrow the first key storage before the
+    // anchor asks for its path.
+    std::string text;
+    for (int level = 0; level < 4; ++level) {
+        const std::string key(200, static_cast<char>('a' + level));
+        text += std::string(2 * static_cast<std::size_t>(level), ' ') + key + ":\n";
+    }
+    text += "        leaf: &deep {x: 1}\n";
+    text += "copy: *deep\n";
+    const BindingResult result = Parse(text);
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    EXPECT_EQ(Typed(result.Value().Member("copy")), "structure (1)\n  \"x\": unsigned 1\n");
+    const BindingValue* deep = &result.Value();
+    for (int level = 0; level < 4; ++level) deep = &deep->Member(std::string(200, static_cast<char>('a' + level)));
+    EXPECT_EQ(Typed(deep->Member("leaf")), "structure (1)\n  \"x\": unsigned 1\n");
+}
+
 struct ErrorRow {
     const char* yaml;
     const char* message;
