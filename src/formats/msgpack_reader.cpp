@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "binding/binding_value_parts.h"
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
 
@@ -82,7 +83,7 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
         return true;
     }
 
-    FrameKind container = FrameKind::Value;
+    FrameKind container = FrameKind::Collection;  // set on every path that reaches OpenContainer
     std::uint32_t count = 0;
     std::uint32_t length = 0;
     enum class Bytes { None, Text, Raw } bytes = Bytes::None;
@@ -216,7 +217,7 @@ inline void MessagePackReader::OpenContainer(BindingValue& target, FrameKind con
     } else {
         target.MakeStructure();
     }
-    if (count != 0) stack_.push_back(Frame{&target, count, 0, container, false, {}});
+    if (count != 0) stack_.push_back(Frame{&target, count, 0, container});
 }
 
 // The commonest items of a payload (small integers, short strings, booleans)
@@ -267,49 +268,47 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
     return true;
 }
 
+// `frame` is stack_.back(); it is not touched after an item opened a
+// container, which may have moved the stack.
+inline bool MessagePackReader::ReadItems(Frame& frame) {
+    const std::size_t depth = stack_.size();
+    BindingValue& container = *frame.target;
+    while (frame.begun != frame.expected) {
+        if (position_ == size_) return false;  // input ended between items: the result holds what was begun
+        ++frame.begun;
+        BindingValue* item;
+        if (frame.kind == FrameKind::Collection) {
+            item = &container.Append();
+        } else {
+            // A fixstr key (nearly every member name) is taken here.
+            std::string_view key;
+            const std::uint8_t format = data_[position_];
+            const std::uint32_t length = format & 0x1Fu;
+            if (format >= 0xA0 && format <= 0xBF && size_ - position_ - 1 >= length) {
+                key = std::string_view(reinterpret_cast<const char*>(data_ + position_ + 1), length);
+                position_ += 1 + length;
+            } else if (!ReadKey(key)) {
+                return false;
+            }
+            // Input that ends after a key leaves the member out, as it leaves
+            // out any item not begun.
+            if (position_ == size_) return false;
+            // The container is a structure (OpenContainer made it one).
+            item = &BindingValueAccess::InsertMember(container, key, nullptr);
+        }
+        if (!QuickValue(*item) && !ReadValue(*item)) return false;
+        if (stack_.size() != depth) return true;
+    }
+    stack_.pop_back();
+    return true;
+}
+
 MessagePackReadResult MessagePackReader::Read() {
     stack_.reserve(16);
-    stack_.push_back(Frame{&result_.Value(), 0, 0, FrameKind::Value, false, {}});
-    while (result_.IsOk() && position_ < size_ && !stack_.empty()) {
-        Frame& top = stack_.back();
-        BindingValue* target;
-        if (top.kind == FrameKind::Collection) {
-            if (top.begun == top.expected) {
-                stack_.pop_back();
-                continue;
-            }
-            ++top.begun;
-            target = &top.target->Append();
-        } else if (top.kind == FrameKind::Structure) {
-            if (!top.valueNext) {
-                if (top.begun == top.expected) {
-                    stack_.pop_back();
-                    continue;
-                }
-                ++top.begun;
-                // A fixstr key (nearly every member name) is taken here.
-                const std::uint8_t format = data_[position_];
-                const std::uint32_t length = format & 0x1Fu;
-                if (format >= 0xA0 && format <= 0xBF && size_ - position_ - 1 >= length) {
-                    top.key = std::string_view(reinterpret_cast<const char*>(data_ + position_ + 1), length);
-                    position_ += 1 + length;
-                } else if (!ReadKey(top.key)) {
-                    continue;
-                }
-                // Input that ends after a key leaves the member out, as it
-                // leaves out any item not begun.
-                if (position_ == size_) {
-                    top.valueNext = true;
-                    continue;
-                }
-            }
-            top.valueNext = false;
-            target = &top.target->Member(top.key);
-        } else {
-            target = top.target;
-            stack_.pop_back();
+    BindingValue& root = result_.Value();
+    if (position_ < size_ && (QuickValue(root) || ReadValue(root))) {
+        while (!stack_.empty() && ReadItems(stack_.back())) {
         }
-        if (!QuickValue(*target)) ReadValue(*target);  // a failure is in result_, which ends the loop
     }
     MessagePackReadResult out;
     out.result = std::move(result_);

@@ -30,15 +30,17 @@ public:
     [[nodiscard]] MessagePackReadResult Read();
 
 private:
-    enum class FrameKind : std::uint8_t { Value, Collection, Structure };
+    enum class FrameKind : std::uint8_t { Collection, Structure };
     struct Frame {
         BindingValue* target;     // borrowed: a node of the tree being built
         std::uint32_t expected;   // elements, or map entries
-        std::uint32_t begun;      // elements, or keys plus values (twice the entries)
+        std::uint32_t begun;      // elements, or map entries whose key was read
         FrameKind kind;
-        bool valueNext;           // structure: a key was read, its value comes next
-        std::string_view key;     // pending member key, a view into data_
     };
+    // Reads the items of the innermost container until it is complete, a
+    // nested container opens (true: descend), the input ends or a read fails
+    // (false: stop).
+    bool ReadItems(Frame& frame);
 
     // Each returns false once result_ has failed.
     bool QuickValue(BindingValue& target);
