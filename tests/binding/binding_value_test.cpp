@@ -233,6 +233,28 @@ TEST(BindingValue, ManyMembersStaySortedAndFindable) {
     for (const std::string& key : keys) EXPECT_EQ(std::as_const(value).Member(key).AsString(), key);
 }
 
+TEST(BindingValue, KeysSharingLongBeginningsNulsAndHighBytesStayInByteOrder) {
+    // Keys are ordered by their first four bytes and then word by word: mix
+    // lengths around the word size, shared beginnings, NULs and bytes above
+    // 0x7F so that every step of that comparison decides some pair.
+    const char alphabet[] = {'\0', 'a', 'b', '\x7F', '\x80', '\xFF'};
+    std::mt19937 random(2024);
+    std::vector<std::string> keys;
+    for (int i = 0; i < 1500; ++i) {
+        std::string key = i % 3 == 0 ? "profile_" : (i % 3 == 1 ? "pro" : "");
+        const std::size_t length = random() % 13;
+        for (std::size_t j = 0; j < length; ++j) key.push_back(alphabet[random() % sizeof alphabet]);
+        keys.push_back(key);
+    }
+    BindingValue value;
+    for (const std::string& key : keys) value.Member(key).SetString(key);
+    std::vector<std::string> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());  // std::string compares bytes as unsigned
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    EXPECT_EQ(KeysOf(value), sorted);
+    for (const std::string& key : sorted) EXPECT_EQ(std::as_const(value).Member(key).AsString(), key);
+}
+
 TEST(BindingValue, MemberReferencesSurviveSiblingInsertion) {
     BindingValue value;
     BindingValue& first = value.Member("m");

@@ -281,6 +281,30 @@ TEST(ValueArena, TextsSeenLatelyAreFoundAgainAndForgottenWhenRemoved) {
     EXPECT_EQ(arena->InternedCount(), texts.size() + 1);
 }
 
+TEST(ValueArena, AnEmptiedArenaIsReusedByTheNextTreeAndStartsClean) {
+    BindingValueArena::ReleaseSpare();
+    const BindingValueArena* used = nullptr;
+    {
+        BindingValue first;
+        for (int i = 0; i < 200; ++i) first.Member("name" + std::to_string(i)).SetString("value");
+        used = first.Arena();
+        EXPECT_GT(used->InternedCount(), 64u);
+    }
+    EXPECT_EQ(BindingValueArena::SpareCount(), 1u);
+    BindingValue second;
+    second.Member("name7").SetString("value");
+    // The same arena, with nothing of the first tree left: no stale names,
+    // counts or buckets.
+    EXPECT_EQ(second.Arena(), used);
+    EXPECT_EQ(BindingValueArena::SpareCount(), 0u);
+    EXPECT_EQ(second.Arena()->InternedCount(), 2u);
+    EXPECT_EQ(second.Arena()->InternBucketCount(), 8u);
+    EXPECT_EQ(second.Arena()->InternReferenceCount("name7"), 1u);
+    EXPECT_EQ(second.Arena()->InternReferenceCount("name8"), 0u);
+    EXPECT_EQ(second.Arena()->LargeBlockCount(), 0u);
+    EXPECT_EQ(second.Size(), 1u);
+}
+
 TEST(PageSupplier, KeepsOneFullyReturnedBlockAsideAndReusesIt) {
     PageSupplier& supplier = PageSupplier::Instance();
     BindingValueArena::ReleaseSpare();
