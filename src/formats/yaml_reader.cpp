@@ -6,9 +6,7 @@
 
 #include <yaml.h>
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
 #include "formats/yaml_anchor_table.h"
+#include "formats/yaml_key_stack.h"
 #include "formats/yaml_scalar.h"
 
 namespace hpk {
@@ -51,45 +50,6 @@ public:
 
 private:
     yaml_event_t event_;
-};
-
-// The keys of the open containers, back to back. Every container with a key
-// appends and later truncates, so this does only that, inline, and keeps
-// short paths of keys in place without allocating.
-class KeyStack {
-public:
-    KeyStack() = default;
-    KeyStack(const KeyStack&) = delete;
-    KeyStack& operator=(const KeyStack&) = delete;
-
-    std::size_t Size() const { return size_; }
-    std::string_view View(std::size_t offset, std::size_t length) const {
-        return std::string_view(data_ + offset, length);
-    }
-    void Append(std::string_view key) {
-        if (capacity_ - size_ < key.size()) Grow(key.size());
-        if (!key.empty()) std::memcpy(data_ + size_, key.data(), key.size());
-        size_ += key.size();
-    }
-    void Truncate(std::size_t size) { size_ = size; }
-
-private:
-    static constexpr std::size_t kInline = 64;
-
-    void Grow(std::size_t extra) {
-        const std::size_t capacity = std::max(capacity_ * 2, size_ + extra);
-        std::unique_ptr<char[]> heap(new char[capacity]);
-        if (size_ != 0) std::memcpy(heap.get(), data_, size_);
-        heap_ = std::move(heap);
-        data_ = heap_.get();
-        capacity_ = capacity;
-    }
-
-    char inline_[kInline];
-    std::unique_ptr<char[]> heap_;  // the storage once the keys outgrow `inline_`
-    char* data_ = inline_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = kInline;
 };
 
 std::string_view Text(const yaml_char_t* text) {
@@ -140,7 +100,7 @@ private:
     std::string_view pendingKey_;     // into the key's event or `aliasKey_`
     bool keyInEvent_ = false;          // the event just read holds `pendingKey_`
     std::string aliasKey_;             // text of a key given by an alias
-    KeyStack keys_;                    // keys of the open containers, outermost first
+    YamlKeyStack keys_;                // keys of the open containers, outermost first
     Step targetStep_;                  // how the node of the current event was reached
     std::size_t reopenedOpen_ = 0;     // open nodes with `reopened` set
     std::uint64_t expansion_ = 0;      // alias work so far, against kYamlMaxAliasExpansion
