@@ -1,8 +1,11 @@
 // JSON text into BindingValue trees: the tokenizer drives JsonValueBuilder.
 #include "formats/json_reader.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include <rapidjson/reader.h>
 
@@ -20,7 +23,7 @@ namespace {
 // on the heap; its errors and offsets are the recursive mode's but for one case,
 // mended in ParseJson.
 constexpr std::size_t kRecursiveDepth = 128;
-constexpr unsigned kJsonParseFlags = rapidjson::kParseIterativeFlag;
+constexpr unsigned kJsonParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
 
 const char* ParseErrorText(unsigned code) {
     constexpr unsigned count = sizeof kMsgJsonParseErrors / sizeof kMsgJsonParseErrors[0];
@@ -41,11 +44,17 @@ BindingResult ParseJson(const char* text) {
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
     if (*p == '\0') return result;  // a blank body is no document, and no error
 
+    // The tokenizer decodes strings in place in a copy of the text (its
+    // insitu mode) instead of pushing every character of every string and
+    // name onto its own stack; errors and offsets are those of the default
+    // mode (the text is the same, only where decoded strings go differs).
+    const std::size_t length = std::strlen(text);
+    std::vector<char> scratch(text, text + length + 1);
     rapidjson::Reader reader;
     {
         JsonValueBuilder builder(result.Value(), kRecursiveDepth);
-        rapidjson::StringStream stream(text);
-        const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseDefaultFlags>(stream, builder);
+        rapidjson::InsituStringStream stream(scratch.data());
+        const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, builder);
         if (!parsed.IsError()) return result;
         if (!builder.StoppedTooDeep()) {
             SetParseError(result, static_cast<unsigned>(parsed.Code()), parsed.Offset());
@@ -54,8 +63,9 @@ BindingResult ParseJson(const char* text) {
         result.Value().Clear();  // too deep for the stack: start again below
     }
 
+    std::copy(text, text + length + 1, scratch.begin());  // the first reading decoded strings into it
     JsonValueBuilder builder(result.Value());
-    rapidjson::StringStream stream(text);
+    rapidjson::InsituStringStream stream(scratch.data());
     const rapidjson::ParseResult parsed = reader.Parse<kJsonParseFlags>(stream, builder);
     if (parsed.IsError()) {
         // A stray "]", "}", "," or ":" where the document should start is an

@@ -57,6 +57,10 @@ TEST(JsonReader, BuildsTreesFromEvents) {
         {"{\"a\": [1], \"a\": [2]}", "structure (1)\n  \"a\": collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
         {"{\"a\": [1], \"a\": 3}", "structure (1)\n  \"a\": unsigned 3\n"},
         {"  [1]  \n", "collection (1)\n  [0] unsigned 1\n"},
+        // Strings are decoded in place in a copy of the text: escapes that
+        // shorten them must not disturb the names and values after them.
+        {"{\"a\\u0041b\": \"x\\ty\", \"n\\\"q\": \"\\ud83d\\ude00!\", \"z\": \"\\/\"}",
+         "structure (3)\n  \"aAb\": string \"x\\ty\"\n  \"n\\\"q\": string \"\xf0\x9f\x98\x80!\"\n  \"z\": string \"/\"\n"},
     };
     for (const ValueRow& row : rows) {
         SCOPED_TRACE(row.json);
@@ -109,6 +113,24 @@ TEST(JsonReader, ReportsTokenizerErrorsWithOffsets) {
         ASSERT_FALSE(result.IsOk());
         EXPECT_EQ(result.ErrorText(), row.message);
     }
+}
+
+TEST(JsonReader, DeepDocumentsReadAgainDecodeTheirStringsAfresh) {
+    // Past the recursion handover the text is read a second time, from a
+    // fresh copy: the first reading decoded strings into its own.
+    std::string json;
+    for (int i = 0; i < 300; ++i) json += "[\"\\u00e9\\n\",";
+    json += "{\"k\\u0041\": \"v\"}";
+    for (int i = 0; i < 300; ++i) json += "]";
+    const BindingResult result = ParseJson(json.c_str());
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    const BindingValue* node = &result.Value();
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(node->Size(), 2u);
+        EXPECT_EQ(node->Element(0).AsString(), "\xc3\xa9\n");
+        node = &node->Element(1);
+    }
+    EXPECT_EQ(node->Member("kA").AsString(), "v");
 }
 
 TEST(JsonReader, MillionDeepArrayCostsNoCallStack) {
