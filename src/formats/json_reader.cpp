@@ -1,7 +1,6 @@
 // JSON text into BindingValue trees: the tokenizer drives JsonValueBuilder.
 #include "formats/json_reader.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -49,11 +48,19 @@ BindingResult ParseJson(const char* text) {
     // name onto its own stack; errors and offsets are those of the default
     // mode (the text is the same, only where decoded strings go differs).
     const std::size_t length = std::strlen(text);
-    std::vector<char> scratch(text, text + length + 1);
+    // Payloads are mostly small: their copy lives on the stack.
+    char local[2048];
+    std::vector<char> large;
+    char* scratch = local;
+    if (length >= sizeof local) {
+        large.resize(length + 1);
+        scratch = large.data();
+    }
+    std::memcpy(scratch, text, length + 1);
     rapidjson::Reader reader;
     {
         JsonValueBuilder builder(result.Value(), kRecursiveDepth);
-        rapidjson::InsituStringStream stream(scratch.data());
+        rapidjson::InsituStringStream stream(scratch);
         const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, builder);
         if (!parsed.IsError()) return result;
         if (!builder.StoppedTooDeep()) {
@@ -63,9 +70,9 @@ BindingResult ParseJson(const char* text) {
         result.Value().Clear();  // too deep for the stack: start again below
     }
 
-    std::copy(text, text + length + 1, scratch.begin());  // the first reading decoded strings into it
+    std::memcpy(scratch, text, length + 1);  // the first reading decoded strings into it
     JsonValueBuilder builder(result.Value());
-    rapidjson::InsituStringStream stream(scratch.data());
+    rapidjson::InsituStringStream stream(scratch);
     const rapidjson::ParseResult parsed = reader.Parse<kJsonParseFlags>(stream, builder);
     if (parsed.IsError()) {
         // A stray "]", "}", "," or ":" where the document should start is an

@@ -45,25 +45,25 @@ public:
         return true;
     }
     bool StartObject() {
-        if (open_.size() >= maxDepth_) return StopTooDeep();
-        open_.push_back(&NextSlot().MakeStructure());
+        if (open_.Size() >= maxDepth_) return StopTooDeep();
+        open_.Push(&NextSlot().MakeStructure());
         return true;
     }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        target_ = &open_.back()->Member(std::string_view(text, length));
+        target_ = &open_.Back()->Member(std::string_view(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) {
-        open_.pop_back();
+        open_.Pop();
         return true;
     }
     bool StartArray() {
-        if (open_.size() >= maxDepth_) return StopTooDeep();
-        open_.push_back(&NextSlot().MakeCollection());
+        if (open_.Size() >= maxDepth_) return StopTooDeep();
+        open_.Push(&NextSlot().MakeCollection());
         return true;
     }
     bool EndArray(rapidjson::SizeType) {
-        open_.pop_back();
+        open_.Pop();
         return true;
     }
 
@@ -71,8 +71,8 @@ private:
     // Inside an array every value is a new element; otherwise the current target
     // (the root, or the member named by the last key).
     BindingValue& NextSlot() {
-        if (!open_.empty() && open_.back()->Kind() == BindingValueKind::Collection) {
-            target_ = &open_.back()->Append();
+        if (open_.Size() != 0 && open_.Back()->Kind() == BindingValueKind::Collection) {
+            target_ = &open_.Back()->Append();
         }
         return *target_;
     }
@@ -83,7 +83,32 @@ private:
     }
 
     BindingValue* target_;              // borrowed: node the next value fills
-    std::vector<BindingValue*> open_;   // borrowed: open containers, innermost last
+    // Open containers, innermost last: the first levels inline, so a small
+    // document takes nothing from the heap for them.
+    class OpenStack {
+    public:
+        std::size_t Size() const { return size_; }
+        BindingValue* Back() const { return size_ <= kInline ? inline_[size_ - 1] : more_.back(); }
+        void Push(BindingValue* value) {
+            if (size_ < kInline) {
+                inline_[size_] = value;
+            } else {
+                more_.push_back(value);
+            }
+            ++size_;
+        }
+        void Pop() {
+            if (size_ > kInline) more_.pop_back();
+            --size_;
+        }
+
+    private:
+        static constexpr std::size_t kInline = 32;
+        BindingValue* inline_[kInline];
+        std::vector<BindingValue*> more_;
+        std::size_t size_ = 0;
+    };
+    OpenStack open_;  // borrowed values
     std::size_t maxDepth_;
     bool stoppedTooDeep_ = false;
 };
