@@ -94,7 +94,7 @@ void BindingValue::SetEnum(std::int32_t value, const BindingTypeRecord* type) {
 
 BindingValue& BindingValue::MakeCollection() {
     if (kind_ != BindingValueKind::Collection) {
-        Clear();
+        if (kind_ != BindingValueKind::Empty) Clear();  // readers make containers of fresh members
         payload_.heap = nullptr;  // no header until the first element
         kind_ = BindingValueKind::Collection;
     }
@@ -103,7 +103,7 @@ BindingValue& BindingValue::MakeCollection() {
 
 BindingValue& BindingValue::MakeStructure() {
     if (kind_ != BindingValueKind::Structure) {
-        Clear();
+        if (kind_ != BindingValueKind::Empty) Clear();  // readers make containers of fresh members
         payload_.heap = nullptr;  // no header until the first member
         kind_ = BindingValueKind::Structure;
     }

@@ -9,6 +9,7 @@
 #include <rapidjson/rapidjson.h>
 
 #include "binding/binding_value.h"
+#include "binding/binding_value_parts.h"
 
 namespace hpk {
 
@@ -50,7 +51,8 @@ public:
         return true;
     }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        target_ = &open_.Back()->Member(std::string_view(text, length));
+        // The innermost open container is the structure StartObject made.
+        target_ = &BindingValueAccess::InsertMember(*open_.Back(), std::string_view(text, length), nullptr);
         return true;
     }
     bool EndObject(rapidjson::SizeType) {
