@@ -460,23 +460,24 @@ const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* en
 }
 
 void BindingValueArena::GrowBuckets() {
-    const std::size_t count = bucketCount_ * 2;
-    if (count <= kInlineBuckets) {
-        // Split each chain in place: an entry stays in bucket i or moves to i + old count.
+    // The first growth goes straight to all the inline buckets: a document
+    // with more than a handful of texts usually has dozens, and each doubling
+    // would move every entry again.
+    const std::size_t count = bucketCount_ < kInlineBuckets ? kInlineBuckets : bucketCount_ * 2;
+    if (buckets_ == initialBuckets_ && count <= kInlineBuckets) {
+        // Split each chain in place: an entry of bucket i moves to a bucket
+        // i + k * old count, all of them empty so far.
         const std::size_t old = bucketCount_;
         for (std::size_t i = 0; i < old; ++i) {
             BindingInternEntry* entry = initialBuckets_[i];
-            BindingInternEntry* low = nullptr;
-            BindingInternEntry* high = nullptr;
+            initialBuckets_[i] = nullptr;
             while (entry != nullptr) {
                 BindingInternEntry* next = entry->next;
-                BindingInternEntry*& list = (entry->hash & old) != 0 ? high : low;
-                entry->next = list;
-                list = entry;
+                BindingInternEntry*& bucket = initialBuckets_[entry->hash & (count - 1)];
+                entry->next = bucket;
+                bucket = entry;
                 entry = next;
             }
-            initialBuckets_[i] = low;
-            initialBuckets_[i + old] = high;
         }
         bucketCount_ = count;
         return;
