@@ -15,6 +15,7 @@
 #include "binding/convert_number.h"
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
+#include "formats/short_decimal.h"
 
 namespace hpk {
 namespace {
@@ -246,6 +247,10 @@ bool ParseYamlNumber(std::string_view text, double& out) {
         format = std::chars_format::hex;
     }
     double value = 0.0;
+    if (format == std::chars_format::general && ReadShortDecimal(p, end, value)) {
+        out = negative ? -value : value;
+        return true;
+    }
     const std::from_chars_result scan = std::from_chars(p, end, value, format);
     if (scan.ptr != end) return false;
     if (scan.ec == std::errc::result_out_of_range) {

@@ -1,0 +1,135 @@
+// Short decimals through the x87 unit's 64-bit significand.
+//
+// Why this is exact: a mantissa of at most 19 digits is below 2^64 and every
+// power of ten up to 10^27 (5^27 < 2^64) is exact in the 80-bit format, so one
+// multiplication or division gives the true value rounded once to 64 bits,
+// within half a 64-bit unit. Rounding that to the double's 53 bits gives the
+// same double as rounding the true value, unless the 64-bit result sits
+// exactly on a halfway point between two doubles (its low 11 bits are then
+// 0x400); only then does the true value's side of the halfway point matter,
+// and those inputs go to the full parse. The results lie between 1e-27 and
+// 1e46, far from the double's subnormal and overflow ranges.
+#include "formats/short_decimal.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace hpk {
+namespace {
+
+constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+                                   1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
+                                   1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+constexpr int kMaxPower = 27;
+constexpr int kMaxDigits = 19;
+
+bool IsDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+std::uint32_t Load32(const char* p) {
+    std::uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The end of the run of digits starting at `p`, four bytes at a time while
+// they last (a byte is a digit when subtracting '0' leaves at most 9: adding
+// 0x76 then sets no top bit, and neither does the subtraction itself).
+const char* DigitsEnd(const char* p, const char* end) {
+    while (end - p >= 4) {
+        const std::uint32_t w = Load32(p) - 0x30303030u;
+        if (((w + 0x76767676u) | w) & 0x80808080u) break;
+        p += 4;
+    }
+    while (p < end && IsDigit(*p)) ++p;
+    return p;
+}
+
+// `m` followed by the decimal digits of [p, q), four at a time: the four
+// bytes become two two-digit numbers and then one four-digit number with
+// two multiplications (little-endian: the first digit is the low byte).
+std::uint64_t AppendDigits(std::uint64_t m, const char* p, const char* q) {
+    for (; q - p >= 4; p += 4) {
+        std::uint32_t w = Load32(p) - 0x30303030u;
+        w = w * 10 + (w >> 8);
+        w = ((w & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
+        m = m * 10000u + w;
+    }
+    for (; p < q; ++p) m = m * 10 + static_cast<unsigned>(*p - '0');
+    return m;
+}
+
+// The host process may run the x87 unit at reduced precision (graphics
+// runtimes do): the computation sets 64-bit precision and round-to-nearest
+// for itself and puts the caller's control word back.
+class ExtendedPrecision {
+public:
+    ExtendedPrecision() {
+        __asm__ volatile("fnstcw %0" : "=m"(saved_));
+        const std::uint16_t wanted = static_cast<std::uint16_t>((saved_ & ~0x0F00u) | 0x0300u);
+        __asm__ volatile("fldcw %0" : : "m"(wanted));
+    }
+    ~ExtendedPrecision() { __asm__ volatile("fldcw %0" : : "m"(saved_)); }
+    ExtendedPrecision(const ExtendedPrecision&) = delete;
+    ExtendedPrecision& operator=(const ExtendedPrecision&) = delete;
+
+private:
+    std::uint16_t saved_;
+};
+
+}  // namespace
+
+bool ReadShortDecimal(const char* p, const char* end, double& out) {
+    // The shape first: digits, an optional point and digits.
+    const char* integer = p;
+    const char* integerEnd = DigitsEnd(p, end);
+    const char* fraction = integerEnd;
+    const char* fractionEnd = integerEnd;
+    p = integerEnd;
+    if (p < end && *p == '.') {
+        fraction = p + 1;
+        fractionEnd = DigitsEnd(fraction, end);
+        p = fractionEnd;
+    }
+    if (integer == integerEnd && fraction == fractionEnd) return false;  // no digit at all
+    int scale = -static_cast<int>(fractionEnd - fraction);  // power of ten the mantissa is multiplied by
+    // Leading zeros carry no digit of the mantissa.
+    while (integer < integerEnd && *integer == '0') ++integer;
+    if (integer == integerEnd) {
+        while (fraction < fractionEnd && *fraction == '0') ++fraction;
+    }
+    if ((integerEnd - integer) + (fractionEnd - fraction) > kMaxDigits) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negative = false;
+        if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+        if (p == end) return false;
+        int exponent = 0;
+        for (int count = 0; p < end && IsDigit(*p); ++p) {
+            if (++count > 4) return false;
+            exponent = exponent * 10 + (*p - '0');
+        }
+        scale += negative ? -exponent : exponent;
+    }
+    if (p != end) return false;
+    const std::uint64_t mantissa = AppendDigits(AppendDigits(0, integer, integerEnd), fraction, fractionEnd);
+    if (mantissa == 0) {
+        out = 0.0;
+        return true;
+    }
+    if (scale > kMaxPower || scale < -kMaxPower) return false;
+
+    long double value;
+    std::uint64_t significand;
+    {
+        ExtendedPrecision precision;
+        const long double m = static_cast<long double>(mantissa);
+        value = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
+        std::memcpy(&significand, &value, sizeof significand);  // the low 8 bytes: the 64-bit significand
+        if ((significand & 0x7FFu) == 0x400u) return false;     // on a halfway point: undecided
+        volatile double rounded = static_cast<double>(value);   // stored: rounded to 53 bits here
+        out = rounded;
+    }
+    return true;
+}
+
+}  // namespace hpk
