@@ -277,11 +277,15 @@ BindingValue& BindingValueAccess::InsertMember(BindingValue& value, std::string_
     while (*link != nullptr) {
         parent = *link;
         const BindingInternEntry* other = parent->key;
-        if (other == entry) {
+        bool before;
+        if (lead != other->lead) {
+            before = lead < other->lead;
+        } else if (other == entry) {  // the same text: the member exists
             arena.ReleaseText(entry);
             return parent->value;
+        } else {
+            before = SameLeadBefore(entry, other);
         }
-        const bool before = lead != other->lead ? lead < other->lead : SameLeadBefore(entry, other);
         link = before ? &parent->left : &parent->right;
     }
     Node* node;
