@@ -459,6 +459,21 @@ const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* en
     return entry;
 }
 
+namespace {
+
+// Relinks every entry of `chain` into `buckets` (`count` of them) by its hash.
+void MoveChain(BindingInternEntry* chain, BindingInternEntry** buckets, std::size_t count) {
+    while (chain != nullptr) {
+        BindingInternEntry* next = chain->next;
+        BindingInternEntry*& bucket = buckets[chain->hash & (count - 1)];
+        chain->next = bucket;
+        bucket = chain;
+        chain = next;
+    }
+}
+
+}  // namespace
+
 void BindingValueArena::GrowBuckets() {
     // The first growth goes straight to all the inline buckets: a document
     // with more than a handful of texts usually has dozens, and each doubling
@@ -469,31 +484,16 @@ void BindingValueArena::GrowBuckets() {
         // i + k * old count, all of them empty so far.
         const std::size_t old = bucketCount_;
         for (std::size_t i = 0; i < old; ++i) {
-            BindingInternEntry* entry = initialBuckets_[i];
+            BindingInternEntry* chain = initialBuckets_[i];
             initialBuckets_[i] = nullptr;
-            while (entry != nullptr) {
-                BindingInternEntry* next = entry->next;
-                BindingInternEntry*& bucket = initialBuckets_[entry->hash & (count - 1)];
-                entry->next = bucket;
-                bucket = entry;
-                entry = next;
-            }
+            MoveChain(chain, initialBuckets_, count);
         }
         bucketCount_ = count;
         return;
     }
     auto** grown = static_cast<BindingInternEntry**>(Allocate(count * sizeof(BindingInternEntry*)));
     for (std::size_t i = 0; i < count; ++i) grown[i] = nullptr;
-    for (std::size_t i = 0; i < bucketCount_; ++i) {
-        BindingInternEntry* entry = buckets_[i];
-        while (entry != nullptr) {
-            BindingInternEntry* next = entry->next;
-            BindingInternEntry*& bucket = grown[entry->hash & (count - 1)];
-            entry->next = bucket;
-            bucket = entry;
-            entry = next;
-        }
-    }
+    for (std::size_t i = 0; i < bucketCount_; ++i) MoveChain(buckets_[i], grown, count);
     if (buckets_ != initialBuckets_) {
         Release(buckets_, bucketCount_ * sizeof(BindingInternEntry*));
     } else {
