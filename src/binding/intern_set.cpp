@@ -14,8 +14,12 @@ namespace hpk {
 namespace {
 
 // A plain library call: an inlined clear of a table this size is a
-// store per word.
-[[gnu::noipa]] void ClearBytes(void* at, std::size_t size) { std::memset(at, 0, size); }
+// store per word. The empty asm hides the size, so no copy of this function
+// specialised to it can inline the clear again.
+[[gnu::noinline]] void ClearBytes(void* at, std::size_t size) {
+    __asm__("" : "+r"(size));
+    std::memset(at, 0, size);
+}
 
 inline std::uint32_t Load32(const unsigned char* p) {
     std::uint32_t word;

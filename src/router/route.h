@@ -28,7 +28,7 @@
 
 namespace hpk {
 
-struct EndpointRegistration;
+class EndpointRegistration;
 
 enum class RouteParameterKind : std::int32_t {
     None = 0,
