@@ -2,6 +2,7 @@
 // listener tables, delivery of host events and publishing of our own changes.
 #include <cstring>
 
+#include "binding/fnv1a_hash.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_callbacks.h"
 #include "plugin/plugin_messages.h"
@@ -10,12 +11,7 @@
 namespace hpk {
 
 std::size_t FnvStringHash::operator()(std::string_view text) const noexcept {
-    std::uint32_t hash = 0x811C9DC5u;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 16777619u;
-    }
-    return hash;
+    return Fnv1a32(text.data(), text.size());  // every byte: names may hold NULs
 }
 
 std::string EventNameOfUri(std::string_view uri) {

@@ -116,6 +116,17 @@ protected:
 
     void AdvanceMs(std::int64_t ms) { now_ += ms * kTicksPerMs; }
 
+    // Shuts the plugin down and drops the host's records: every response is
+    // released and the counting allocator is back where `leaks` started.
+    void ShutDownAndExpectNothingLeft(const LeakCheck& leaks) {
+        session_.Shutdown();
+        host_.ClearRecords();
+        host_.ClearScripts();
+        EXPECT_EQ(host_.UnreleasedResponses(), 0);
+        EXPECT_EQ(leaks.BlockDelta(), 0);
+        EXPECT_EQ(leaks.ByteDelta(), 0);
+    }
+
     ContentTargetingPlugin& Plugin() { return static_cast<ContentTargetingPlugin&>(session_.Plugin()); }
 
     FakeHost::ServedResponse Get(const char* path) {

@@ -123,12 +123,7 @@ TEST_F(DeepEvents, PluginKeepsServingAfterMillionLevelPayloads) {
     Update(kRegion, R"({"locale": "en_GB"})");
     Update(kGeo, R"({"success": true, "geoInfo": {"country": "GB", "city": "York", "region": "ENG"}})");
     EXPECT_EQ(ServedFilters(), (Strings{"filter_location_gb", "filter_location_gb_eng", "filter_location_gb_eng_york"}));
-    session_.Shutdown();
-    host_.ClearRecords();
-    host_.ClearScripts();
-    EXPECT_EQ(host_.UnreleasedResponses(), 0);
-    EXPECT_EQ(leaks.BlockDelta(), 0);
-    EXPECT_EQ(leaks.ByteDelta(), 0);
+    ShutDownAndExpectNothingLeft(leaks);
 }
 
 }  // namespace

@@ -163,12 +163,7 @@ TEST_F(HostileEvents, MalformedEventsAreDroppedAndLaterOnesStillCount) {
     Update(kConfig, R"({"Enabled": true, "LocationFiltersEnabled": true})");
     Update(content_targeting::testing::kGeo, R"({"success": true, "geoInfo": {"country": "NO"}})");
     EXPECT_EQ(ServedFilters(), (Strings{"filter_location_no", "filter_location_no_", "filter_location_no__"}));
-    session_.Shutdown();
-    host_.ClearRecords();
-    host_.ClearScripts();
-    EXPECT_EQ(host_.UnreleasedResponses(), 0);
-    EXPECT_EQ(leaks.BlockDelta(), 0);
-    EXPECT_EQ(leaks.ByteDelta(), 0);
+    ShutDownAndExpectNothingLeft(leaks);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "diagnostics/positional_format.h"
+#include "plugin/plugin_base.h"
 #include "host_messages.h"
 #include "host_platform.h"
 #include "host_value_io.h"
@@ -28,22 +29,8 @@ std::string Borrowed(const char* text, std::size_t maxLength, bool& ok) {
 }  // namespace
 
 std::string ResourceEventName(const std::string& uri) {
-    std::vector<std::string> entries{"OnJsonApiEvent"};
-    std::size_t start = 0;
-    while (start <= uri.size()) {
-        std::size_t slash = uri.find('/', start);
-        if (slash == std::string::npos) slash = uri.size();
-        if (slash > start) entries.push_back(uri.substr(start, slash - start));
-        start = slash + 1;
-    }
-    const std::size_t keep = entries.size() >= 2 && entries[1] == "arx-platform-config" ? 6 : 4;
-    if (entries.size() > keep) entries.resize(keep);
-    std::string name;
-    for (const std::string& entry : entries) {
-        if (!name.empty()) name += '_';
-        name += entry;
-    }
-    return name;
+    // The core's naming rule, which the plugin also follows to subscribe.
+    return EventNameOfUri(uri);
 }
 
 std::string MethodText(std::uint32_t method) {
