@@ -211,14 +211,20 @@ bool ReadableMemory::Check(const void* address, std::size_t size) {
     return true;
 }
 
-bool ReadableMemory::ReadText(const char* address, std::size_t maxLength, std::string& out) {
+namespace {
+
+// Reads the NUL-terminated text at `address` up to `maxLength` bytes, asking
+// `readable` about each stretch up to the next page boundary before touching
+// it: a text may end right before an unreadable page.
+template <class Readable>
+bool ReadTextByPages(const char* address, std::size_t maxLength, std::string& out, Readable&& readable) {
     out.clear();
     if (address == nullptr) return false;
     const std::size_t kPage = 4096;
     const char* cursor = address;
     while (out.size() <= maxLength) {
-        std::size_t span = kPage - (reinterpret_cast<std::uintptr_t>(cursor) % kPage);
-        if (!Check(cursor, span)) return false;
+        const std::size_t span = kPage - (reinterpret_cast<std::uintptr_t>(cursor) % kPage);
+        if (!readable(cursor, span)) return false;
         const void* terminator = std::memchr(cursor, '\0', span);
         if (terminator != nullptr) {
             out.append(cursor, static_cast<const char*>(terminator) - cursor);
@@ -230,26 +236,16 @@ bool ReadableMemory::ReadText(const char* address, std::size_t maxLength, std::s
     return false;
 }
 
+}  // namespace
+
+bool ReadableMemory::ReadText(const char* address, std::size_t maxLength, std::string& out) {
+    return ReadTextByPages(address, maxLength, out,
+                           [this](const void* at, std::size_t size) { return Check(at, size); });
+}
+
 bool ReadTextSafely(const char* address, std::size_t maxLength, std::string& out) {
-    out.clear();
-    if (address == nullptr) return false;
-    // Probe one byte at a time up to the next page boundary, then whole pages:
-    // a text may end right before an unreadable page.
-    const std::size_t kPage = 4096;
-    const char* cursor = address;
-    while (out.size() <= maxLength) {
-        auto position = reinterpret_cast<std::uintptr_t>(cursor);
-        std::size_t span = kPage - (position % kPage);
-        if (!IsReadable(cursor, span)) return false;
-        const void* terminator = std::memchr(cursor, '\0', span);
-        if (terminator != nullptr) {
-            out.append(cursor, static_cast<const char*>(terminator) - cursor);
-            return out.size() <= maxLength;
-        }
-        out.append(cursor, span);
-        cursor += span;
-    }
-    return false;
+    return ReadTextByPages(address, maxLength, out,
+                           [](const void* at, std::size_t size) { return IsReadable(at, size); });
 }
 
 }  // namespace hpk::host
