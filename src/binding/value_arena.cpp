@@ -71,11 +71,7 @@ std::size_t BindingValueArena::SpareCount() noexcept {
 void BindingValueArena::Recycle() noexcept {
     ReleaseAllLarge();
     ResetInternSet();
-    void* chain = nullptr;
-    for (std::uint32_t used = poolsUsed_; used != 0; used &= used - 1) {
-        ReleaseAllPages(pools_[__builtin_ctz(used)], true, chain);
-    }
-    if (chain != nullptr) PageSupplier::Instance().ReturnPageChain(chain);
+    ReturnPages(true, true);
 }
 
 BindingValueArena::BindingValueArena(void* homePage) {
@@ -101,7 +97,7 @@ BindingValueArena::~BindingValueArena() {
     ReturnPages(false);
 }
 
-void BindingValueArena::ReturnPages(bool keepFirst) noexcept {
+void BindingValueArena::ReturnPages(bool keepFirst, bool keepStash) noexcept {
     // One chain, one lock: a small tree holds a page per size class it used.
     void* chain = nullptr;
     // Only pools that ever had a page can hold one.
@@ -109,13 +105,13 @@ void BindingValueArena::ReturnPages(bool keepFirst) noexcept {
         ReleaseAllPages(pools_[__builtin_ctz(used)], keepFirst, chain);
     }
     if (!keepFirst) poolsUsed_ = 0;
-    while (stash_ != nullptr) {
+    while (!keepStash && stash_ != nullptr) {
         Page* page = stash_;
         stash_ = page->next;
         *reinterpret_cast<void**>(page) = chain;
         chain = page;
     }
-    PageSupplier::Instance().ReturnPageChain(chain);
+    if (chain != nullptr) PageSupplier::Instance().ReturnPageChain(chain);
 }
 
 void* BindingValueArena::TakePage() {

@@ -138,7 +138,9 @@ private:
     void ReleaseSlot(Pool& pool, void* slot) noexcept;
     // Chains every page of `pool` (but its first when `keepFirst`) onto `chain`.
     void ReleaseAllPages(Pool& pool, bool keepFirst, void*& chain) noexcept;
-    void ReturnPages(bool keepFirst) noexcept;
+    // Gives back every page (but each pool's first when `keepFirst`, and the
+    // pages taken ahead of need when `keepStash`) under one lock.
+    void ReturnPages(bool keepFirst, bool keepStash = false) noexcept;
     // Reset for reuse by another tree: like Reset, but the pages taken ahead
     // of need stay too.
     void Recycle() noexcept;
