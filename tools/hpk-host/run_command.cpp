@@ -106,12 +106,12 @@ private:
             if (!step.uri.empty()) summary += " " + step.uri;
             if (step.kind == ScenarioStep::Kind::Wait) summary += " " + std::to_string(step.milliseconds) + " ms";
             if (!step.note.empty()) summary += "  (" + step.note + ")";
-            // A wait is one line of its own; the other steps head what follows them.
-            // Each step also carries the plugin's memory counters as it begins,
-            // for the page's chart of the session.
+            // Each step carries the plugin's memory counters as it begins, for
+            // the page's chart of the session.
             BindingValue detail = Facts({{"step", StepKindText(step.kind)}, {"number", std::to_string(step.number)},
                                          {"uri", step.uri}, {"note", step.note}});
             detail.Member("memory") = CountersValue(session_.Counters());
+            // A wait is one line of its own; the other steps head what follows them.
             if (step.kind == ScenarioStep::Kind::Wait) {
                 timeline_.Record("wait", FormatPositional(kMsgWaitStep, step.milliseconds, static_cast<unsigned>(step.number)),
                                  {}, std::move(detail));
