@@ -29,7 +29,7 @@ set(limit)
 if(TIMEOUT)
     set(limit ${TIMEOUT} -k 5 60)
 endif()
-execute_process(COMMAND ${limit} ${CHROMIUM} --headless --no-sandbox --disable-gpu --no-first-run
+execute_process(COMMAND ${limit} ${CHROMIUM} --headless --no-sandbox --disable-gpu --disable-dev-shm-usage --no-first-run
                         --user-data-dir=${profile} --dump-dom file://${PAGE}
                 RESULT_VARIABLE code OUTPUT_VARIABLE dom ERROR_VARIABLE errors TIMEOUT 90)
 file(REMOVE_RECURSE "${profile}")
