@@ -6,6 +6,7 @@
 
 #include "binding/host_value_convert.h"
 #include "plugin/allocation_hooks.h"
+#include "plugin/boundary_guard.h"
 #include "router/router_messages.h"
 
 namespace hpk {
@@ -23,14 +24,15 @@ void SetStaticError(HostResponse& response) {
 
 bool StreamRead(void* stream, void* buffer, std::uint32_t* size, bool* more) {
     if (stream == nullptr || size == nullptr || more == nullptr) return false;
-    try {
-        return static_cast<HostResponseStream*>(stream)->Read(buffer, size, more);
-    } catch (...) {
-        // The host cannot take an exception: a failing stream is a failed read.
-        *size = 0;
-        *more = false;
-        return false;
-    }
+    bool read = false;
+    GuardedCall(
+        [&](const std::exception*) {
+            // The host cannot take an exception: a failing stream is a failed read.
+            *size = 0;
+            *more = false;
+        },
+        [&] { read = static_cast<HostResponseStream*>(stream)->Read(buffer, size, more); });
+    return read;
 }
 
 void StreamClose(void* stream) {
