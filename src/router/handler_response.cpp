@@ -64,7 +64,11 @@ bool FillHeaders(HostResponse& response, const std::unordered_map<std::string, s
 }  // namespace
 
 void HandlerResponse::SetError(std::string_view message) {
-    result.SetError(message);
+    // A response's error is replaced, unlike a result's: a body error replaces
+    // one from an earlier stage, and a handler may fail after setting its own.
+    const std::string text(message);  // `message` may point into the result
+    result = BindingResult();
+    result.SetError(text);
     stream.reset();
 }
 
