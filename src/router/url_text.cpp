@@ -1,6 +1,7 @@
 // Url text functions: percent coding, template normalisation, operation names.
 #include "router/url_text.h"
 
+#include "diagnostics/text_util.h"
 #include "router/request_method.h"
 
 namespace hpk {
@@ -19,9 +20,6 @@ bool IsUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
            c == '_' || c == '~';
 }
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
