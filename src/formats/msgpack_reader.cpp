@@ -27,25 +27,32 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
 inline bool IsFixedWidth(std::uint8_t format) { return format >= 0xCA && format <= 0xD3; }
 inline std::size_t FixedWidth(std::uint8_t format) { return std::size_t{1} << (format & 3u); }
 
+// The float whose IEEE bits are `bits` (same size as Float).
+template <class Float, class Bits>
+[[gnu::always_inline]] inline void SetFloatBits(BindingValue& target, Bits bits) {
+    static_assert(sizeof(Float) == sizeof(Bits), "a float is read from its own width");
+    Float value;
+    std::memcpy(&value, &bits, sizeof value);
+    target.SetFloat(value);
+}
+
 // Writes the fixed-width scalar whose `FixedWidth(format)` bytes start at `p`.
-inline void SetFixedWidth(BindingValue& target, std::uint8_t format, const std::uint8_t* p) {
-    const std::size_t width = FixedWidth(format);
-    const std::uint64_t bits = width == 1 ? p[0] : width == 2 ? Load16(p) : width == 4 ? Load32(p) : Load64(p);
-    if (format >= 0xD0) {
-        // Sign-extend from the field's width.
-        const unsigned shift = 64 - 8 * static_cast<unsigned>(width);
-        target.SetSigned(static_cast<std::int64_t>(bits << shift) >> shift);
-    } else if (format >= 0xCC) {
-        target.SetUnsigned(bits);
+// Inlined into both callers: the quick path is the hot loop of numeric payloads.
+[[gnu::always_inline]] inline void SetFixedWidth(BindingValue& target, std::uint8_t format, const std::uint8_t* p) {
+    if (format >= 0xCC) {  // uint 8-64, then int 8-64
+        const std::size_t width = FixedWidth(format);
+        const std::uint64_t bits = width == 1 ? p[0] : width == 2 ? Load16(p) : width == 4 ? Load32(p) : Load64(p);
+        if (format <= 0xCF) {
+            target.SetUnsigned(bits);
+        } else {
+            // Sign-extend from the field's width.
+            const unsigned shift = 64 - 8 * static_cast<unsigned>(width);
+            target.SetSigned(static_cast<std::int64_t>(bits << shift) >> shift);
+        }
     } else if (format == 0xCB) {
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        target.SetFloat(value);
+        SetFloatBits<double>(target, Load64(p));
     } else {
-        const auto narrow = static_cast<std::uint32_t>(bits);
-        float value;
-        std::memcpy(&value, &narrow, sizeof value);
-        target.SetFloat(value);
+        SetFloatBits<float>(target, Load32(p));
     }
 }
 
@@ -217,7 +224,13 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
         position_ += length;
     } else if (format == 0xC2 || format == 0xC3) {
         target.SetBool(format == 0xC3);
-    } else if (IsFixedWidth(format)) {  // numbers: counters, identifiers, coordinates
+    } else if (format == 0xCB) {
+        // Float 64 (coordinates, measures) on its own, so that its width and
+        // kind are constants in the inlined decoding.
+        if (size_ - position_ - 1 < FixedWidth(0xCB)) return false;  // ReadValue reports it
+        SetFixedWidth(target, 0xCB, data_ + position_ + 1);
+        position_ += FixedWidth(0xCB);
+    } else if (IsFixedWidth(format)) {  // counters, identifiers, float 32
         const std::size_t width = FixedWidth(format);
         if (size_ - position_ - 1 < width) return false;  // ReadValue reports it
         SetFixedWidth(target, format, data_ + position_ + 1);
