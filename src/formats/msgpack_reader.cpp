@@ -24,7 +24,6 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
 
 // The fixed-width scalars 0xCA-0xD3 (float 32 and 64, uint 8-64, int 8-64)
 // carry 1 << (format & 3) bytes of big-endian value after the type byte.
-inline bool IsFixedWidth(std::uint8_t format) { return format >= 0xCA && format <= 0xD3; }
 inline std::size_t FixedWidth(std::uint8_t format) { return std::size_t{1} << (format & 3u); }
 
 // The float whose IEEE bits are `bits` (same size as Float).
@@ -230,7 +229,7 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
         if (size_ - position_ - 1 < FixedWidth(0xCB)) return false;  // ReadValue reports it
         SetFixedWidth(target, 0xCB, data_ + position_ + 1);
         position_ += FixedWidth(0xCB);
-    } else if (IsFixedWidth(format)) {  // counters, identifiers, float 32
+    } else if (format >= 0xCC && format <= 0xD3) {  // integers: counters, identifiers
         const std::size_t width = FixedWidth(format);
         if (size_ - position_ - 1 < width) return false;  // ReadValue reports it
         SetFixedWidth(target, format, data_ + position_ + 1);
