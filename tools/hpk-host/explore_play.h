@@ -26,6 +26,12 @@ public:
     StepPlayer& operator=(const StepPlayer&) = delete;
 
     void Play(const ScenarioStep& step);
+    // Resource events delivered so far, nested ones included.
+    std::size_t Deliveries() const { return deliveries_; }
+    // Whether `step`, just played after `previous`, delivered the update of
+    // `previous` once more with nothing else delivered in between or inside
+    // either (a nested update can overwrite what the previous step stored).
+    bool WasRedelivery(const ScenarioStep* previous, const ScenarioStep& step) const;
 
 private:
     void Deliver(const ScenarioStep& step);
@@ -33,6 +39,8 @@ private:
     HostCore& core_;
     PluginSession& session_;
     std::vector<const ScenarioStep*> pending_;
+    std::size_t deliveries_ = 0;
+    std::size_t deliveriesBefore_[2] = {0, 0};  // before the previous step, before this one
 };
 
 // A broken invariant: its name (one of kInvariantNames) and what was seen.

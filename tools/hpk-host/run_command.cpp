@@ -118,8 +118,8 @@ private:
 
     // The space's invariants after a step, for scenarios that name one.
     bool CheckInvariants(const ScenarioStep& step) {
-        const bool redelivery = &step != &scenario_.steps.front() && IsRedelivery(*(&step - 1), step);
-        const Breach breach = checker_->AfterStep(redelivery);
+        const ScenarioStep* previous = &step != &scenario_.steps.front() ? &step - 1 : nullptr;
+        const Breach breach = checker_->AfterStep(player_->WasRedelivery(previous, step));
         if (!breach.Broken()) return true;
         failure_ = FormatPositional(kMsgStepFailed, static_cast<unsigned>(step.number),
                                     "invariant " + breach.invariant + " broken: " + breach.message);
