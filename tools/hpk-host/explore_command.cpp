@@ -3,6 +3,7 @@
 // explore_shrink.cpp, the workers' side in explore_worker.cpp.
 #include "explore_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -110,7 +111,8 @@ public:
         std::uint64_t next = options_.first;
         const std::uint64_t end = options_.first + options_.sessions;
         while (!failure_ && (options_.seconds != 0 ? Elapsed() < static_cast<double>(options_.seconds) : next < end)) {
-            std::uint64_t count = options_.batch;
+            // Timed runs take small batches: the time is looked at between them.
+            std::uint64_t count = options_.seconds != 0 ? std::min<std::uint64_t>(options_.batch, 50) : options_.batch;
             if (options_.seconds == 0 && end - next < count) count = end - next;
             const std::uint64_t reached = RunBatch(next, count);
             if (reached == kBroken) return kExitNoPlugin;
