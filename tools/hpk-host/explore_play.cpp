@@ -185,6 +185,7 @@ namespace {
 SessionOutcome Play(const Space& space, const Scenario& scenario, const std::string& pluginPath) {
     SessionOutcome outcome;
     Timeline timeline(false, stdout);
+    timeline.KeepNothing();
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
     for (const auto& [uri, answer] : scenario.resources) core.Serve(uri, answer);
