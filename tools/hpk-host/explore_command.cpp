@@ -193,7 +193,7 @@ private:
     void Shrink() {
         const ExploreSession session = GenerateSession(space_, options_.seed, failure_->index, static_cast<std::uint32_t>(options_.steps));
         failure_->originalSteps = session.document.Member("steps").Size();
-        ShrinkResult result = ShrinkSession(options_, space_, session, failure_->invariant);
+        ShrinkResult result = ShrinkSession(options_, session, failure_->invariant);
         failure_->shrunkSteps = result.document.Member("steps").Size();
         if (!result.message.empty()) failure_->message = result.message;
         std::error_code ignored;

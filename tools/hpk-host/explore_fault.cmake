@@ -3,6 +3,7 @@
 # catch it, shrink it to the three updates that show it, and `run` must replay
 # the shrunk scenario with the same broken invariant.
 # HOST ("|"-separated command, emulator first), SPACE, PLUGIN, OUT.
+cmake_policy(SET CMP0007 NEW)
 string(REPLACE "|" ";" HOST "${HOST}")
 list(REMOVE_ITEM HOST "")
 file(REMOVE_RECURSE "${OUT}")

@@ -26,8 +26,6 @@ public:
     StepPlayer& operator=(const StepPlayer&) = delete;
 
     void Play(const ScenarioStep& step);
-    // Resource events delivered so far, nested ones included.
-    std::size_t Deliveries() const { return deliveries_; }
     // Whether `step`, just played after `previous`, delivered the update of
     // `previous` once more with nothing else delivered in between or inside
     // either (a nested update can overwrite what the previous step stored).

@@ -248,8 +248,7 @@ void DropPairedSteps(Shrinker& shrinker, BindingValue& first, BindingValue& seco
 
 }  // namespace
 
-ShrinkResult ShrinkSession(const ExploreOptions& options, const Space&, const ExploreSession& session,
-                           const std::string& invariant) {
+ShrinkResult ShrinkSession(const ExploreOptions& options, const ExploreSession& session, const std::string& invariant) {
     ShrinkResult result;
     result.document.CopyFrom(session.document);
     Shrinker shrinker(options, invariant);

@@ -20,7 +20,6 @@ struct ShrinkResult {
     std::size_t candidates = 0;
 };
 
-ShrinkResult ShrinkSession(const ExploreOptions& options, const Space& space, const ExploreSession& session,
-                           const std::string& invariant);
+ShrinkResult ShrinkSession(const ExploreOptions& options, const ExploreSession& session, const std::string& invariant);
 
 }  // namespace hpk::host

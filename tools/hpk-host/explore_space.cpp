@@ -48,8 +48,7 @@ public:
         if (!ScenarioFromValue(scenario, probe, SystemMilliseconds(), error)) Fail(where, error);
     }
 
-    void Input(std::string_view uri, const BindingValue& value, const std::string& where, SpaceInput& out,
-               bool commuting) {
+    void Input(std::string_view uri, const BindingValue& value, const std::string& where, SpaceInput& out) {
         out.uri = std::string(uri);
         if (uri.empty() || uri[0] != '/') Fail(where, "a URI must start with \"/\"");
         if (value.Kind() == BindingValueKind::Collection) {     // commuting inputs: just the variants
@@ -71,7 +70,6 @@ public:
             return;
         }
         Variants(*variants, where, out);
-        (void)commuting;
     }
 
     void Variants(const BindingValue& list, const std::string& where, SpaceInput& out) {
@@ -126,7 +124,7 @@ public:
             commute->ForEachMember([&](std::string_view uri, const BindingValue& variants) {
                 if (!Ok()) return;
                 SpaceInput input;
-                Input(uri, variants, where + " commute " + std::string(uri), input, true);
+                Input(uri, variants, where + " commute " + std::string(uri), input);
                 for (const SpaceVariant& variant : input.variants) {
                     if (!variant.hasValue) Fail(where + " commute " + std::string(uri), "commuting variants are values");
                 }
@@ -169,7 +167,7 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
         inputs->ForEachMember([&](std::string_view uri, const BindingValue& value) {
             if (!reader.Ok()) return;
             SpaceInput input;
-            reader.Input(uri, value, "input " + std::string(uri), input, false);
+            reader.Input(uri, value, "input " + std::string(uri), input);
             out.inputs.push_back(std::move(input));
         });
     }
