@@ -6,6 +6,8 @@
 //   leaks               every load leaves 16 more bytes live in the counters
 //   no-release          its endpoint answers without a release routine
 //   stale-third         the third input it receives is published but not served
+//   crash-third         the third input it receives crashes it
+//   hang-third          the third input it receives never returns
 // It follows one input, /fake/v1/input (a bool), and serves and publishes the
 // last one as /fake/v1/thing: enough for `hpk-host explore` to play sessions
 // against it, with tests/host/fake-space.yaml.
@@ -116,7 +118,10 @@ void OnEvent(const HostEvent* event) {
     FakePlugin* self = static_cast<FakePlugin*>(event->context);
     bool data = false;
     if (std::strcmp(event->name, kInputEvent) != 0 || !ReadData(event->payload, data)) return;
-    if (++self->inputs != 3 || !Fault("stale-third")) self->thing = data;
+    if (++self->inputs == 3 && Fault("crash-third")) std::abort();
+    while (self->inputs == 3 && Fault("hang-third")) {
+    }
+    if (self->inputs != 3 || !Fault("stale-third")) self->thing = data;
     Publish(*self, data);
 }
 
