@@ -5,6 +5,7 @@
 // Single-threaded, like the client's plugin thread.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -104,6 +105,11 @@ public:
     void Finish();
 
     Timeline& Log() { return timeline_; }
+
+    // Called with the method and URL of each of the plugin's requests before
+    // it is answered: the client delivers other events while a plugin waits
+    // for an answer, and a host replays that by delivering them here.
+    std::function<void(const std::string& method, const std::string& url)> beforeAnswer;
 
 private:
     friend struct HostStream;

@@ -135,6 +135,7 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
         telemetry_.push_back(std::move(event));
     }
 
+    if (beforeAnswer && !telemetry) beforeAnswer(method, url);
     BindingValue shownBody;
     std::string answer = Answer(response, method, url, shownBody);
     response.release = &ReleaseResponse;

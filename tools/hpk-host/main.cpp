@@ -6,6 +6,7 @@
 #include "check_command.h"
 #include "decode_command.h"
 #include "describe_command.h"
+#include "explore_command.h"
 #include "run_command.h"
 
 namespace {
@@ -18,6 +19,8 @@ constexpr char kUsage[] =
     "      prints the API the plugin hands the host at load\n"
     "  check [--plugin PATH]\n"
     "      verifies what a host relies on; exits non-zero at the first broken rule\n"
+    "  explore [SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] [--json]\n"
+    "      plays sessions drawn from a space file, checks the invariants, shrinks a failure to a scenario\n"
     "  decode --json|--yaml|--msgpack [--print typed|json|none] [--repeat N] [FILE|-]\n"
     "      prints what a payload decodes to\n"
     "The plugin library defaults to the one beside this executable.\n";
@@ -33,6 +36,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "run") == 0) return hpk::host::RunRunCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "describe") == 0) return hpk::host::RunDescribeCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "check") == 0) return hpk::host::RunCheckCommand(argc - 2, argv + 2);
+    if (std::strcmp(command, "explore") == 0) return hpk::host::RunExploreCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "decode") == 0) return hpk::host::RunDecodeCommand(argc - 2, argv + 2);
     if (std::strcmp(command, "help") == 0 || std::strcmp(command, "--help") == 0) {
         std::fputs(kUsage, stdout);

@@ -11,6 +11,8 @@
 
 #include "diagnostics/positional_format.h"
 #include "expectations.h"
+#include "explore_play.h"
+#include "explore_worker.h"
 #include "host_core.h"
 #include "host_messages.h"
 #include "json_text.h"
@@ -65,8 +67,8 @@ std::string AnswerSummary(const ResourceAnswer& answer) {
 
 class Run {
 public:
-    Run(const RunOptions& options, Scenario scenario)
-        : options_(options), scenario_(std::move(scenario)), timeline_(!options.json, stdout),
+    Run(const RunOptions& options, Scenario scenario, Space space)
+        : options_(options), scenario_(std::move(scenario)), space_(std::move(space)), timeline_(!options.json, stdout),
           core_(timeline_, kPluginHandle), session_(timeline_, core_) {}
 
     int Execute() {
@@ -83,6 +85,8 @@ public:
             failure_ = kMsgRunInitFailed;
             exitCode_ = kExitNoPlugin;
         } else {
+            player_ = std::make_unique<StepPlayer>(core_, session_);
+            if (!scenario_.invariants.empty()) checker_ = std::make_unique<InvariantChecker>(space_, core_, session_);
             PlaySteps();
             FetchServed();
         }
@@ -119,25 +123,33 @@ private:
                 timeline_.Record("step", summary, {}, std::move(detail));
             }
             if (!PlayStep(step)) return;
+            if (checker_ != nullptr && !CheckInvariants(step)) return;
         }
+    }
+
+    // The space's invariants after a step, for scenarios that name one.
+    bool CheckInvariants(const ScenarioStep& step) {
+        const ScenarioStep* previous = &step != &scenario_.steps.front() ? &step - 1 : nullptr;
+        const Breach breach = checker_->AfterStep(player_->WasRedelivery(previous, step));
+        if (!breach.Broken()) return true;
+        failure_ = FormatPositional(kMsgStepFailed, static_cast<unsigned>(step.number),
+                                    "invariant " + breach.invariant + " broken: " + breach.message);
+        exitCode_ = kExitFailed;
+        timeline_.Record("invariant", "BROKEN " + breach.invariant + ": " + breach.message, {},
+                         Facts({{"invariant", breach.invariant}, {"message", breach.message}}));
+        return false;
     }
 
     bool PlayStep(const ScenarioStep& step) {
         switch (step.kind) {
         case ScenarioStep::Kind::Update:
-            core_.Serve(step.uri, step.answer);
-            core_.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
-            return true;
         case ScenarioStep::Kind::Delete:
-            core_.Unserve(step.uri);
-            core_.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
-            return true;
+        case ScenarioStep::Kind::Get:
+        case ScenarioStep::Kind::Post: player_->Play(step); return true;
         case ScenarioStep::Kind::Serve:
-            core_.Serve(step.uri, step.answer);
+            player_->Play(step);
             timeline_.Record("serve", step.uri + "  ->  " + AnswerSummary(step.answer), step.answer.value);
             return true;
-        case ScenarioStep::Kind::Get: session_.Get(step.uri); return true;
-        case ScenarioStep::Kind::Post: core_.DeliverEvent(step.uri, step.answer.value); return true;
         case ScenarioStep::Kind::Wait: SleepMilliseconds(step.milliseconds); return true;
         case ScenarioStep::Kind::Expect: {
             std::string unmet = CheckExpectations(step.expect, session_, core_);
@@ -178,8 +190,17 @@ private:
         if (session_.Loaded()) {
             before_ = CountersValue(session_.RecordCounters(kMsgCountersBeforeShutdown));
             session_.Shutdown();
-            after_ = CountersValue(session_.RecordCounters(kMsgCountersAfterShutdown));
+            const MemoryCountersRecord counters = session_.RecordCounters(kMsgCountersAfterShutdown);
+            after_ = CountersValue(counters);
+            if (checker_ != nullptr && failure_.empty()) {
+                const Breach breach = checker_->AfterShutdown(counters);
+                if (breach.Broken()) {
+                    failure_ = "invariant " + breach.invariant + " broken: " + breach.message;
+                    exitCode_ = kExitFailed;
+                }
+            }
         }
+        player_.reset();
         for (const Subscription& subscription : core_.Subscriptions()) {
             core_.Problem(FormatPositional(kMsgStillSubscribed, subscription.name));
         }
@@ -282,9 +303,12 @@ private:
 
     const RunOptions& options_;
     Scenario scenario_;
+    Space space_;
     Timeline timeline_;
     HostCore core_;
     PluginSession session_;
+    std::unique_ptr<StepPlayer> player_;
+    std::unique_ptr<InvariantChecker> checker_;
     BindingValue served_;
     BindingValue before_;
     BindingValue after_;
@@ -321,7 +345,13 @@ int RunRunCommand(int argc, char** argv) {
         std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
         return kExitUsage;
     }
-    Run run(options, std::move(scenario));
+    Space space;
+    if (!scenario.invariants.empty() &&
+        !ReadSpaceFile(space, ResolveSpacePath(scenario.invariants, options.scenarioPath), error)) {
+        std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    Run run(options, std::move(scenario), std::move(space));
     return run.Execute();
 }
 

@@ -64,6 +64,7 @@ struct ScenarioStep {
     std::uint32_t milliseconds = 0; // Wait
     Expectations expect;            // Expect
     std::string note;               // optional text shown with the step
+    std::string during;             // Update: delivered inside the plugin's next request of this path
 };
 
 struct Scenario {
@@ -71,6 +72,7 @@ struct Scenario {
     std::string description;
     std::vector<std::pair<std::string, ResourceAnswer>> resources;  // served from the start
     std::vector<ScenarioStep> steps;
+    std::string invariants;         // a space file whose invariants are checked after every step
 };
 
 // Name of a step kind as written in scenario files ("update", "wait", ...).

@@ -212,6 +212,10 @@ void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& o
         }
         out.answer.value.CopyFrom(*data);
         ResolveRelativeTimes(out.answer.value, now_);
+        if (const BindingValue* during = fields.Take("during")) {
+            Text(*during, out.during, fields.Where(), "during");
+            if (Ok() && (out.during.empty() || out.during[0] != '/')) Fail(fields.Where(), kMsgScenarioUri);
+        }
         if (const BindingValue* event = fields.Take("event")) {
             Text(*event, out.eventType, fields.Where(), "event");
             if (Ok() && out.eventType != "Create" && out.eventType != "Update") {
@@ -274,6 +278,7 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
     ScenarioFields top(root, "scenario");
     if (const BindingValue* name = top.Take("name")) reader.Text(*name, out.name, top.Where(), "name");
     if (const BindingValue* text = top.Take("description")) reader.Text(*text, out.description, top.Where(), "description");
+    if (const BindingValue* space = top.Take("invariants")) reader.Text(*space, out.invariants, top.Where(), "invariants");
     if (const BindingValue* resources = top.Take("resources")) {
         if (resources->Kind() != BindingValueKind::Structure && !resources->IsEmpty()) {
             reader.Fail(top.Where(), kMsgScenarioResourcesShape);

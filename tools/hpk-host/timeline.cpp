@@ -23,6 +23,7 @@ double Timeline::Now() const {
 }
 
 void Timeline::Record(std::string kind, std::string summary, BindingValue payload, BindingValue detail) {
+    if (!keep_) return;
     TimelineEntry entry;
     entry.milliseconds = Now();
     entry.depth = depth_;

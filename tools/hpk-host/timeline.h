@@ -44,6 +44,10 @@ public:
     // text mode only, kept for the HTML page.
     void Heading(const std::string& text);
 
+    // Keep no entries from now on (and print none): for callers that only
+    // need the host's own records of a run, such as the explorer's sessions.
+    void KeepNothing() { keep_ = false; }
+
     // Bracket calls into the plugin, so what the plugin does inside them is
     // shown nested.
     void Enter() { ++depth_; }
@@ -62,6 +66,7 @@ private:
 
     std::chrono::steady_clock::time_point start_;
     bool live_;
+    bool keep_ = true;
     std::FILE* out_;
     int depth_ = 0;
     std::vector<TimelineEntry> entries_;
