@@ -85,19 +85,14 @@ build() {
     cp "$lb/$name.so" "$lb/$name.so.debug" "$linux/"
     objcopy --strip-all "$lb/hpk-host" "$linux/hpk-host"
 
-    # The API documents come from the Linux build; the Windows build must
-    # describe the same API.
-    "$lb/hpk-host" describe --format json --plugin "$linux/$name.so" >"$linux/api/describe.json"
-    "$lb/hpk-host" describe --format openapi --plugin "$linux/$name.so" >"$linux/api/openapi.json"
+    # Each platform's own host describes its own build: native record layouts
+    # differ (64-bit fields are 8-aligned on Windows, 4-aligned on Linux i386).
     for format in json openapi; do
         local file=describe.json
         [ "$format" = openapi ] && file=openapi.json
-        if ! wine "$win/hpk-host.exe" describe --format $format --plugin "$win/$name.dll" | tr -d '\r' |
-                cmp -s - "$linux/api/$file"; then
-            echo "package: the Windows and Linux builds describe different APIs ($format)" >&2
-            exit 1
-        fi
-        cp "$linux/api/$file" "$win/api/$file"
+        "$linux/hpk-host" describe --format $format --plugin "$linux/$name.so" >"$linux/api/$file"
+        wine "$win/hpk-host.exe" describe --format $format --plugin "$win/$name.dll" | tr -d '\r' >"$win/api/$file"
+        test -s "$win/api/$file"
     done
 
     integration "$name.dll" "$name.pdb" "the PDB: functions, types and line tables for Windows debuggers and symbol servers" \
@@ -117,6 +112,7 @@ build() {
 
     # The shipped library must still do its job once stripped.
     "$linux/hpk-host" check --plugin "$linux/$name.so" >/dev/null
+    wine "$win/hpk-host.exe" check --plugin "$win/$name.dll" >/dev/null
 }
 
 start=$(date +%s)
