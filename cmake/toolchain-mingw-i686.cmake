@@ -25,8 +25,11 @@ list(GET HPK_MINGW_GCC_DIR 0 HPK_MINGW_GCC_DIR)
 # (__emutls_v.*): clang must use the same.
 set(CMAKE_CXX_FLAGS_INIT "-femulated-tls -nostdinc++ -cxx-isystem ${HPK_MINGW_GCC_DIR}/include/c++ -cxx-isystem ${HPK_MINGW_GCC_DIR}/include/c++/i686-w64-mingw32 -cxx-isystem ${HPK_MINGW_GCC_DIR}/include/c++/backward -Wno-unused-command-line-argument")
 set(CMAKE_C_FLAGS_INIT "-femulated-tls -Wno-unused-command-line-argument")
+# -B: gcc's own crtbegin.o, which registers the DWARF unwind tables with the
+# static libgcc unwinder; mingw-w64's (clang's default) does not, and every
+# exception would then end the process.
 foreach(kind EXE SHARED MODULE)
-    set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld-14 -L${HPK_MINGW_GCC_DIR} -pthread")
+    set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld-14 -B${HPK_MINGW_GCC_DIR}/ -L${HPK_MINGW_GCC_DIR} -pthread")
 endforeach()
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
