@@ -55,12 +55,13 @@ packages=(
     libyaml-dev:i386 rapidjson-dev
     googletest
     libbenchmark-dev:i386
-    g++-mingw-w64-i686-posix mingw-w64-i686-dev
+    g++-mingw-w64-i686-posix mingw-w64-i686-dev   # headers and libstdc++ for the clang Windows build
     wine wine32:i386
     valgrind libc6-dbg:i386
     nlohmann-json3-dev libmsgpack-cxx-dev libyaml-cpp-dev:i386
     clang-14 libclang-rt-14-dev
     chromium
+    lld-14 llvm-14 binutils zip git
 )
 apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 install_openapi_validator

@@ -49,24 +49,22 @@ const char* TypeSignature() {
 template <class T>
 struct TypeRecordHolder {
     static const BindingTypeRecord& Get() {
-        // A function-local static: initialised exactly once, even when two
-        // threads ask for it first at the same time.
-        static const BindingTypeRecord record = [] {
-            BindingTypeRecord r{};
-            InitializeTypeRecord(r, TypeSignature<T>());
-            return r;
-        }();
+        // Filled in place, exactly once even when two threads ask for it first
+        // at the same time: `name` points into the record's own buffer, so a
+        // record filled elsewhere and copied here would point at the copy's
+        // source (whether the copy is elided is up to the compiler).
+        static BindingTypeRecord record{};
+        static const bool filled = (InitializeTypeRecord(record, TypeSignature<T>()), true);
+        (void)filled;
         return record;
     }
 };
 template <>
 struct TypeRecordHolder<void> {
     static const BindingTypeRecord& Get() {
-        static const BindingTypeRecord record = [] {
-            BindingTypeRecord r{};
-            InitializeReservedTypeRecord(r);
-            return r;
-        }();
+        static BindingTypeRecord record{};
+        static const bool filled = (InitializeReservedTypeRecord(record), true);
+        (void)filled;
         return record;
     }
 };

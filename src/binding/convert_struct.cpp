@@ -4,6 +4,7 @@
 #include "binding/convert_native.h"
 #include "binding/type_registry.h"
 #include "diagnostics/positional_format.h"
+#include "platform/thread_local.h"
 
 namespace hpk {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 constexpr int kMaxStructNesting = 64;
 
 // Nesting depth of the walk on this thread.
-thread_local int tStructDepth = 0;
+HPK_THREAD_LOCAL int tStructDepth = 0;
 
 class NestingGuard {
 public:

@@ -9,6 +9,7 @@
 #include "diagnostics/diagnostics_messages.h"
 #include "diagnostics/log_template.h"
 #include "diagnostics/log_targets.h"
+#include "platform/thread_local.h"
 
 namespace hpk {
 namespace {
@@ -27,7 +28,7 @@ platform::RecursiveLock& LifetimeLock() {
 
 // Set while this thread delivers a record: a target that logs from inside its
 // own write would otherwise recurse without end.
-thread_local bool tDelivering = false;
+HPK_THREAD_LOCAL bool tDelivering = false;
 
 }  // namespace
 

@@ -32,7 +32,9 @@
 #include "plugin/request_client.h"
 #include "router/request_method.h"
 
-#if defined(__MINGW32__)
+// MinGW gcc checks printf as the Microsoft runtime's unless told gnu_printf (the
+// library formats with the C99 printf); clang checks the C99 formats anyway.
+#if defined(__MINGW32__) && !defined(__clang__)
 #define HPK_PLUGIN_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #else
 #define HPK_PLUGIN_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))

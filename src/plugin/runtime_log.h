@@ -3,7 +3,9 @@
 #pragma once
 #include <cstdint>
 
-#if defined(__MINGW32__)
+// MinGW gcc checks printf as the Microsoft runtime's unless told gnu_printf (the
+// library formats with the C99 printf); clang checks the C99 formats anyway.
+#if defined(__MINGW32__) && !defined(__clang__)
 #define HPK_RUNTIME_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #else
 #define HPK_RUNTIME_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))

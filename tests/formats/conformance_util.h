@@ -74,9 +74,10 @@ inline bool SameTree(const BindingValue& actual, const BindingValue& expected,
             continue;
         }
         bool keysMatch = true;
-        e->ForEachMember([&](std::string_view key, const BindingValue& value) {
-            if (!a->HasMember(key)) keysMatch = false;
-            pending.push_back({&a->Member(key), &value});
+        // (A lambda may not capture a structured binding before C++20: copy it.)
+        e->ForEachMember([&, node = a](std::string_view key, const BindingValue& value) {
+            if (!node->HasMember(key)) keysMatch = false;
+            pending.push_back({&node->Member(key), &value});
         });
         if (!keysMatch) return false;
     }
