@@ -25,7 +25,7 @@ install_openapi_validator() {
 }
 
 stamp=/var/lib/hpk-setup.stamp
-version=8   # bump when the package list changes
+version=9   # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
     install_openapi_validator
     exit 0
