@@ -52,6 +52,9 @@ TEST(ResourceEventName, JoinsAtMostFourEntriesOrSixForThePlatformConfig) {
         {"/arx-platform-config/v1/namespaces/a/b/c", "OnJsonApiEvent_arx-platform-config_v1_namespaces_a_b"},
         {"/vodivozaze/get_region_locale", "OnJsonApiEvent_vodivozaze_get_region_locale"},
         {"//a///b/", "OnJsonApiEvent_a_b"},
+        {"/arx-platform-config", "OnJsonApiEvent_arx-platform-config"},
+        {"/arx-platform-configs/v1/namespaces/a/b", "OnJsonApiEvent_arx-platform-configs_v1_namespaces"},
+        {"/a/arx-platform-config/b/c/d", "OnJsonApiEvent_a_arx-platform-config_b"},
         {"", "OnJsonApiEvent"},
     };
     for (const Row& row : rows) {

@@ -3,10 +3,10 @@
 // host_responses.cpp.
 #include "host_core.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "diagnostics/positional_format.h"
-#include "plugin/plugin_base.h"
 #include "host_messages.h"
 #include "host_platform.h"
 #include "host_value_io.h"
@@ -29,8 +29,23 @@ std::string Borrowed(const char* text, std::size_t maxLength, bool& ok) {
 }  // namespace
 
 std::string ResourceEventName(const std::string& uri) {
-    // The core's naming rule, which the plugin also follows to subscribe.
-    return EventNameOfUri(uri);
+    // Segments are appended as they are found, up to three; the platform
+    // configuration's namespaces differ only further down, so a URI whose
+    // first segment names it keeps five.
+    std::string name = "OnJsonApiEvent";
+    std::size_t kept = 0;
+    std::size_t limit = 3;
+    for (std::size_t start = 0; start < uri.size() && kept < limit;) {
+        const std::size_t end = std::min(uri.find('/', start), uri.size());
+        if (end != start) {
+            if (kept == 0 && uri.compare(start, end - start, "arx-platform-config") == 0) limit = 5;
+            name.push_back('_');
+            name.append(uri, start, end - start);
+            ++kept;
+        }
+        start = end + 1;
+    }
+    return name;
 }
 
 std::string MethodText(std::uint32_t method) {

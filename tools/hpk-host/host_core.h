@@ -51,7 +51,8 @@ struct HostStream;
 
 // Event name of a resource URI: "OnJsonApiEvent" joined by "_" with the
 // URI's non-empty path segments, 4 entries at most (6 when the second entry
-// is "arx-platform-config"). The host's own copy of the rule.
+// is "arx-platform-config"). Written here, apart from the plugin, so that a
+// fault in either side shows.
 std::string ResourceEventName(const std::string& uri);
 
 // Name of a method code ("GET"), "" for 0 and 8, "#N" for codes outside 0..8.

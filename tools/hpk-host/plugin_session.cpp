@@ -26,6 +26,29 @@ std::string VersionText(const std::uint32_t* version) {
 
 }  // namespace
 
+bool ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
+                    ApiDescription& api, std::string& error) {
+    if (record.callbacks == nullptr || !IsReadable(record.callbacks, sizeof(PluginCallbacks))) {
+        error = kMsgHandshakeNoCallbacks;
+        return false;
+    }
+    callbacks = *record.callbacks;
+    if (callbacks.init == nullptr || callbacks.shutdown == nullptr || callbacks.memoryCounters == nullptr) {
+        error = kMsgHandshakeNullCallback;
+        return false;
+    }
+    if (!ReadTextSafely(record.fullName, 4096, fullName)) {
+        error = kMsgHandshakeNoName;
+        return false;
+    }
+    std::string tableError;
+    if (!ReadApiDescription(record.hostTable, api, tableError)) {
+        error = FormatPositional(kMsgHandshakeTable, tableError);
+        return false;
+    }
+    return true;
+}
+
 PluginSession::~PluginSession() = default;
 
 bool PluginSession::Load(const std::string& path, std::string& error) {
@@ -47,25 +70,8 @@ bool PluginSession::Load(const std::string& path, std::string& error) {
         entry(&record_);
     }
     loaded_ = true;
-    if (record_.callbacks == nullptr || !IsReadable(record_.callbacks, sizeof(PluginCallbacks))) {
-        error = kMsgHandshakeNoCallbacks;
-        return false;
-    }
-    callbacks_ = *record_.callbacks;
     plugin_ = record_.plugin;
-    if (callbacks_.init == nullptr || callbacks_.shutdown == nullptr || callbacks_.memoryCounters == nullptr) {
-        error = kMsgHandshakeNullCallback;
-        return false;
-    }
-    if (!ReadTextSafely(record_.fullName, 4096, fullName_)) {
-        error = kMsgHandshakeNoName;
-        return false;
-    }
-    std::string tableError;
-    if (!ReadApiDescription(record_.hostTable, api_, tableError)) {
-        error = FormatPositional(kMsgHandshakeTable, tableError);
-        return false;
-    }
+    if (!ReadLoadRecord(record_, callbacks_, fullName_, api_, error)) return false;
     timeline_.Record("handshake", FormatPositional(kMsgHandshakeSummary, fullName_, VersionText(record_.version),
                                                    static_cast<unsigned>(api_.functions.size()),
                                                    static_cast<unsigned>(api_.types.size()),
