@@ -27,7 +27,9 @@ struct TimelineEntry {
 class Timeline {
 public:
     // `live`: print each entry to `out` as it is recorded (text mode).
-    Timeline(bool live, std::FILE* out);
+    // `keep`: hold the entries for Entries() and ToValue() (a test host that
+    // only records through its own lists keeps none).
+    Timeline(bool live, std::FILE* out, bool keep = true);
 
     // Milliseconds since construction.
     double Now() const;
@@ -56,6 +58,7 @@ private:
     std::chrono::steady_clock::time_point start_;
     bool live_;
     std::FILE* out_;
+    bool keep_;
     int depth_ = 0;
     std::vector<TimelineEntry> entries_;
 };
