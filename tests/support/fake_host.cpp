@@ -4,8 +4,11 @@
 
 #include <cstring>
 
+#include "binding/binding_convert.h"
+#include "binding/type_registry.h"
 #include "host_value_io.h"
 #include "plugin/allocation_hooks.h"
+#include "plugin/host_types.h"
 #include "plugin/plugin_base.h"
 
 namespace hpk {
@@ -181,15 +184,12 @@ bool FakeHost::DeliverResourceEvent(const std::string& uri, PluginResourceEventT
 }
 
 bool FakeHost::DeliverServiceProxyEvent(const std::string& eventName, const PluginServiceProxyResponse& response) {
-    BindingValue payload;
-    payload.MakeStructure();
-    payload.Member("uuid").SetString(response.uuid);
-    payload.Member("serviceName").SetString(response.serviceName);
-    payload.Member("methodName").SetString(response.methodName);
-    payload.Member("payload").SetString(response.payload);
-    payload.Member("status").SetString(response.status);
-    payload.Member("error").SetString(response.error);
-    return DeliverEvent(eventName, payload);
+    // The payload in the shape its registered record gives it.
+    BindingTypeRegistry registry;
+    RegisterHostTypes(registry);
+    BindingResult payload;
+    ToValue(payload, response, registry);
+    return payload.IsOk() && DeliverEvent(eventName, payload.Value());
 }
 
 const HostEndpointRecord* FakeHost::FindEndpoint(const HostTableRecord& table, std::string_view pathTemplate) {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "binding/binding_convert.h"
+#include "binding/type_registration.h"
 #include "diagnostics/positional_format.h"
 #include "host_messages.h"
 #include "host_value_io.h"
@@ -18,6 +20,24 @@ constexpr std::size_t kMaxStreamedBody = std::size_t{64} << 20;
 bool AllZero(const HostResponse& response) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(&response);
     return std::all_of(bytes, bytes + sizeof(HostResponse), [](unsigned char b) { return b == 0; });
+}
+
+// The counters record's members as the report names them (its trailing
+// zero words left out), registered once and kept to the end.
+const BindingTypeRegistry& CountersRegistry() {
+    static BindingTypeRegistry* const registry = [] {
+        auto* made = new BindingTypeRegistry;
+        using Counters = MemoryCountersRecord;
+        RegisterStruct<Counters>(*made, "HostMemoryCounters",
+                                 {Field("peakLiveBytes", &Counters::peakLiveBytes),
+                                  Field("peakLiveBlocks", &Counters::peakLiveBlocks),
+                                  Field("totalBytesAllocated", &Counters::totalBytesAllocated),
+                                  Field("totalAllocations", &Counters::totalAllocations),
+                                  Field("totalBytesFreed", &Counters::totalBytesFreed),
+                                  Field("totalFrees", &Counters::totalFrees)});
+        return made;
+    }();
+    return *registry;
 }
 
 std::string VersionText(const std::uint32_t* version) {
@@ -204,14 +224,10 @@ void PluginSession::Shutdown() {
 }
 
 BindingValue CountersValue(const MemoryCountersRecord& counters) {
+    BindingResult result;
+    ToValue(result, counters, CountersRegistry());
     BindingValue value;
-    value.MakeStructure();
-    value.Member("peakLiveBytes").SetUnsigned(counters.peakLiveBytes);
-    value.Member("peakLiveBlocks").SetUnsigned(counters.peakLiveBlocks);
-    value.Member("totalBytesAllocated").SetUnsigned(counters.totalBytesAllocated);
-    value.Member("totalAllocations").SetUnsigned(counters.totalAllocations);
-    value.Member("totalBytesFreed").SetUnsigned(counters.totalBytesFreed);
-    value.Member("totalFrees").SetUnsigned(counters.totalFrees);
+    result.TakeValue(value);
     value.Member("liveBytes").SetSigned(static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed));
     value.Member("liveBlocks").SetSigned(static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees));
     return value;
