@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "binding/binding_convert.h"
 #include "binding/type_registry.h"
 #include "host_value_io.h"
 #include "plugin/allocation_hooks.h"
 #include "plugin/host_types.h"
 #include "plugin/plugin_base.h"
+#include "record_value.h"
 
 namespace hpk {
 
@@ -187,9 +187,7 @@ bool FakeHost::DeliverServiceProxyEvent(const std::string& eventName, const Plug
     // The payload in the shape its registered record gives it.
     BindingTypeRegistry registry;
     RegisterHostTypes(registry);
-    BindingResult payload;
-    ToValue(payload, response, registry);
-    return payload.IsOk() && DeliverEvent(eventName, payload.Value());
+    return DeliverEvent(eventName, host::RecordValue(response, registry));
 }
 
 const HostEndpointRecord* FakeHost::FindEndpoint(const HostTableRecord& table, std::string_view pathTemplate) {

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "binding/binding_convert.h"
 #include "binding/builtin_types.h"
-#include "binding/type_registry.h"
 #include "host_messages.h"
+#include "record_value.h"
 
 namespace hpk::host {
 
@@ -137,14 +136,9 @@ const BindingTypeRegistry& HelpRegistry() {
     return *registry;
 }
 
-// A help record as a value, in the shape its registration gives it.
 template <class Record>
 BindingValue HelpValue(const Record& record) {
-    BindingResult result;
-    ToValue(result, record, HelpRegistry());
-    BindingValue value;
-    result.TakeValue(value);
-    return value;
+    return RecordValue(record, HelpRegistry());
 }
 
 const char* OperationName(std::uint32_t method) {

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "binding/binding_convert.h"
 #include "binding/type_registration.h"
 #include "diagnostics/positional_format.h"
 #include "host_messages.h"
 #include "host_value_io.h"
+#include "record_value.h"
 
 namespace hpk::host {
 
@@ -224,10 +224,7 @@ void PluginSession::Shutdown() {
 }
 
 BindingValue CountersValue(const MemoryCountersRecord& counters) {
-    BindingResult result;
-    ToValue(result, counters, CountersRegistry());
-    BindingValue value;
-    result.TakeValue(value);
+    BindingValue value = RecordValue(counters, CountersRegistry());
     value.Member("liveBytes").SetSigned(static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed));
     value.Member("liveBlocks").SetSigned(static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees));
     return value;
