@@ -125,11 +125,11 @@ public:
     // refuse it). Returns the number of subscribers it reached.
     std::size_t DeliverRecord(const std::string& name, const HostValue& payload);
 
-    // For a listener answering a request: a body read in `chunks`, one per
-    // read (split when the reader's buffer is smaller); read `failAtRead`
-    // (1-based, 0 never) fails. The core owns the stream until it is closed.
+    // A body read in `chunks`, one per read (split when the reader's buffer
+    // or `maxRead`, if not 0, is smaller); read `failAtRead` (1-based, 0
+    // never) fails. The core owns the stream until it is closed.
     void OpenStream(HostResponse& response, const std::string& url, std::vector<std::string> chunks,
-                    std::uint32_t failAtRead, std::uint64_t sizeHint);
+                    std::uint32_t failAtRead, std::uint64_t sizeHint, std::uint32_t maxRead = 0);
     // Sets `status` and an error text the release routine frees.
     static void SetError(HostResponse& response, std::int32_t status, const std::string& text);
     std::size_t OpenStreamCount() const { return streams_.size(); }

@@ -52,12 +52,14 @@ bool AllZero(const HostResponse& response) {
 }  // namespace
 
 // A body the plugin reads in chunks, one per read (split when the reader's
-// buffer is smaller). Owned by the core until the plugin closes it.
+// buffer or the cap per read is smaller). Owned by the core until the plugin
+// closes it.
 struct HostStream {
     HostCore* owner;
     std::string url;
     std::vector<std::string> chunks;
     std::uint32_t failAtRead = 0;   // 1-based; 0 never
+    std::uint32_t maxRead = 0;      // bytes per read at most; 0 no cap
     std::size_t next = 0;           // the chunk being read
     std::size_t offset = 0;         // into chunks[next]
     std::size_t position = 0;       // bytes delivered
@@ -77,6 +79,7 @@ struct HostStream {
         if (self->next < self->chunks.size()) {
             const std::string& chunk = self->chunks[self->next];
             count = std::min<std::size_t>(*size, chunk.size() - self->offset);
+            if (self->maxRead != 0) count = std::min<std::size_t>(count, self->maxRead);
             if (count != 0) std::memcpy(buffer, chunk.data() + self->offset, count);
             self->offset += count;
             self->position += count;
@@ -127,8 +130,8 @@ void HostCore::SetError(HostResponse& response, std::int32_t status, const std::
 }
 
 void HostCore::OpenStream(HostResponse& response, const std::string& url, std::vector<std::string> chunks,
-                          std::uint32_t failAtRead, std::uint64_t sizeHint) {
-    auto* stream = new HostStream{this, url, std::move(chunks), failAtRead};
+                          std::uint32_t failAtRead, std::uint64_t sizeHint, std::uint32_t maxRead) {
+    auto* stream = new HostStream{this, url, std::move(chunks), failAtRead, maxRead};
     streams_.insert(stream);
     reading_ = stream;
     response.stream = stream;
@@ -234,13 +237,9 @@ std::string HostCore::Answer(HostResponse& response, const std::string& method, 
         SetError(response, answer.status, answer.message);
         return std::to_string(answer.status) + " " + answer.message;
     case ResourceAnswer::Kind::Stream: {
-        std::vector<std::string> chunks;
-        const std::size_t width = std::max<std::size_t>(answer.chunkSize, 1);
-        for (std::size_t at = 0; at < answer.streamText.size(); at += width) {
-            chunks.push_back(answer.streamText.substr(at, width));
-        }
-        OpenStream(response, url, std::move(chunks), static_cast<std::uint32_t>(std::max(answer.failAtRead, 0)),
-                   answer.streamText.size());
+        // The text as one chunk, read at most `chunkSize` bytes at a time.
+        OpenStream(response, url, {answer.streamText}, static_cast<std::uint32_t>(std::max(answer.failAtRead, 0)),
+                   answer.streamText.size(), answer.chunkSize);
         return FormatPositional(kMsgStreamAnswer, answer.status, static_cast<unsigned>(answer.streamText.size()),
                                 answer.chunkSize);
     }
