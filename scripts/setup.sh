@@ -25,7 +25,7 @@ install_openapi_validator() {
 }
 
 stamp=/var/lib/hpk-setup.stamp
-version=7   # bump when the package list changes
+version=8   # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
     install_openapi_validator
     exit 0
@@ -60,6 +60,7 @@ packages=(
     valgrind libc6-dbg:i386
     nlohmann-json3-dev libmsgpack-cxx-dev libyaml-cpp-dev:i386
     clang-14 libclang-rt-14-dev
+    chromium
 )
 apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 install_openapi_validator

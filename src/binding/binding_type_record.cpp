@@ -41,7 +41,7 @@ const char* TypeKindText(BindingTypeKind kind) {
 
 bool IsKnownTypeKind(BindingTypeKind kind) {
     const auto code = static_cast<std::uint32_t>(kind);
-    return code >= 1 && code <= 19;
+    return code >= 1 && code <= static_cast<std::uint32_t>(kLastHostTypeKind);
 }
 
 namespace detail {

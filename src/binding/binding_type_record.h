@@ -6,33 +6,14 @@
 #include <string>
 #include <type_traits>
 
+#include "plugin/abi/host_description.h"
+
 namespace hpk {
 
 struct BindingStructInfo;
 
-// The native shape of a value. Codes are stored and exported to the host.
-enum class BindingTypeKind : std::uint32_t {
-    None = 0,
-    Bool = 1,
-    Int8 = 2,
-    UInt8 = 3,
-    Int16 = 4,
-    UInt16 = 5,
-    Int32 = 6,
-    UInt32 = 7,
-    Int64 = 8,
-    UInt64 = 9,
-    Float = 10,
-    Double = 11,
-    String = 12,
-    Object = 13,    // any BindingValue, passed through
-    Blob = 14,      // byte vector
-    Vector = 15,
-    Enum = 16,      // registered enumeration
-    Struct = 17,    // registered structure
-    Callback = 18,
-    Map = 19,       // string to one element type
-};
+// The native shape of a value, with the codes the host description carries.
+using BindingTypeKind = HostTypeKind;
 
 // "bool", "int8", ... "map"; the empty string for 0 and codes above 19.
 const char* TypeKindText(BindingTypeKind kind);

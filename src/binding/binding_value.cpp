@@ -2,6 +2,7 @@
 // rely on are in binding_value_tree.cpp.
 #include "binding/binding_value.h"
 
+#include <cassert>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -283,6 +284,9 @@ const BindingValue& BindingValue::EmptyValue() {
 }
 
 void BindingResult::SetError(std::string_view message) {
+    // The first error wins: a caller that reaches here with a failed result
+    // would replace the message that explains the failure.
+    assert(ok_ && "BindingResult::SetError on a result that has already failed");
     const std::string text(message);  // `message` may point into the value being cleared
     value_.Clear();
     value_.Member("error").SetString(text);

@@ -182,6 +182,8 @@ void BindingValue::ForEachMember(F&& visit) {
 
 // Value-or-error. A fresh result is ok and empty. SetError makes the value a
 // structure with the single member "error" holding the message and clears ok.
+// The first error wins: SetError on a failed result is a caller's bug, caught
+// by an assertion in debug builds.
 class BindingResult {
 public:
     BindingResult() = default;

@@ -22,15 +22,9 @@ int DigitValue(char c) {
     return 99;
 }
 
-// What strtoll/strtoull would see: sign, magnitude (saturated on overflow) and
-// where the number ends. `end` is 0 when no digit was read, as strtoll leaves
-// its end pointer at the start of the text then.
-struct ScannedInteger {
-    bool negative = false;
-    bool overflow = false;
-    std::uint64_t magnitude = 0;
-    std::size_t end = 0;
-};
+const char* QuotedKind(const BindingValue& value) { return KindText(value.Kind()); }
+
+}  // namespace
 
 ScannedInteger ScanInteger(std::string_view text) {
     ScannedInteger scanned;
@@ -64,10 +58,6 @@ ScannedInteger ScanInteger(std::string_view text) {
     scanned.end = i > firstDigit ? i : 0;
     return scanned;
 }
-
-const char* QuotedKind(const BindingValue& value) { return KindText(value.Kind()); }
-
-}  // namespace
 
 bool ParseSignedText(BindingResult& result, std::int64_t& out, std::string_view text, std::string_view path,
                      std::string_view typeText, std::int64_t min, std::int64_t max) {

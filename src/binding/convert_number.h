@@ -15,6 +15,7 @@
 // Floating text is decimal (digits, optional fraction, optional exponent, or
 // inf/infinity/nan), after optional white space and sign.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -24,6 +25,19 @@
 #include "binding/binding_value.h"
 
 namespace hpk {
+
+// One integer of the grammar above, as strtoll/strtoull would see it: sign,
+// magnitude (saturated, with `overflow` set, past 64 bits) and where the number
+// ends. `end` is 0 when no digit was read, as strtoll leaves its end pointer at
+// the start of the text then. The one scanner of integer text: the parsers
+// below and the router's member-path indices read with it.
+struct ScannedInteger {
+    bool negative = false;
+    bool overflow = false;
+    std::uint64_t magnitude = 0;
+    std::size_t end = 0;
+};
+[[nodiscard]] ScannedInteger ScanInteger(std::string_view text);
 
 // Parses `text` as a signed 64-bit integer with automatic base. Fails with the
 // incorrect-format message when characters are left over, and with the

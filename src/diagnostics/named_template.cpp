@@ -10,33 +10,8 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Length of the printf spec starting at `pos` (a "%"), read as the formatter
-// reads a sequential spec: flags, width, precision, length, one conversion.
-std::size_t SpecLength(std::string_view text, std::size_t pos) {
-    std::size_t i = pos + 1;
-    auto field = [&] {
-        if (i < text.size() && text[i] == '*') {
-            ++i;
-            std::size_t j = i;
-            while (j < text.size() && IsDigit(text[j])) ++j;
-            if (j > i && j < text.size() && text[j] == '$' && text[i] != '0') i = j + 1;
-        } else {
-            while (i < text.size() && IsDigit(text[i])) ++i;
-        }
-    };
-    while (i < text.size() && text[i] != '\0' && std::strchr("-+ #0", text[i]) != nullptr) ++i;
-    field();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        field();
-    }
-    if (i + 1 < text.size() && (text[i] == 'h' || text[i] == 'l') && text[i + 1] == text[i]) {
-        i += 2;
-    } else if (i < text.size() && text[i] != '\0' && std::strchr("Ljtzhl", text[i]) != nullptr) {
-        ++i;
-    }
-    if (i < text.size()) ++i;
-    return i - pos;
-}
+// reads a sequential spec.
+std::size_t SpecLength(std::string_view text, std::size_t pos) { return 1 + ScanPrintfSpec(text, pos + 1).size; }
 
 // The long form that says the same as "%h" without the formatter's short-form
 // reading, needed when a digit or "$" follows in the template text.

@@ -34,6 +34,39 @@ const TypeEntry& EntryFor(FormatArgumentType type) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Reads a run of digits at `pos` and moves past it, saturating well above any
+// field cap or argument count.
+std::size_t ScanNumber(std::string_view text, std::size_t& pos) {
+    std::size_t number = 0;
+    while (pos < text.size() && IsDigit(text[pos])) {
+        if (number < 1000000000u) number = number * 10 + static_cast<std::size_t>(text[pos] - '0');
+        ++pos;
+    }
+    return number;
+}
+
+PrintfFieldSyntax ScanField(std::string_view text, std::size_t& pos) {
+    PrintfFieldSyntax field;
+    if (pos < text.size() && text[pos] == '*') {
+        ++pos;
+        field.form = PrintfFieldSyntax::Form::Star;
+        if (pos < text.size() && text[pos] >= '1' && text[pos] <= '9') {
+            std::size_t end = pos;
+            const std::size_t index = ScanNumber(text, end);
+            // Not "*M$": the digits belong to what follows.
+            if (end < text.size() && text[end] == '$') {
+                field.form = PrintfFieldSyntax::Form::StarIndexed;
+                field.number = index;
+                pos = end + 1;
+            }
+        }
+    } else if (pos < text.size() && IsDigit(text[pos])) {
+        field.form = PrintfFieldSyntax::Form::Number;
+        field.number = ScanNumber(text, pos);
+    }
+    return field;
+}
+
 // A field (width or precision) as written in the directive.
 struct Field {
     bool present = false;
@@ -64,7 +97,7 @@ private:
     // Reads a run of digits at pos_, saturating well above any field cap.
     std::size_t ReadNumber();
     bool ParseSpec(std::size_t directiveStart, Spec& spec);
-    bool ParseField(Field& field);
+    bool ResolveField(const PrintfFieldSyntax& syntax, Field& field);
     bool Write(const Spec& spec, const FormatArgument& arg);
     bool WriteFormatted(const char* printfSpec, const FormatArgument& arg, char asInt);
 
@@ -98,14 +131,7 @@ bool Formatter::Put(char c) {
     return true;
 }
 
-std::size_t Formatter::ReadNumber() {
-    std::size_t number = 0;
-    while (pos_ < format_.size() && IsDigit(format_[pos_])) {
-        if (number < 1000000000u) number = number * 10 + static_cast<std::size_t>(format_[pos_] - '0');
-        ++pos_;
-    }
-    return number;
-}
+std::size_t Formatter::ReadNumber() { return ScanNumber(format_, pos_); }
 
 // Handles the directive at pos_ (a "%"). Returns false when formatting stops.
 bool Formatter::Directive() {
@@ -142,66 +168,42 @@ bool Formatter::Directive() {
     return Write(spec, args_[sequence_++ - 1]);
 }
 
-bool Formatter::ParseField(Field& field) {
-    if (pos_ < format_.size() && format_[pos_] == '*') {
-        ++pos_;
-        std::size_t index = 0;
-        const std::size_t save = pos_;
-        if (pos_ < format_.size() && format_[pos_] >= '1' && format_[pos_] <= '9') {
-            index = ReadNumber();
-            if (pos_ < format_.size() && format_[pos_] == '$') {
-                ++pos_;
-            } else {
-                index = 0;  // not "*M$": the digits belong to what follows
-                pos_ = save;
-            }
-        }
-        if (index == 0) index = sequence_++;
-        if (index > count_) return false;
-        const FormatArgument& arg = args_[index - 1];
-        if (!EntryFor(arg.Type()).usableAsInteger) return false;
-        const std::int64_t value = arg.Type() == FormatArgumentType::Unsigned32
-                                       ? static_cast<std::int64_t>(arg.UnsignedValue())
-                                       : arg.SignedValue();
-        field.present = true;
-        field.value = value > kMaxField ? kMaxField : value < -kMaxField ? -kMaxField : static_cast<int>(value);
+bool Formatter::ResolveField(const PrintfFieldSyntax& syntax, Field& field) {
+    using Form = PrintfFieldSyntax::Form;
+    if (syntax.form == Form::None) return true;
+    field.present = true;
+    if (syntax.form == Form::Number) {
+        field.value = syntax.number > static_cast<std::size_t>(kMaxField) ? kMaxField : static_cast<int>(syntax.number);
         return true;
     }
-    if (pos_ < format_.size() && IsDigit(format_[pos_])) {
-        const std::size_t number = ReadNumber();
-        field.present = true;
-        field.value = number > static_cast<std::size_t>(kMaxField) ? kMaxField : static_cast<int>(number);
-    }
+    const std::size_t index = syntax.form == Form::StarIndexed ? syntax.number : sequence_++;
+    if (index > count_) return false;
+    const FormatArgument& arg = args_[index - 1];
+    if (!EntryFor(arg.Type()).usableAsInteger) return false;
+    const std::int64_t value = arg.Type() == FormatArgumentType::Unsigned32
+                                   ? static_cast<std::int64_t>(arg.UnsignedValue())
+                                   : arg.SignedValue();
+    field.value = value > kMaxField ? kMaxField : value < -kMaxField ? -kMaxField : static_cast<int>(value);
     return true;
 }
 
-// Parses flags, width, precision, length and conversion from pos_. Returns false
-// when formatting must stop.
+// Reads the spec at pos_ and resolves its "*" fields, width first. Returns
+// false when formatting must stop.
 bool Formatter::ParseSpec(std::size_t directiveStart, Spec& spec) {
-    while (pos_ < format_.size() && std::strchr("-+ #0", format_[pos_]) != nullptr && format_[pos_] != '\0') {
-        if (std::memchr(spec.flags, format_[pos_], spec.flagCount) == nullptr && spec.flagCount < 5) {
-            spec.flags[spec.flagCount++] = format_[pos_];
+    const PrintfSpecSyntax syntax = ScanPrintfSpec(format_, pos_);
+    for (const char flag : syntax.flags) {
+        if (std::memchr(spec.flags, flag, spec.flagCount) == nullptr && spec.flagCount < 5) {
+            spec.flags[spec.flagCount++] = flag;
         }
-        ++pos_;
     }
-    if (!ParseField(spec.width)) return false;
-    if (pos_ < format_.size() && format_[pos_] == '.') {
-        ++pos_;
+    if (!ResolveField(syntax.width, spec.width)) return false;
+    if (syntax.hasPrecision) {
         spec.precision.present = true;
-        if (!ParseField(spec.precision)) return false;
+        if (!ResolveField(syntax.precision, spec.precision)) return false;
     }
-    if (pos_ < format_.size()) {
-        const char c = format_[pos_];
-        const char next = pos_ + 1 < format_.size() ? format_[pos_ + 1] : '\0';
-        if ((c == 'h' || c == 'l') && next == c) {
-            spec.length[0] = spec.length[1] = c;
-            pos_ += 2;
-        } else if (std::strchr("Ljtzhl", c) != nullptr && c != '\0') {
-            spec.length[0] = c;
-            ++pos_;
-        }
-    }
-    if (pos_ < format_.size()) spec.conversion = format_[pos_++];
+    std::memcpy(spec.length, syntax.length.data(), syntax.length.size());
+    spec.conversion = syntax.conversion;
+    pos_ += syntax.size;
     return pos_ - directiveStart <= kMaxSpecLength;
 }
 
@@ -301,6 +303,31 @@ std::string_view FormatArgument::TextValue() const {
     if (text_ == nullptr) return {};
     if (textSize_ == kUnknownSize) return std::string_view(text_);
     return std::string_view(text_, textSize_);
+}
+
+PrintfSpecSyntax ScanPrintfSpec(std::string_view text, std::size_t pos) {
+    PrintfSpecSyntax spec;
+    const std::size_t start = pos;
+    while (pos < text.size() && text[pos] != '\0' && std::strchr("-+ #0", text[pos]) != nullptr) ++pos;
+    spec.flags = text.substr(start, pos - start);
+    spec.width = ScanField(text, pos);
+    if (pos < text.size() && text[pos] == '.') {
+        ++pos;
+        spec.hasPrecision = true;
+        spec.precision = ScanField(text, pos);
+    }
+    if (pos < text.size()) {
+        const char c = text[pos];
+        const char next = pos + 1 < text.size() ? text[pos + 1] : '\0';
+        const std::size_t lengthSize = (c == 'h' || c == 'l') && next == c ? 2
+                                       : c != '\0' && std::strchr("Ljtzhl", c) != nullptr ? 1
+                                                                                          : 0;
+        spec.length = text.substr(pos, lengthSize);
+        pos += lengthSize;
+    }
+    if (pos < text.size()) spec.conversion = text[pos++];
+    spec.size = pos - start;
+    return spec;
 }
 
 std::size_t FormatPositionalTo(char* out, std::size_t size, std::string_view format,

@@ -117,6 +117,27 @@ private:
     bool terminated_ = true;
 };
 
+// The syntax of one spec (flags* width? ("." precision)? length? conversion),
+// read by one scanner for the formatter and for the named templates, which
+// copy specs through and must know where each ends.
+struct PrintfFieldSyntax {
+    enum class Form : std::uint8_t { None, Number, Star, StarIndexed };
+    Form form = Form::None;
+    std::size_t number = 0;  // Number: its value; StarIndexed: M of "*M$". Saturates near 10^10.
+};
+struct PrintfSpecSyntax {
+    std::string_view flags;  // as written, repeats included
+    PrintfFieldSyntax width;
+    bool hasPrecision = false;
+    PrintfFieldSyntax precision;
+    std::string_view length;  // "", or one of the length modifiers
+    char conversion = '\0';   // '\0' when the text ended first
+    std::size_t size = 0;     // characters the spec takes from `pos` on
+};
+// Reads the spec starting at `text[pos]` (just after "%" or "%N$"). Never fails:
+// whatever follows the spec is left to the caller.
+[[nodiscard]] PrintfSpecSyntax ScanPrintfSpec(std::string_view text, std::size_t pos);
+
 // Formats into `out` (`size` bytes) and returns the number of characters written,
 // not counting the NUL. The output is NUL-terminated whenever size > 0, so the
 // result is at most size - 1; with size 0 nothing is written. `args` holds `count`

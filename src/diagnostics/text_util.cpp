@@ -52,9 +52,7 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern, std::str
 
 std::string ToLowerAscii(std::string_view text) {
     std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : lower) c = LowerAscii(c);
     return lower;
 }
 

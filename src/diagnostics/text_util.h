@@ -28,8 +28,12 @@ namespace hpk {
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view pattern,
                                      std::string_view replacement);
 
-// Copy with "A".."Z" turned into "a".."z"; every other byte, including UTF-8
-// sequences, is copied unchanged.
+// "A".."Z" turned into "a".."z" (and back); every other byte, including those
+// of UTF-8 sequences, stays as it is. No locale is consulted.
+[[nodiscard]] inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+[[nodiscard]] inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Copy with every byte passed through LowerAscii.
 [[nodiscard]] std::string ToLowerAscii(std::string_view text);
 
 // Standard Base64 with "=" padding and no line breaks. `data` may be null when

@@ -22,6 +22,39 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
     return static_cast<std::uint64_t>(Load32(p)) << 32 | Load32(p + 4);
 }
 
+// The fixed-width scalars 0xCA-0xD3 (float 32 and 64, uint 8-64, int 8-64)
+// carry 1 << (format & 3) bytes of big-endian value after the type byte.
+inline std::size_t FixedWidth(std::uint8_t format) { return std::size_t{1} << (format & 3u); }
+
+// The float whose IEEE bits are `bits` (same size as Float).
+template <class Float, class Bits>
+[[gnu::always_inline]] inline void SetFloatBits(BindingValue& target, Bits bits) {
+    static_assert(sizeof(Float) == sizeof(Bits), "a float is read from its own width");
+    Float value;
+    std::memcpy(&value, &bits, sizeof value);
+    target.SetFloat(value);
+}
+
+// Writes the fixed-width scalar whose `FixedWidth(format)` bytes start at `p`.
+// Inlined into both callers: the quick path is the hot loop of numeric payloads.
+[[gnu::always_inline]] inline void SetFixedWidth(BindingValue& target, std::uint8_t format, const std::uint8_t* p) {
+    if (format >= 0xCC) {  // uint 8-64, then int 8-64
+        const std::size_t width = FixedWidth(format);
+        const std::uint64_t bits = width == 1 ? p[0] : width == 2 ? Load16(p) : width == 4 ? Load32(p) : Load64(p);
+        if (format <= 0xCF) {
+            target.SetUnsigned(bits);
+        } else {
+            // Sign-extend from the field's width.
+            const unsigned shift = 64 - 8 * static_cast<unsigned>(width);
+            target.SetSigned(static_cast<std::int64_t>(bits << shift) >> shift);
+        }
+    } else if (format == 0xCB) {
+        SetFloatBits<double>(target, Load64(p));
+    } else {
+        SetFloatBits<float>(target, Load32(p));
+    }
+}
+
 const char* TruncationMessage(std::uint8_t width) {
     switch (width) {
         case 1: return kMsgMessagePackTruncated8;
@@ -107,64 +140,14 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
                 if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xC4)), length)) return false;
                 bytes = Bytes::Raw;
                 break;
-            case 0xCA: {
-                if (!Need(4, kMsgMessagePackTruncated32)) return false;
-                const std::uint32_t bits = Load32(p);
-                float value;
-                std::memcpy(&value, &bits, sizeof value);
-                target.SetFloat(value);
-                position_ += 4;
+            case 0xCA: case 0xCB: case 0xCC: case 0xCD: case 0xCE: case 0xCF:
+            case 0xD0: case 0xD1: case 0xD2: case 0xD3: {
+                const std::size_t width = FixedWidth(format);
+                if (!Need(width, TruncationMessage(static_cast<std::uint8_t>(width)))) return false;
+                SetFixedWidth(target, format, p);
+                position_ += width;
                 return true;
             }
-            case 0xCB: {
-                if (!Need(8, kMsgMessagePackTruncated64)) return false;
-                const std::uint64_t bits = Load64(p);
-                double value;
-                std::memcpy(&value, &bits, sizeof value);
-                target.SetFloat(value);
-                position_ += 8;
-                return true;
-            }
-            case 0xCC:
-                if (!Need(1, kMsgMessagePackTruncated8)) return false;
-                target.SetUnsigned(p[0]);
-                position_ += 1;
-                return true;
-            case 0xCD:
-                if (!Need(2, kMsgMessagePackTruncated16)) return false;
-                target.SetUnsigned(Load16(p));
-                position_ += 2;
-                return true;
-            case 0xCE:
-                if (!Need(4, kMsgMessagePackTruncated32)) return false;
-                target.SetUnsigned(Load32(p));
-                position_ += 4;
-                return true;
-            case 0xCF:
-                if (!Need(8, kMsgMessagePackTruncated64)) return false;
-                target.SetUnsigned(Load64(p));
-                position_ += 8;
-                return true;
-            case 0xD0:
-                if (!Need(1, kMsgMessagePackTruncated8)) return false;
-                target.SetSigned(static_cast<std::int8_t>(p[0]));
-                position_ += 1;
-                return true;
-            case 0xD1:
-                if (!Need(2, kMsgMessagePackTruncated16)) return false;
-                target.SetSigned(static_cast<std::int16_t>(Load16(p)));
-                position_ += 2;
-                return true;
-            case 0xD2:
-                if (!Need(4, kMsgMessagePackTruncated32)) return false;
-                target.SetSigned(static_cast<std::int32_t>(Load32(p)));
-                position_ += 4;
-                return true;
-            case 0xD3:
-                if (!Need(8, kMsgMessagePackTruncated64)) return false;
-                target.SetSigned(static_cast<std::int64_t>(Load64(p)));
-                position_ += 8;
-                return true;
             case 0xD9: case 0xDA: case 0xDB:
                 if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xD9)), length)) return false;
                 bytes = Bytes::Text;
@@ -240,26 +223,16 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
         position_ += length;
     } else if (format == 0xC2 || format == 0xC3) {
         target.SetBool(format == 0xC3);
-    } else if (format == 0xCB) {  // float 64: coordinates and measures
-        if (size_ - position_ - 1 < 8) return false;
-        const std::uint64_t bits = Load64(data_ + position_ + 1);
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        target.SetFloat(value);
-        position_ += 8;
-    } else if (format >= 0xCC && format <= 0xD3) {
-        // uint 8-64, then int 8-64: 1 << (format & 3) bytes of big-endian value.
-        const std::size_t width = std::size_t{1} << (format & 3u);
-        if (size_ - position_ - 1 < width) return false;
-        const std::uint8_t* p = data_ + position_ + 1;
-        const std::uint64_t bits = width == 1 ? p[0] : width == 2 ? Load16(p) : width == 4 ? Load32(p) : Load64(p);
-        if (format <= 0xCF) {
-            target.SetUnsigned(bits);
-        } else {
-            // Sign-extend from the field's width.
-            const unsigned shift = 64 - 8 * static_cast<unsigned>(width);
-            target.SetSigned(static_cast<std::int64_t>(bits << shift) >> shift);
-        }
+    } else if (format == 0xCB) {
+        // Float 64 (coordinates, measures) on its own, so that its width and
+        // kind are constants in the inlined decoding.
+        if (size_ - position_ - 1 < FixedWidth(0xCB)) return false;  // ReadValue reports it
+        SetFixedWidth(target, 0xCB, data_ + position_ + 1);
+        position_ += FixedWidth(0xCB);
+    } else if (format >= 0xCC && format <= 0xD3) {  // integers: counters, identifiers
+        const std::size_t width = FixedWidth(format);
+        if (size_ - position_ - 1 < width) return false;  // ReadValue reports it
+        SetFixedWidth(target, format, data_ + position_ + 1);
         position_ += width;
     } else {
         return false;

@@ -3,14 +3,13 @@
 #include "plugin/plugin_callbacks.h"
 
 #include <exception>
-#include <functional>
-#include <new>
 #include <string>
 
 #include "binding/page_supplier.h"
 #include "binding/value_arena.h"
 #include "diagnostics/trace_providers.h"
 #include "plugin/allocation_hooks.h"
+#include "plugin/boundary_guard.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
@@ -24,17 +23,11 @@ const char* NameOf(const PluginBase* plugin) { return plugin != nullptr ? plugin
 // as false. Logging cannot throw (the log manager never fails towards us).
 template <class Work>
 bool Guarded(const PluginBase* plugin, const char* what, Work&& work) noexcept {
-    try {
-        work();
-        return true;
-    } catch (const std::bad_alloc&) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, NameOf(plugin), what, kFailureOutOfMemory);
-    } catch (const std::exception& error) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, NameOf(plugin), what, error.what());
-    } catch (...) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, NameOf(plugin), what, kFailureUnknown);
-    }
-    return false;
+    return GuardedCall(
+        [&](const std::exception* error) {
+            LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, NameOf(plugin), what, FailureText(error));
+        },
+        work);
 }
 
 // An event that failed inside the plugin is dropped with one line naming it.
@@ -42,15 +35,11 @@ void DeliverGuarded(const HostEvent* event) noexcept {
     if (event == nullptr || event->context == nullptr) return;
     auto* plugin = static_cast<PluginBase*>(event->context);
     const char* name = event->name != nullptr ? event->name : "";
-    try {
-        plugin->DeliverHostEvent(*event);
-    } catch (const std::bad_alloc&) {
-        LogRuntime(RuntimeLogLevel::Error, kLogDroppedEvent, NameOf(plugin), name, kFailureOutOfMemory);
-    } catch (const std::exception& error) {
-        LogRuntime(RuntimeLogLevel::Error, kLogDroppedEvent, NameOf(plugin), name, error.what());
-    } catch (...) {
-        LogRuntime(RuntimeLogLevel::Error, kLogDroppedEvent, NameOf(plugin), name, kFailureUnknown);
-    }
+    GuardedCall(
+        [&](const std::exception* error) {
+            LogRuntime(RuntimeLogLevel::Error, kLogDroppedEvent, NameOf(plugin), name, FailureText(error));
+        },
+        [&] { plugin->DeliverHostEvent(*event); });
 }
 
 extern "C" {

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 #include <exception>
-#include <new>
 
+#include "plugin/boundary_guard.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
@@ -16,23 +16,18 @@ void LoadPlugin(PluginLoadRecord* record, PluginFactory factory, std::string_vie
     if (record == nullptr || factory == nullptr) return;
     const std::string name(shortName.data(), shortName.size());
     bool compatible = true;
-    try {
-        std::unique_ptr<PluginBase> plugin = factory();
-        if (!plugin) return;
-        // The handshake writes the load record only at its very end, so a
-        // failure before that leaves the host without callbacks.
-        compatible = plugin->Handshake(*record, shortName);
-        if (compatible) {
-            plugin.release();  // owned by the host now; shutdown deletes it
-            return;
-        }
-    } catch (const std::bad_alloc&) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", kFailureOutOfMemory);
-    } catch (const std::exception& error) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", error.what());
-    } catch (...) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", kFailureUnknown);
-    }
+    GuardedCall(
+        [&](const std::exception* error) {
+            LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", FailureText(error));
+        },
+        [&] {
+            std::unique_ptr<PluginBase> plugin = factory();
+            if (!plugin) return;
+            // The handshake writes the load record only at its very end, so a
+            // failure before that leaves the host without callbacks.
+            compatible = plugin->Handshake(*record, shortName);
+            if (compatible) plugin.release();  // owned by the host now; shutdown deletes it
+        });
     // The fatal report is already in the log; a core this plugin cannot serve
     // must not run it at all.
     if (!compatible) std::_Exit(EXIT_FAILURE);

@@ -44,8 +44,6 @@ inline constexpr const char kTraceSendingEvent[] = "%s: Sending event: %s";
 // A delivery the plugin had to drop because something failed inside it
 // (printf: full name, event name, what failed).
 inline constexpr const char kLogDroppedEvent[] = "%s: Dropped event %s: %s";
-// A served request that failed inside the plugin (printf: full name, url, what failed).
-inline constexpr const char kLogDroppedRequest[] = "%s: Dropped request %s: %s";
 // A host callback that failed inside the plugin (printf: full name, callback, what failed).
 inline constexpr const char kLogFailedCallback[] = "%s: %s failed: %s";
 inline constexpr const char kFailureOutOfMemory[] = "out of memory";

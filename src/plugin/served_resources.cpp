@@ -3,12 +3,8 @@
 #include "plugin/served_resources.h"
 
 #include <cstring>
-#include <exception>
-#include <new>
 
 #include "binding/host_description.h"
-#include "plugin/plugin_messages.h"
-#include "plugin/runtime_log.h"
 #include "router/binding_router.h"
 #include "router/handler_response.h"
 
@@ -28,16 +24,6 @@ std::uint32_t MethodCode(RequestMethod method) {
 template <class T>
 void ChainRecords(ServedEndpoints::Array<T>& records) {
     for (std::size_t i = 0; i + 1 < records.size(); ++i) records[i].next = &records[i + 1];
-}
-
-// Answers a request that failed inside the plugin: whatever was half written
-// is released, and the response carries `what` as its error.
-void FailRequest(HostResponse* response, const HostRequest* request, const char* what) noexcept {
-    const char* url = request != nullptr && request->url != nullptr ? request->url : "";
-    LogRuntime(RuntimeLogLevel::Error, kLogDroppedRequest, "", url, what);
-    if (response == nullptr) return;
-    ResetHostResponse(*response);
-    SetHostResponseError(*response, what);
 }
 
 }  // namespace
@@ -116,7 +102,7 @@ std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTable
         userData->api = &router;
         userData->registration = registrations[i];
         endpoint.function.endpointUserData = userData;
-        endpoint.requestCallback = &ServedRequestCallback;
+        endpoint.requestCallback = &RequestCallback;
     }
 
     table = HostTableRecord{};
@@ -124,18 +110,6 @@ std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTable
     table.endpoints = served->endpoints.empty() ? nullptr : served->endpoints.data();
     table.endpointCount = static_cast<std::uint32_t>(served->endpoints.size());
     return served;
-}
-
-extern "C" void ServedRequestCallback(HostResponse* response, const HostRequest* request) {
-    try {
-        RequestCallback(response, request);
-    } catch (const std::bad_alloc&) {
-        FailRequest(response, request, kFailureOutOfMemory);
-    } catch (const std::exception& error) {
-        FailRequest(response, request, error.what());
-    } catch (...) {
-        FailRequest(response, request, kFailureUnknown);
-    }
 }
 
 }  // namespace hpk

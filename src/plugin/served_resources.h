@@ -28,12 +28,8 @@ public:
 // Builds the host description and the endpoint records (one per registration,
 // in registration order, chained) and fills `table` with them. The endpoint
 // user data of each function gets the router and the registration; its pointer
-// goes into the record's word at offset 8. Texts point into the router.
+// goes into the record's word at offset 8. Every record's request routine is
+// the router's RequestCallback, guarded itself. Texts point into the router.
 std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTableRecord& table);
-
-// The request routine stored in every endpoint record: the router's dispatch
-// behind a guard, so that nothing thrown reaches the host (the request then
-// answers with an error and an ERROR line is logged).
-extern "C" void ServedRequestCallback(HostResponse* response, const HostRequest* request);
 
 }  // namespace hpk

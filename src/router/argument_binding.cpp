@@ -2,11 +2,12 @@
 #include "router/argument_binding.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "binding/convert_number.h"
 #include "binding/host_value_convert.h"
 #include "diagnostics/positional_format.h"
+#include "diagnostics/text_util.h"
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
@@ -19,8 +20,6 @@ namespace {
 bool TakesStructuredText(BindingTypeKind kind) {
     return kind == BindingTypeKind::Object || kind == BindingTypeKind::Vector || kind == BindingTypeKind::Struct;
 }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
@@ -45,41 +44,15 @@ std::string_view TerminatedText(const char* data, std::size_t length) {
 
 enum class IndexStatus { Ok, Format, Range };
 
-// The segment starts with a digit. Automatic base as strtoul reads it: a "0x"
-// prefix only counts when a hex digit follows, so "0x" reads 0 and leaves "x".
+// The segment starts with a digit, so it reads as an unsigned integer with
+// automatic base: "0x" counts as a prefix only when a hex digit follows.
 IndexStatus ParseIndex(std::string_view segment, std::uint32_t& index) {
-    unsigned base = 10;
-    std::size_t i = 0;
-    if (segment[0] == '0') {
-        base = 8;
-        if (segment.size() > 2 && (segment[1] == 'x' || segment[1] == 'X') &&
-            std::isxdigit(static_cast<unsigned char>(segment[2]))) {
-            base = 16;
-            i = 2;
-        }
+    const ScannedInteger scanned = ScanInteger(segment);
+    if (scanned.end != segment.size()) return IndexStatus::Format;
+    if (scanned.overflow || scanned.magnitude >= 0x80000000ull || scanned.magnitude > kMaxMemberPathIndex) {
+        return IndexStatus::Range;
     }
-    std::uint64_t value = 0;
-    bool overflow = false;
-    for (; i < segment.size(); ++i) {
-        const char c = segment[i];
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            break;
-        }
-        if (digit >= base) break;
-        value = value * base + digit;
-        if (value > 0xFFFFFFFFull) overflow = true;
-        if (overflow) value = 0xFFFFFFFFull + 1;  // keep reading to find leftovers
-    }
-    if (i != segment.size()) return IndexStatus::Format;
-    if (overflow || value >= 0x80000000ull || value > kMaxMemberPathIndex) return IndexStatus::Range;
-    index = static_cast<std::uint32_t>(value);
+    index = static_cast<std::uint32_t>(scanned.magnitude);
     return IndexStatus::Ok;
 }
 
@@ -120,8 +93,7 @@ void ArgumentBinder::BindHeaders(const HostHeaderEntry* headers, std::uint32_t c
     std::vector<std::pair<std::string, std::string_view>> found;
     for (const BoundArgument& argument : signature_.arguments) {
         if (argument.location != ArgumentLocation::Any && argument.location != ArgumentLocation::Header) continue;
-        std::string lowered(argument.name);
-        for (char& c : lowered) c = LowerAscii(c);
+        const std::string lowered = ToLowerAscii(argument.name);
         const char* value = nullptr;
         for (std::uint32_t i = 0; i < count; ++i) {
             if (headers[i].name != nullptr && lowered == headers[i].name) {

@@ -6,6 +6,7 @@
 
 #include "binding/host_value_convert.h"
 #include "plugin/allocation_hooks.h"
+#include "plugin/boundary_guard.h"
 #include "router/router_messages.h"
 
 namespace hpk {
@@ -23,14 +24,15 @@ void SetStaticError(HostResponse& response) {
 
 bool StreamRead(void* stream, void* buffer, std::uint32_t* size, bool* more) {
     if (stream == nullptr || size == nullptr || more == nullptr) return false;
-    try {
-        return static_cast<HostResponseStream*>(stream)->Read(buffer, size, more);
-    } catch (...) {
-        // The host cannot take an exception: a failing stream is a failed read.
-        *size = 0;
-        *more = false;
-        return false;
-    }
+    bool read = false;
+    GuardedCall(
+        [&](const std::exception*) {
+            // The host cannot take an exception: a failing stream is a failed read.
+            *size = 0;
+            *more = false;
+        },
+        [&] { read = static_cast<HostResponseStream*>(stream)->Read(buffer, size, more); });
+    return read;
 }
 
 void StreamClose(void* stream) {
@@ -62,7 +64,11 @@ bool FillHeaders(HostResponse& response, const std::unordered_map<std::string, s
 }  // namespace
 
 void HandlerResponse::SetError(std::string_view message) {
-    result.SetError(message);
+    // A response's error is replaced, unlike a result's: a body error replaces
+    // one from an earlier stage, and a handler may fail after setting its own.
+    const std::string text(message);  // `message` may point into the result
+    result = BindingResult();
+    result.SetError(text);
     stream.reset();
 }
 

@@ -5,6 +5,7 @@
 
 #include "diagnostics/positional_format.h"
 #include "platform/platform.h"
+#include "plugin/boundary_guard.h"
 #include "router/binding_router.h"
 #include "router/router_messages.h"
 
@@ -14,13 +15,11 @@ namespace {
 // Runs one handler slot; an escaping exception becomes the response's error.
 template <class Slot>
 void Guarded(HandlerResponse& response, const std::string& functionName, Slot&& slot) {
-    try {
-        slot();
-    } catch (const std::exception& failure) {
-        response.SetError(FormatPositional(kMsgHandlerFailed, functionName, failure.what()));
-    } catch (...) {
-        response.SetError(FormatPositional(kMsgHandlerFailed, functionName, ""));
-    }
+    GuardedCall(
+        [&](const std::exception* error) {
+            response.SetError(FormatPositional(kMsgHandlerFailed, functionName, error != nullptr ? error->what() : ""));
+        },
+        slot);
 }
 
 void FillContext(RequestContext& context, BindingRouter& api, const HostRequest& request) {
@@ -71,11 +70,8 @@ void BindingRouter::Dispatch(HostResponse& response, const HostRequest& request,
         CallToken token = 0;
         ~TokenRelease() {
             if (token == 0) return;
-            try {
-                handler->Release(token);
-            } catch (...) {
-                // The response is complete; a failing release can only be swallowed.
-            }
+            // The response is complete; a failing release can only be swallowed.
+            GuardedCall([](const std::exception*) {}, [&] { handler->Release(token); });
         }
     } release{handler};
     CallToken& token = release.token;
@@ -98,23 +94,25 @@ void BindingRouter::Dispatch(HostResponse& response, const HostRequest& request,
 
 extern "C" void RequestCallback(HostResponse* response, const HostRequest* request) noexcept {
     if (response == nullptr) return;
-    try {
-        const auto* data =
-            request == nullptr ? nullptr : static_cast<const EndpointUserData*>(request->endpointUserData);
-        if (data == nullptr || data->api == nullptr || data->registration == nullptr) {
+    GuardedCall(
+        [&](const std::exception*) {
+            // Out of memory while binding or filling: whatever was built is
+            // released and the static error needs no allocation.
             ResetHostResponse(*response);
-            SetHostResponseError(*response, kMsgNoEndpoint);
-            response->status = 404;
-            return;
-        }
-        const Route* route = &data->registration->CompiledRoute();
-        data->api->Dispatch(*response, *request, &route, 1);
-    } catch (...) {
-        // Out of memory while binding or filling: whatever was built is
-        // released and the static error needs no allocation.
-        ResetHostResponse(*response);
-        SetHostResponseError(*response, kMsgInternalError);
-    }
+            SetHostResponseError(*response, kMsgInternalError);
+        },
+        [&] {
+            const auto* data =
+                request == nullptr ? nullptr : static_cast<const EndpointUserData*>(request->endpointUserData);
+            if (data == nullptr || data->api == nullptr || data->registration == nullptr) {
+                ResetHostResponse(*response);
+                SetHostResponseError(*response, kMsgNoEndpoint);
+                response->status = 404;
+                return;
+            }
+            const Route* route = &data->registration->CompiledRoute();
+            data->api->Dispatch(*response, *request, &route, 1);
+        });
 }
 
 }  // namespace hpk

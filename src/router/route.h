@@ -45,14 +45,36 @@ struct RouteParameter {
 // Parameter name -> percent-decoded captured text.
 using PathCaptures = std::unordered_map<std::string, std::string>;
 
-// The pattern text for `pathTemplate`; appends one parameter per brace group
-// (in template order) to `parameters`. Does not validate: see TemplateError.
+// A compiled template is literal runs and capture groups: a segment parameter
+// is a NoSlash group, a tail parameter an Any group, and a fragment parameter a
+// literal "#" followed by an Any group.
+enum class RoutePieceKind : std::uint8_t { Literal, NoSlash, Any };
+struct RoutePiece {
+    RoutePieceKind kind = RoutePieceKind::Literal;
+    std::string text;  // Literal only
+};
+
+// A template read in one pass: its pieces, one parameter per brace group (in
+// template order), and the first thing wrong with it, "" when it is well formed
+// (an unclosed or stray brace, a nested "{", an empty parameter name). A
+// malformed template would pair captured text with the wrong parameter names,
+// so it is refused when it is registered; its pieces are still what the
+// grammar makes of it.
+struct ScannedTemplate {
+    std::vector<RoutePiece> pieces;
+    std::vector<RouteParameter> parameters;
+    std::string error;
+};
+[[nodiscard]] ScannedTemplate ScanTemplate(std::string_view pathTemplate);
+
+// The pattern text of `pieces`, in regular-expression form: literal runs with
+// the special characters escaped, groups as "([^/]*)" and "(.*)".
+[[nodiscard]] std::string PatternText(const std::vector<RoutePiece>& pieces);
+
+// The pattern text for `pathTemplate`; appends its parameters to `parameters`.
 std::string TemplateToPattern(std::string_view pathTemplate, std::vector<RouteParameter>& parameters);
 
-// Empty when `pathTemplate` is well formed; otherwise why not (an unclosed or
-// stray brace, a nested "{", an empty parameter name). A malformed template
-// would pair captured text with the wrong parameter names, so it is refused
-// when it is registered.
+// ScanTemplate's error for `pathTemplate`.
 std::string TemplateError(std::string_view pathTemplate);
 
 // What a request offers for matching.
@@ -69,7 +91,7 @@ class Route {
 public:
     Route() = default;
 
-    // Compiles `pathTemplate` (assumed well formed, see TemplateError).
+    // Compiles `pathTemplate` (assumed well formed, see ScanTemplate).
     // `allowedMethod` None accepts every method; `allowedMethodName` is compared
     // as well (it is non-empty only for RequestMethod::Other).
     static Route Build(const EndpointRegistration* registration, std::string_view pathTemplate,
@@ -79,32 +101,36 @@ public:
     // the decoded parameters (earlier entries under the same names replaced).
     [[nodiscard]] bool Match(const RouteRequest& request, PathCaptures& captures) const;
 
+    // Where one group's text lies in the url (and which piece captured it).
+    struct GroupSpan {
+        std::size_t piece;
+        std::size_t start;
+        std::size_t length;
+    };
+    // Match in two steps, so that a list of candidates decodes captures only
+    // for the route it keeps: the method and path check, leaving the groups'
+    // spans in `groups` (reused storage, no map)...
+    [[nodiscard]] bool MatchSpans(const RouteRequest& request, std::vector<GroupSpan>& groups) const;
+    // ...the total length of the decoded captures (a repeated name counting
+    // once, with its last value)...
+    [[nodiscard]] std::size_t CapturedLength(std::string_view url, const std::vector<GroupSpan>& groups) const;
+    // ...and the decoded captures themselves.
+    void Capture(std::string_view url, const std::vector<GroupSpan>& groups, PathCaptures& captures) const;
+
     const EndpointRegistration* Registration() const { return registration_; }
     bool IsLiteral() const { return !hasPattern_; }
     const std::string& LiteralPath() const { return literal_; }
-    const std::string& PatternText() const { return patternText_; }
     const std::vector<RouteParameter>& Parameters() const { return parameters_; }
     RequestMethod AllowedMethod() const { return allowedMethod_; }
     const std::string& AllowedMethodName() const { return allowedMethodName_; }
 
 private:
-    // The compiled pattern: literal runs and capture groups.
-    enum class PieceKind : std::uint8_t { Literal, NoSlash, Any };
-    struct Piece {
-        PieceKind kind;
-        std::string text;  // Literal only
-    };
-    struct GroupSpan {
-        std::size_t start;
-        std::size_t length;
-    };
     bool MatchPattern(std::string_view path, std::vector<GroupSpan>& groups) const;
 
     const EndpointRegistration* registration_ = nullptr;
     std::string literal_;
     bool hasPattern_ = false;
-    std::string patternText_;
-    std::vector<Piece> pieces_;
+    std::vector<RoutePiece> pieces_;
     std::vector<RouteParameter> parameters_;
     RequestMethod allowedMethod_ = RequestMethod::None;
     std::string allowedMethodName_;

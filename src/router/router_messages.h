@@ -35,8 +35,6 @@ inline constexpr char kMsgInternalError[] = "Internal error while serving the re
 // The endpoint user data of a request is missing.
 inline constexpr std::string_view kMsgNoEndpoint = "Request carries no endpoint";
 
-}  // namespace hpk
-
 // Registration mistakes, reported to whoever registers the function.
 // %1 template; %2 function name; %3 what is wrong with it.
 inline constexpr std::string_view kMsgMalformedTemplate = "Path template '%1' of '%2' is malformed: %3";
@@ -46,3 +44,12 @@ inline constexpr std::string_view kMsgFunctionExists = "A function named '%1' is
 inline constexpr std::string_view kMsgArgumentCountMismatch = "'%1' declares %2 arguments but its handler takes %3";
 // %1 function name.
 inline constexpr std::string_view kMsgNoHandler = "'%1' has no handler";
+
+// What is wrong with a path template (the %3 of kMsgMalformedTemplate); the
+// first one found wins. %1 the offset of the offending character.
+inline constexpr std::string_view kMsgTemplateNestedBrace = "a '{' inside a parameter at offset %1";
+inline constexpr std::string_view kMsgTemplateStrayBrace = "a '}' without '{' at offset %1";
+inline constexpr std::string_view kMsgTemplateUnnamedParameter = "a parameter without a name at offset %1";
+inline constexpr char kMsgTemplateUnclosed[] = "an unclosed '{'";
+
+}  // namespace hpk

@@ -1,6 +1,7 @@
 // Url text functions: percent coding, template normalisation, operation names.
 #include "router/url_text.h"
 
+#include "diagnostics/text_util.h"
 #include "router/request_method.h"
 
 namespace hpk {
@@ -20,30 +21,39 @@ bool IsUnreserved(unsigned char c) {
            c == '_' || c == '~';
 }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// The one reading of percent escapes: hands each decoded byte to `emit`.
+template <class Emit>
+void ForEachDecodedByte(std::string_view text, Emit&& emit) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            emit(' ');
+        } else if (c == '%') {
+            if (text.size() - i > 2) {
+                const unsigned byte = ((HexValue(text[i + 1]) << 4) & 0xFFu) | HexValue(text[i + 2]);
+                emit(static_cast<char>(byte & 0xFFu));
+                i += 2;
+            }
+            // A short escape at the end loses only its "%": the rest is copied by the loop.
+        } else {
+            emit(c);
+        }
+    }
+}
 
 }  // namespace
 
 std::string PercentDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
-            out.push_back(' ');
-        } else if (c == '%') {
-            if (text.size() - i > 2) {
-                const unsigned byte = ((HexValue(text[i + 1]) << 4) & 0xFFu) | HexValue(text[i + 2]);
-                out.push_back(static_cast<char>(byte & 0xFFu));
-                i += 2;
-            }
-            // A short escape at the end loses only its "%": the rest is copied by the loop.
-        } else {
-            out.push_back(c);
-        }
-    }
+    ForEachDecodedByte(text, [&out](char c) { out.push_back(c); });
     return out;
+}
+
+std::size_t PercentDecodedSize(std::string_view text) {
+    std::size_t size = 0;
+    ForEachDecodedByte(text, [&size](char) { ++size; });
+    return size;
 }
 
 std::string PercentEncode(std::string_view text, bool encodeSlash) {

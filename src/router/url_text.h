@@ -2,6 +2,7 @@
 // and -encoding, the trailing-slash rule for path templates, and the operation
 // name (an identifier) derived from a method and a path.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,8 @@ namespace hpk {
 // fewer than two characters after it is dropped; everything else is copied.
 // Never fails: 'a%2Fb+c' -> "a/b c", '100%' -> "100", '%zz' -> "\x10".
 std::string PercentDecode(std::string_view text);
+// The size of PercentDecode(text), without building it.
+std::size_t PercentDecodedSize(std::string_view text);
 
 // Per byte: A-Z a-z 0-9 - . _ ~ are copied; "/" is copied, or written "%2F"
 // when `encodeSlash` is set; every other byte is "%" and two upper-case hex

@@ -75,7 +75,8 @@ TEST_F(DecodeCommand, PrintsTreesAndErrors) {
         {{"--yaml", "--print", "json", "@"}, "[nan, -inf, 1.0e+300, 2.5, !!float 3]", 0,
          "[\"NaN\",\"-Infinity\",1e+300,2.5,3.0]\n", ""},
         {{"--msgpack", "@"}, test::Bytes("83 a1 62 c4 03 61 62 63 a1 61 a2 01 ff a1 63 cb 80 00 00 00 00 00 00 00"), 0,
-         "structure (3)\n  \"a\": string \"\\u0001\\ufffd\"\n  \"b\": blob YWJj\n  \"c\": float -0\n", ""},
+         "structure (3)\n  \"a\": string \"\\u0001\\xff\"\n  \"b\": blob YWJj\n  \"c\": float -0\n", ""},
+        {{"--msgpack", "--print", "json", "@"}, test::Bytes("a2 01 ff"), 0, "\"\\u0001\\ufffd\"\n", ""},
         {{"--msgpack", "--print", "json", "@"}, test::Bytes("82 a1 62 c4 03 61 62 63 a1 61 c4 00"), 0,
          "{\"a\":\"\",\"b\":\"YWJj\"}\n", ""},
         {{"--json", "@"}, "", 0, "empty\n", ""},
@@ -152,7 +153,11 @@ TEST(ValuePrinter, WritesEnumsAndEscapes) {
               "{\"\xf0\x9f\x8d\xba\":1}]");
     std::string typed;
     ASSERT_TRUE(host::ValueToTyped(value, typed));
-    EXPECT_EQ(typed.substr(0, 31), "collection (3)\n  [0] enum -3\n  ");
+    // The typed listing is not JSON: it shows the bytes that are not UTF-8 as they came.
+    EXPECT_EQ(typed,
+              "collection (3)\n  [0] enum -3\n"
+              "  [1] string \"\x7f\\\"\\\\\\b\\f\\n\\r\\t\xe2\x82\xac\\xed\\xa0\\x80\\xc0\\xaf\"\n"
+              "  [2] structure (1)\n    \"\xf0\x9f\x8d\xba\": signed 1\n");
 }
 
 }  // namespace

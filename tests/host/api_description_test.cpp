@@ -141,12 +141,13 @@ TEST(ApiDescription, ReportsBrokenTextsAndReferencesAsProblems) {
 }
 
 TEST(ApiDescription, NamesTypesReadably) {
-    EXPECT_EQ(TypeRefText({15, 6, ""}), "vector<int32>");
-    EXPECT_EQ(TypeRefText({15, 17, "Game"}), "vector<Game>");
-    EXPECT_EQ(TypeRefText({19, 12, ""}), "map<string, string>");
-    EXPECT_EQ(TypeRefText({13, 0, ""}), "object");
-    EXPECT_EQ(TypeRefText({17, 0, "Record"}), "Record");
-    EXPECT_EQ(TypeRefText({25, 0, ""}), "");
+    using K = HostTypeKind;
+    EXPECT_EQ(TypeRefText({K::Vector, K::Int32, ""}), "vector<int32>");
+    EXPECT_EQ(TypeRefText({K::Vector, K::Struct, "Game"}), "vector<Game>");
+    EXPECT_EQ(TypeRefText({K::Map, K::String, ""}), "map<string, string>");
+    EXPECT_EQ(TypeRefText({K::Object, K::None, ""}), "object");
+    EXPECT_EQ(TypeRefText({K::Struct, K::None, "Record"}), "Record");
+    EXPECT_EQ(TypeRefText({static_cast<K>(25), K::None, ""}), "");
 }
 
 }  // namespace

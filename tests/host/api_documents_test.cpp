@@ -11,9 +11,10 @@ ApiDescription SampleApi() {
     ApiDescription api;
     FunctionInfo get;
     get.name = "GetThings";
-    get.result = {17, 0, "ThingList"};
+    get.result = {HostTypeKind::Struct, HostTypeKind::None, "ThingList"};
     get.tags = {"Plugins"};
-    get.arguments = {{"id", "", {6, 0, ""}, false}, {"body", "", {13, 0, ""}, true}};
+    get.arguments = {{"id", "", {HostTypeKind::Int32, HostTypeKind::None, ""}, false},
+                     {"body", "", {HostTypeKind::Object, HostTypeKind::None, ""}, true}};
     get.endpoint.pathTemplate = "/things/{id}";
     get.endpoint.method = 2;
     get.endpoint.locations = {2, 5};
@@ -21,7 +22,8 @@ ApiDescription SampleApi() {
     TypeInfo list;
     list.name = "ThingList";
     list.hasFields = true;
-    list.fields = {{"items", "", 0, {15, 17, "Thing"}, false}, {"count", "", 12, {7, 0, ""}, false}};
+    list.fields = {{"items", "", 0, {HostTypeKind::Vector, HostTypeKind::Struct, "Thing"}, false},
+                   {"count", "", 12, {HostTypeKind::UInt32, HostTypeKind::None, ""}, false}};
     TypeInfo state;
     state.name = "State";
     state.enumerators = {{"Off", "", 0}, {"On", "", 1}};

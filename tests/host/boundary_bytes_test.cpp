@@ -233,7 +233,7 @@ TEST(BoundaryBytes, ReadsALoadRecordAndHostTableLaidOutByteByByte) {
     const FunctionInfo& function = api.functions[0];
     EXPECT_EQ(function.name, "GetCount");
     EXPECT_EQ(function.description, "Reads it.");
-    EXPECT_EQ(function.result.kind, 12u);
+    EXPECT_EQ(function.result.kind, HostTypeKind::String);
     EXPECT_TRUE(function.threadSafe);
     EXPECT_EQ(function.endpoint.pathTemplate, "/count");
     EXPECT_EQ(function.endpoint.method, 2u);

@@ -55,7 +55,13 @@ TEST(Timeline, KeepsEntriesForTheJsonDocumentWithoutPrinting) {
     ASSERT_NE(file, nullptr);
     Timeline timeline(false, file);
     timeline.Record("log", "ERROR  text", {}, Facts({{"level", "ERROR"}, {"text", "text"}}));
+    timeline.Heading("");
+    timeline.Heading("== end");
     EXPECT_EQ(Printed(file), "");
+    // Headings are kept for the page, with where they fall among the entries.
+    ASSERT_EQ(timeline.Headings().size(), 1u);
+    EXPECT_EQ(timeline.Headings()[0].before, 1u);
+    EXPECT_EQ(timeline.Headings()[0].text, "== end");
     BindingValue value = timeline.ToValue();
     ASSERT_EQ(value.Size(), 1u);
     const BindingValue& entry = value.Element(0);

@@ -43,7 +43,7 @@ TEST_F(ServedResources, FiltersEndpointOfTheLibrarysPlugin) {
     ASSERT_EQ(Copy(filters->function.tagCount), 2u);
     EXPECT_STREQ(Copy(filters->function.tags[0]), "Plugins");
     EXPECT_STREQ(Copy(filters->function.tags[1]), "Plugin hpk-be-arx-content-targeting");
-    EXPECT_EQ(Copy(filters->requestCallback), &ServedRequestCallback);
+    EXPECT_EQ(Copy(filters->requestCallback), &RequestCallback);
     const auto* userData = static_cast<const EndpointUserData*>(filters->function.endpointUserData);
     ASSERT_NE(userData, nullptr);
     EXPECT_EQ(userData->api, &Plugin().Router());

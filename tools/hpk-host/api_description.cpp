@@ -95,11 +95,12 @@ public:
     }
 
     TypeRef Triple(const HostTypeTriple& triple, const std::string& what) {
-        TypeRef type{triple.kind, triple.elementKind, Text(triple.name, what, "type name")};
-        if (triple.kind > 19) Problem(FormatPositional(kMsgKindOutOfRange, what, triple.kind));
-        if (triple.elementKind > 19) Problem(FormatPositional(kMsgKindOutOfRange, what, triple.elementKind));
-        const bool named = triple.kind == 16 || triple.kind == 17 ||
-                           ((triple.kind == 15 || triple.kind == 19) && (triple.elementKind == 16 || triple.elementKind == 17));
+        TypeRef type{static_cast<HostTypeKind>(triple.kind), static_cast<HostTypeKind>(triple.elementKind),
+                     Text(triple.name, what, "type name")};
+        constexpr auto kLast = static_cast<std::uint32_t>(kLastHostTypeKind);
+        if (triple.kind > kLast) Problem(FormatPositional(kMsgKindOutOfRange, what, triple.kind));
+        if (triple.elementKind > kLast) Problem(FormatPositional(kMsgKindOutOfRange, what, triple.elementKind));
+        const bool named = IsNamedKind(type.kind) || (IsContainerKind(type.kind) && IsNamedKind(type.elementKind));
         if (named && type.name.empty()) Problem(FormatPositional(kMsgTypeNameMissing, what));
         references_.emplace_back(what, type.name);
         return type;
@@ -255,23 +256,24 @@ bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::
     return true;
 }
 
-const char* TypeKindText(std::uint32_t kind) {
+const char* TypeKindText(HostTypeKind kind) {
     static const char* const kNames[] = {"",       "bool",   "int8",   "uint8",  "int16",  "uint16",   "int32",
                                          "uint32", "int64",  "uint64", "float",  "double", "string",   "object",
                                          "blob",   "vector", "enum",   "struct", "callback", "map"};
-    return kind <= 19 ? kNames[kind] : "";
+    const auto code = static_cast<std::uint32_t>(kind);
+    return kind <= kLastHostTypeKind ? kNames[code] : "";
 }
 
 std::string TypeRefText(const TypeRef& type) {
     auto element = [&]() -> std::string {
-        if ((type.elementKind == 16 || type.elementKind == 17) && !type.name.empty()) return type.name;
+        if (IsNamedKind(type.elementKind) && !type.name.empty()) return type.name;
         return TypeKindText(type.elementKind);
     };
     switch (type.kind) {
-    case 15: return "vector<" + element() + ">";
-    case 19: return "map<string, " + element() + ">";
-    case 16:
-    case 17: return type.name.empty() ? TypeKindText(type.kind) : type.name;
+    case HostTypeKind::Vector: return "vector<" + element() + ">";
+    case HostTypeKind::Map: return "map<string, " + element() + ">";
+    case HostTypeKind::Enum:
+    case HostTypeKind::Struct: return type.name.empty() ? TypeKindText(type.kind) : type.name;
     default: return TypeKindText(type.kind);
     }
 }

@@ -13,10 +13,15 @@
 namespace hpk::host {
 
 struct TypeRef {
-    std::uint32_t kind = 0;         // BindingTypeKind code
-    std::uint32_t elementKind = 0;  // vectors and maps
-    std::string name;               // registered name for vector, enum, struct, map
+    HostTypeKind kind = HostTypeKind::None;         // as the record carries it, even outside 0..19
+    HostTypeKind elementKind = HostTypeKind::None;  // vectors and maps
+    std::string name;                               // registered name for vector, enum, struct, map
 };
+
+// An enumeration or structure: its registered name stands for it.
+inline bool IsNamedKind(HostTypeKind kind) { return kind == HostTypeKind::Enum || kind == HostTypeKind::Struct; }
+// A vector or map: the element kind (and a named element's name) matter too.
+inline bool IsContainerKind(HostTypeKind kind) { return kind == HostTypeKind::Vector || kind == HostTypeKind::Map; }
 
 struct ArgumentInfo {
     std::string name;
@@ -100,8 +105,8 @@ struct ApiDescription {
 // match); `out` then holds what was read before.
 [[nodiscard]] bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::string& error);
 
-// Text name of a BindingTypeKind ("int32", "vector", ...); "" outside 1..19.
-const char* TypeKindText(std::uint32_t kind);
+// Text name of a type kind ("int32", "vector", ...); "" outside 1..19.
+const char* TypeKindText(HostTypeKind kind);
 
 // A readable type: "string", "vector<int32>", "HpkBeArxContentTargetingGeoInfo",
 // "vector<HpkBeArxContentTargetingChampionGames>", "map<string, int32>".

@@ -45,48 +45,49 @@ void IntegerSchema(BindingValue& schema, std::int64_t minimum, std::uint64_t max
 }
 
 // The JSON schema of one kind; `name` is the registered name for enum/struct.
-void KindSchema(BindingValue& schema, std::uint32_t kind, const std::string& name) {
+void KindSchema(BindingValue& schema, HostTypeKind kind, const std::string& name) {
     schema.MakeStructure();
     switch (kind) {
-    case 1: schema.Member("type").SetString("boolean"); break;
-    case 2: IntegerSchema(schema, -128, 127, nullptr); break;
-    case 3: IntegerSchema(schema, 0, 255, nullptr); break;
-    case 4: IntegerSchema(schema, -32768, 32767, nullptr); break;
-    case 5: IntegerSchema(schema, 0, 65535, nullptr); break;
-    case 6: IntegerSchema(schema, std::numeric_limits<std::int32_t>::min(), 2147483647u, "int32"); break;
-    case 7: IntegerSchema(schema, 0, 4294967295u, nullptr); break;
-    case 8:
+    case HostTypeKind::Bool: schema.Member("type").SetString("boolean"); break;
+    case HostTypeKind::Int8: IntegerSchema(schema, -128, 127, nullptr); break;
+    case HostTypeKind::UInt8: IntegerSchema(schema, 0, 255, nullptr); break;
+    case HostTypeKind::Int16: IntegerSchema(schema, -32768, 32767, nullptr); break;
+    case HostTypeKind::UInt16: IntegerSchema(schema, 0, 65535, nullptr); break;
+    case HostTypeKind::Int32: IntegerSchema(schema, std::numeric_limits<std::int32_t>::min(), 2147483647u, "int32"); break;
+    case HostTypeKind::UInt32: IntegerSchema(schema, 0, 4294967295u, nullptr); break;
+    case HostTypeKind::Int64:
         IntegerSchema(schema, std::numeric_limits<std::int64_t>::min(),
                       static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()), "int64");
         break;
-    case 9: IntegerSchema(schema, 0, std::numeric_limits<std::uint64_t>::max(), nullptr); break;
-    case 10:
-    case 11:
+    case HostTypeKind::UInt64: IntegerSchema(schema, 0, std::numeric_limits<std::uint64_t>::max(), nullptr); break;
+    case HostTypeKind::Float:
+    case HostTypeKind::Double:
         schema.Member("type").SetString("number");
-        schema.Member("format").SetString(kind == 10 ? "float" : "double");
+        schema.Member("format").SetString(kind == HostTypeKind::Float ? "float" : "double");
         break;
-    case 12: schema.Member("type").SetString("string"); break;
-    case 14:
+    case HostTypeKind::String: schema.Member("type").SetString("string"); break;
+    case HostTypeKind::Blob:
         schema.Member("type").SetString("string");
         schema.Member("contentEncoding").SetString("base64");
         break;
-    case 16:
-    case 17:
+    case HostTypeKind::Enum:
+    case HostTypeKind::Struct:
         if (!name.empty()) {
             SetRef(schema, name);
         } else {
-            schema.Member("type").SetString(kind == 17 ? "object" : "string");
+            schema.Member("type").SetString(kind == HostTypeKind::Struct ? "object" : "string");
         }
         break;
-    default: break;  // object (13), callback (18), unknown: any value
+    default: break;  // object, callback, unknown: any value
     }
 }
 
 void TypeSchema(BindingValue& schema, const TypeRef& type) {
-    if (type.kind == 15 || type.kind == 19) {
+    if (IsContainerKind(type.kind)) {
+        const bool vector = type.kind == HostTypeKind::Vector;
         schema.MakeStructure();
-        schema.Member("type").SetString(type.kind == 15 ? "array" : "object");
-        KindSchema(schema.Member(type.kind == 15 ? "items" : "additionalProperties"), type.elementKind, type.name);
+        schema.Member("type").SetString(vector ? "array" : "object");
+        KindSchema(schema.Member(vector ? "items" : "additionalProperties"), type.elementKind, type.name);
         return;
     }
     KindSchema(schema, type.kind, type.name);
@@ -123,9 +124,9 @@ BindingValue ComponentSchema(const TypeInfo& type) {
 // The BindingFullTypeIdentifier of a type: named kinds by their name,
 // containers with their element's.
 BindingFullTypeIdentifier TypeIdentifier(const TypeRef& type) {
-    const bool named = type.kind == 16 || type.kind == 17;
-    const bool container = type.kind == 15 || type.kind == 19;
-    const bool namedElement = container && (type.elementKind == 16 || type.elementKind == 17) && !type.name.empty();
+    const bool named = IsNamedKind(type.kind);
+    const bool container = IsContainerKind(type.kind);
+    const bool namedElement = container && IsNamedKind(type.elementKind) && !type.name.empty();
     return {named && !type.name.empty() ? type.name : TypeKindText(type.kind),
             namedElement ? type.name : container ? TypeKindText(type.elementKind) : ""};
 }
@@ -187,7 +188,7 @@ BindingValue Operation(const FunctionInfo& function) {
     BindingValue& responses = operation.Member("responses");
     BindingValue& ok = responses.Member("200");
     ok.Member("description").SetString(kMsgOpenApiOk);
-    if (function.result.kind != 0) {
+    if (function.result.kind != HostTypeKind::None) {
         TypeSchema(ok.Member("content").Member("application/json").Member("schema"), function.result);
     }
     responses.Member("default").Member("description").SetString(kMsgOpenApiError);
@@ -257,7 +258,8 @@ BindingValue ApiHelpDocument(const ApiDescription& api) {
         }
     }
     for (const EventInfo& event : api.events) {
-        help.events.push_back({event.name, event.nameSpace, TypeIdentifier(TypeRef{17, 0, event.payloadType}),
+        help.events.push_back({event.name, event.nameSpace,
+                               TypeIdentifier(TypeRef{HostTypeKind::Struct, HostTypeKind::None, event.payloadType}),
                                event.description, event.tags});
     }
     // The endpoints are the host's addition: the help records do not carry them.
@@ -297,7 +299,7 @@ BindingValue OpenApiDocument(const ApiDescription& api, const std::string& title
         if (!event.description.empty()) post.Member("summary").SetString(event.description);
         SetTexts(post.Member("tags"), event.tags);
         BindingValue& schema = post.Member("requestBody").Member("content").Member("application/json").Member("schema");
-        KindSchema(schema, 17, event.payloadType);
+        KindSchema(schema, HostTypeKind::Struct, event.payloadType);
         post.Member("responses").Member("200").Member("description").SetString(kMsgOpenApiDelivered);
     }
     return document;

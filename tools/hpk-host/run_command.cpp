@@ -3,8 +3,10 @@
 // report the timeline and the outcome.
 #include "run_command.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "diagnostics/positional_format.h"
@@ -15,6 +17,7 @@
 #include "plugin_session.h"
 #include "relative_time.h"
 #include "scenario_reader.h"
+#include "timeline_page.h"
 
 namespace hpk::host {
 
@@ -24,6 +27,9 @@ struct RunOptions {
     std::string scenarioPath;   // "": the built-in default
     std::string pluginPath;
     bool json = false;
+    std::string htmlPath;       // "": no page
+    // Opened before the run, so that an unwritable path costs no run.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> html{nullptr, &std::fclose};
 };
 
 bool ParseOptions(int argc, char** argv, RunOptions& options, std::string& error) {
@@ -31,6 +37,8 @@ bool ParseOptions(int argc, char** argv, RunOptions& options, std::string& error
         const std::string argument = argv[i];
         if (argument == "--json") {
             options.json = true;
+        } else if (argument == "--html" && i + 1 < argc && options.htmlPath.empty()) {
+            options.htmlPath = argv[++i];
         } else if (argument == "--plugin" && i + 1 < argc) {
             options.pluginPath = argv[++i];
         } else if (!argument.empty() && argument[0] != '-' && options.scenarioPath.empty()) {
@@ -98,13 +106,17 @@ private:
             if (!step.uri.empty()) summary += " " + step.uri;
             if (step.kind == ScenarioStep::Kind::Wait) summary += " " + std::to_string(step.milliseconds) + " ms";
             if (!step.note.empty()) summary += "  (" + step.note + ")";
+            // Each step carries the plugin's memory counters as it begins, for
+            // the page's chart of the session.
+            BindingValue detail = Facts({{"step", StepKindText(step.kind)}, {"number", std::to_string(step.number)},
+                                         {"uri", step.uri}, {"note", step.note}});
+            detail.Member("memory") = CountersValue(session_.Counters());
             // A wait is one line of its own; the other steps head what follows them.
             if (step.kind == ScenarioStep::Kind::Wait) {
-                timeline_.Record("wait", FormatPositional(kMsgWaitStep, step.milliseconds, static_cast<unsigned>(step.number)));
+                timeline_.Record("wait", FormatPositional(kMsgWaitStep, step.milliseconds, static_cast<unsigned>(step.number)),
+                                 {}, std::move(detail));
             } else {
-                timeline_.Record("step", summary, {},
-                                 Facts({{"step", StepKindText(step.kind)}, {"number", std::to_string(step.number)},
-                                        {"uri", step.uri}, {"note", step.note}}));
+                timeline_.Record("step", summary, {}, std::move(detail));
             }
             if (!PlayStep(step)) return;
         }
@@ -180,6 +192,7 @@ private:
     }
 
     void Report() {
+        if (options_.html) WritePage();
         if (options_.json) {
             PrintJson();
             return;
@@ -216,6 +229,24 @@ private:
                                                           counters.Member("peakLiveBytes").Text(),
                                                           counters.Member("totalAllocations").Text())
                                              .c_str());
+    }
+
+    void WritePage() {
+        TimelinePageFacts facts;
+        facts.title = scenario_.name;
+        facts.description = scenario_.description;
+        facts.source = options_.scenarioPath;
+        facts.pluginPath = options_.pluginPath;
+        facts.pluginName = session_.FullName();
+        facts.ok = failure_.empty();
+        facts.outcome = failure_.empty() ? FormatPositional(kMsgRunOk, static_cast<unsigned>(met_)) : failure_;
+        facts.served.CopyFrom(served_);
+        const std::string page = TimelinePage(timeline_, facts);
+        std::FILE* file = options_.html.get();
+        if (std::fwrite(page.data(), 1, page.size(), file) != page.size() || std::fflush(file) != 0) {
+            std::fprintf(stderr, "hpk-host run: %s\n", FormatPositional(kMsgHtmlWrite, options_.htmlPath).c_str());
+            if (exitCode_ == kExitOk) exitCode_ = kExitFailed;
+        }
     }
 
     void PrintJson() const {
@@ -272,6 +303,14 @@ int RunRunCommand(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
         return kExitUsage;
+    }
+    if (!options.htmlPath.empty()) {
+        options.html.reset(std::fopen(options.htmlPath.c_str(), "wb"));
+        if (!options.html) {
+            std::fprintf(stderr, "hpk-host run: %s\n",
+                         FormatPositional(kMsgHtmlOpen, options.htmlPath, std::strerror(errno)).c_str());
+            return kExitUsage;
+        }
     }
     Scenario scenario;
     const std::uint64_t now = SystemMilliseconds();

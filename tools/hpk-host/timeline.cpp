@@ -37,6 +37,7 @@ void Timeline::Record(std::string kind, std::string summary, BindingValue payloa
 }
 
 void Timeline::Heading(const std::string& text) {
+    if (!text.empty()) headings_.push_back(TimelineHeading{entries_.size(), text});
     if (!live_) return;
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);

@@ -15,6 +15,11 @@
 
 namespace hpk::host {
 
+struct TimelineHeading {
+    std::size_t before = 0;     // the number of entries recorded before it
+    std::string text;
+};
+
 struct TimelineEntry {
     double milliseconds = 0;
     int depth = 0;              // calls into the plugin this entry happened inside
@@ -38,7 +43,7 @@ public:
     void Record(std::string kind, std::string summary, BindingValue payload = {}, BindingValue detail = {});
 
     // A line of text that belongs to no entry (section headings); printed in
-    // text mode only.
+    // text mode only, kept for the HTML page.
     void Heading(const std::string& text);
 
     // Bracket calls into the plugin, so what the plugin does inside them is
@@ -48,6 +53,8 @@ public:
     int Depth() const { return depth_; }
 
     const std::vector<TimelineEntry>& Entries() const { return entries_; }
+    // The non-empty headings, in order.
+    const std::vector<TimelineHeading>& Headings() const { return headings_; }
     // The entries as a collection of structures {ms, depth, kind, summary,
     // payload?, ...detail} for the JSON document.
     BindingValue ToValue() const;
@@ -61,6 +68,7 @@ private:
     bool keep_;
     int depth_ = 0;
     std::vector<TimelineEntry> entries_;
+    std::vector<TimelineHeading> headings_;
 };
 
 // A detail structure of named texts, for Timeline::Record.

@@ -185,7 +185,7 @@ public:
         if (depth > kTypedPrintMaxDepth) return false;
         out_.append(depth * 2, ' ');
         if (label.isMember) {
-            AppendJsonString(out_, label.key);
+            AppendQuoted(out_, label.key, InvalidUtf8::AsBytes);
             out_ += ": ";
         } else if (!label.root) {
             out_ += '[';
@@ -206,7 +206,7 @@ public:
                     AppendShortest(out_, value.AsFloat());
                 }
                 break;
-            case BindingValueKind::String: out_ += ' '; AppendJsonString(out_, value.AsString()); break;
+            case BindingValueKind::String: out_ += ' '; AppendQuoted(out_, value.AsString(), InvalidUtf8::AsBytes); break;
             case BindingValueKind::Blob: out_ += ' '; out_ += Base64Encode(value.BlobData(), value.Size()); break;
             case BindingValueKind::Enum: out_ += ' '; AppendSigned(out_, value.AsEnum().value); break;
             case BindingValueKind::Collection:
@@ -227,7 +227,9 @@ private:
 
 }  // namespace
 
-void AppendJsonString(std::string& out, std::string_view text) {
+void AppendJsonString(std::string& out, std::string_view text) { AppendQuoted(out, text, InvalidUtf8::Replace); }
+
+void AppendQuoted(std::string& out, std::string_view text, InvalidUtf8 invalid) {
     static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -242,8 +244,13 @@ void AppendJsonString(std::string& out, std::string_view text) {
         }
         if (c >= 0x80) {
             const std::size_t length = Utf8SequenceLength(p, end);
-            if (length == 0) {
+            if (length == 0 && invalid == InvalidUtf8::Replace) {
                 out += "\\ufffd";
+                ++p;
+            } else if (length == 0) {
+                out += "\\x";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
                 ++p;
             } else {
                 out.append(reinterpret_cast<const char*>(p), length);

@@ -2,6 +2,7 @@
 // listing of `hpk-host decode`. Neither recurses on the depth of the tree.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,16 +20,25 @@ namespace hpk::host {
 // `text` as a quoted JSON string, escaped as ValueToJson does.
 void AppendJsonString(std::string& out, std::string_view text);
 
+// What a quoted text shows for a byte that is not part of valid UTF-8: U+FFFD
+// (as JSON must), or the byte itself as "\xNN", so that texts that differ only
+// in such bytes print differently.
+enum class InvalidUtf8 : std::uint8_t { Replace, AsBytes };
+// `text` quoted and escaped as AppendJsonString does, but for invalid bytes.
+void AppendQuoted(std::string& out, std::string_view text, InvalidUtf8 invalid);
+
 // The typed listing does not go deeper than this: each level indents by two
 // spaces, so the text of a deeper tree grows with the square of its depth.
 inline constexpr std::size_t kTypedPrintMaxDepth = 1000;
 
 // One line per node, two spaces of indentation per depth: the root without a
-// label, elements as "[i] ", members as their JSON-quoted key and ": ", then
-// the kind's name and, after one space, its payload (bool true/false, integers
-// in decimal, floats shortest round-trip or inf/-inf/nan, strings JSON-quoted,
-// blobs Base64, enums their number, containers their size as "(n)"; empty has
-// none). Example:
+// label, elements as "[i] ", members as their quoted key and ": ", then the
+// kind's name and, after one space, its payload (bool true/false, integers in
+// decimal, floats shortest round-trip or inf/-inf/nan, strings quoted, blobs
+// Base64, enums their number, containers their size as "(n)"; empty has none).
+// Keys and strings are quoted as in JSON, except that a byte outside valid
+// UTF-8 shows as "\xNN" (lower-case hex): the listing is not JSON, and shows
+// exactly which bytes arrived. Example:
 //   structure (1)
 //     "a": collection (1)
 //       [0] unsigned 5

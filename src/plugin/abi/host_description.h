@@ -8,10 +8,36 @@
 
 #include "plugin/abi/host_request.h"
 
+// The codes a HostTypeTriple carries: the native shape of a value. The plugin's
+// type system names kinds with these same codes (BindingTypeKind is this type).
+enum class HostTypeKind : std::uint32_t {
+    None = 0,       // also written for any code outside 1..19
+    Bool = 1,
+    Int8 = 2,
+    UInt8 = 3,
+    Int16 = 4,
+    UInt16 = 5,
+    Int32 = 6,
+    UInt32 = 7,
+    Int64 = 8,
+    UInt64 = 9,
+    Float = 10,
+    Double = 11,
+    String = 12,
+    Object = 13,    // any dynamic value, passed through
+    Blob = 14,      // byte vector
+    Vector = 15,
+    Enum = 16,      // registered enumeration
+    Struct = 17,    // registered structure
+    Callback = 18,
+    Map = 19,       // string to one element type
+};
+inline constexpr HostTypeKind kLastHostTypeKind = HostTypeKind::Map;
+
 #pragma pack(push, 1)
 struct HostTypeTriple {
-    std::uint32_t kind;         // BindingTypeKind, 0 outside 1..19
-    std::uint32_t elementKind;  // for vector and map
+    std::uint32_t kind;         // HostTypeKind
+    std::uint32_t elementKind;  // HostTypeKind of the element, for vector and map
     const char* name;           // registered name for vector/enum/struct/map, else ""
 };
 struct HostArgumentRecord {
