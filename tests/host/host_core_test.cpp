@@ -24,10 +24,12 @@ protected:
     CoreApi* Api() { return core_.Api()->core; }
 
     // GET (or another method) through CoreApi slot 0; the caller releases.
-    HostResponse Request(const char* url, std::uint32_t method = 2) {
+    HostResponse Request(const char* url, std::uint32_t method = 2, HostArgumentEntry* argument = nullptr) {
         HostRequest request{};
         request.method = method;
         request.url = url;
+        request.arguments = argument;
+        request.argumentCount = argument != nullptr ? 1 : 0;
         request.callerHandle = kHandle;
         HostResponse response;
         std::memset(&response, 0, sizeof(response));
@@ -52,6 +54,9 @@ TEST(ResourceEventName, JoinsAtMostFourEntriesOrSixForThePlatformConfig) {
         {"/arx-platform-config/v1/namespaces/a/b/c", "OnJsonApiEvent_arx-platform-config_v1_namespaces_a_b"},
         {"/vodivozaze/get_region_locale", "OnJsonApiEvent_vodivozaze_get_region_locale"},
         {"//a///b/", "OnJsonApiEvent_a_b"},
+        {"/arx-platform-config", "OnJsonApiEvent_arx-platform-config"},
+        {"/arx-platform-configs/v1/namespaces/a/b", "OnJsonApiEvent_arx-platform-configs_v1_namespaces"},
+        {"/a/arx-platform-config/b/c/d", "OnJsonApiEvent_a_arx-platform-config_b"},
         {"", "OnJsonApiEvent"},
     };
     for (const Row& row : rows) {
@@ -152,15 +157,7 @@ TEST_F(HostCoreTest, RecordsTelemetryPostsAndAnswersThemWithSuccess) {
     fields.Member("filters").SetString("filter_level_42");
     HostArgumentEntry argument{nullptr, {}};
     ASSERT_TRUE(BuildHostValue(argument.value, fields));
-    HostRequest request{};
-    request.method = 6;
-    request.url = "/telemetry/v1/events/hpk_be_arx_content_targeting";
-    request.arguments = &argument;
-    request.argumentCount = 1;
-    request.callerHandle = kHandle;
-    HostResponse response;
-    std::memset(&response, 0, sizeof(response));
-    Api()->Request(Api(), &response, &request);
+    HostResponse response = Request("/telemetry/v1/events/hpk_be_arx_content_targeting", 6, &argument);
     EXPECT_EQ(Error(response), nullptr);
     response.release(&response);
     ReleaseHostValue(argument.value);
@@ -201,6 +198,48 @@ TEST_F(HostCoreTest, DeliversResourceEventsToSubscribersAndChecksUnsubscriptions
                                     "the plugin passed handle 99, but its handle is 7",
                                     "MarkEnd without an open MarkBegin",
                                 }));
+}
+
+// A layer over the core, as the test host is: it hears every call once the
+// core has read it, and answers the requests it scripts.
+struct Layer : HostCoreListener {
+    std::vector<std::string> heard;
+    void Requested(const HostRequest&, const std::string& url, const std::vector<RequestArgument>& arguments) override {
+        const bool named = arguments.size() == 1 && arguments[0].name;
+        heard.push_back("request " + url + " " + (named ? *arguments[0].name : "-"));
+    }
+    bool Answer(HostResponse& response, const std::string& url) override {
+        if (url != "/layer") return false;
+        response.status = 201;
+        return true;
+    }
+    void Subscribed(const Subscription& subscription) override { heard.push_back("subscribe " + subscription.name); }
+    void Yielded() override { heard.push_back("yield"); }
+    void Logged(const LogLine& line) override { heard.push_back("log " + line.text); }
+};
+
+TEST_F(HostCoreTest, ALayerHearsEveryCallAndAnswersWhatItScripts) {
+    Layer layer;
+    core_.Listen(&layer);
+    HostArgumentEntry argument{"count", {}};
+    argument.value.tag = 3;
+    argument.value.payload.unsignedValue = 5;
+    HostResponse answered = Request("/layer", 2, &argument);
+    EXPECT_EQ(Status(answered), 201);
+    ASSERT_TRUE(answered.release != nullptr);  // the core's, which counts the release
+    answered.release(&answered);
+    HostResponse fromStore = Request("/other");
+    EXPECT_EQ(Status(fromStore), 404);
+    fromStore.release(&fromStore);
+
+    Api()->Subscribe(Api(), "OnX", kHandle, &Received::Callback, this, 0);
+    Api()->Yield(Api());
+    Api()->Log(Api(), 2, "bad");
+    EXPECT_EQ(layer.heard, (std::vector<std::string>{"request /layer count", "request /other -", "subscribe OnX",
+                                                     "yield", "log bad"}));
+    core_.Listen(nullptr);
+    core_.Finish();
+    EXPECT_TRUE(core_.Problems().empty()) << core_.Problems().front();
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
-// FakeHost: the CoreApi slots, scripted resources and deliveries.
+// FakeHost: scripted answers, the test's records of each call, and deliveries,
+// over the reference host's core.
 #include "support/fake_host.h"
 
-#include <atomic>
 #include <cstring>
 
+#include "binding/type_registry.h"
+#include "host_value_io.h"
 #include "plugin/allocation_hooks.h"
+#include "plugin/host_types.h"
 #include "plugin/plugin_base.h"
-#include "plugin/value_bridge.h"
-#include "router/request_method.h"
+#include "record_value.h"
 
 namespace hpk {
 
@@ -22,126 +24,12 @@ struct FakeHost::Script {
     std::function<void(HostResponse&)> fill;
 };
 
-namespace {
-
-std::atomic<std::int64_t> gReleases{0};
-
-// The release routine of every response this host fills.
-void FakeRelease(HostResponse* response) {
-    ++gReleases;
-    FreeHostValue(response->body);
-    if (response->errorOwned != 0) Free(response->error);
-    std::memset(response, 0, sizeof *response);
-}
-
-}  // namespace
-
-// A streamed body: one chunk per read.
-struct FakeStream {
-    FakeHost* host;
-    std::vector<std::string> chunks;
-    std::size_t next = 0;
-    std::size_t offset = 0;  // into chunks[next], when a chunk is split
-    std::size_t reads = 0;
-    std::optional<std::size_t> failAtRead;
-
-    static bool Read(void* stream, void* buffer, std::uint32_t* size, bool* more) {
-        auto* self = static_cast<FakeStream*>(stream);
-        if (self->failAtRead && *self->failAtRead == self->reads++) return false;
-        if (self->next >= self->chunks.size()) {
-            *size = 0;
-            *more = false;
-            return true;
-        }
-        const std::string& chunk = self->chunks[self->next];
-        const std::size_t count = std::min<std::size_t>(*size, chunk.size() - self->offset);
-        std::memcpy(buffer, chunk.data() + self->offset, count);
-        self->offset += count;
-        if (self->offset >= chunk.size()) {
-            ++self->next;
-            self->offset = 0;
-        }
-        *size = static_cast<std::uint32_t>(count);
-        *more = self->next < self->chunks.size();
-        return true;
-    }
-    static void Close(void* stream) {
-        auto* self = static_cast<FakeStream*>(stream);
-        if (self == nullptr) return;
-        --self->host->openStreams_;
-        ++self->host->streamCloses_;
-        delete self;
-    }
-};
-
-struct FakeHostSlots {
-    static void Request(CoreApi* table, HostResponse* response, const HostRequest* request) {
-        FakeHost::From(table).HandleRequest(*response, *request);
-    }
-    static std::uint32_t Slot1(CoreApi*, std::uint32_t a, std::uint32_t) { return a; }
-    static std::uint32_t PostEvent(CoreApi* table, const HostOutgoingEvent* event) {
-        FakeHost& host = FakeHost::From(table);
-        FakeHost::RecordedEvent recorded;
-        recorded.name = event->name != nullptr ? event->name : "";
-        BindingResult payload;
-        DecodeHostValue(payload, event->payload, "<payload>");
-        payload.TakeValue(recorded.payload);
-        recorded.value = event->value;
-        host.calls_.push_back("PostEvent " + recorded.name);
-        host.postedEvents_.push_back(std::move(recorded));
-        return 1;
-    }
-    static std::uint32_t Subscribe(CoreApi* table, const char* name, std::int32_t handle, HostEventCallback callback,
-                                   void* context, std::uint32_t kind) {
-        FakeHost& host = FakeHost::From(table);
-        FakeHost::RecordedSubscription subscription{name, handle, callback, context, kind};
-        host.calls_.push_back("Subscribe " + subscription.name + " " + std::to_string(kind));
-        host.subscribeCalls_.push_back(subscription);
-        host.active_[subscription.name] = subscription;
-        return 1;
-    }
-    static std::uint32_t Unsubscribe(CoreApi* table, const char* name, std::int32_t) {
-        FakeHost& host = FakeHost::From(table);
-        host.calls_.push_back(std::string("Unsubscribe ") + name);
-        host.unsubscribeCalls_.emplace_back(name);
-        host.active_.erase(name);
-        return 1;
-    }
-    static std::uint32_t Slot5(CoreApi*, std::uint32_t a, std::uint32_t, std::uint32_t, double, std::uint32_t) {
-        return a;
-    }
-    static void Yield(CoreApi* table) {
-        FakeHost& host = FakeHost::From(table);
-        host.calls_.push_back("Yield");
-        if (host.yieldHook_) host.yieldHook_();
-    }
-    static void MarkBegin(CoreApi* table, const char* label, std::uint32_t value) {
-        FakeHost::From(table).calls_.push_back(std::string("MarkBegin ") + label + " " + std::to_string(value));
-    }
-    static void MarkEnd(CoreApi* table) { FakeHost::From(table).calls_.push_back("MarkEnd"); }
-    static void Log(CoreApi* table, std::int32_t level, const char* message) {
-        FakeHost& host = FakeHost::From(table);
-        host.calls_.push_back("Log " + std::to_string(level));
-        host.logs_.push_back({level, message != nullptr ? message : ""});
-    }
-};
-
-FakeHost::FakeHost(std::int32_t pluginHandle) {
-    table_.table = CoreApi{&FakeHostSlots::Request,   &FakeHostSlots::Slot1, &FakeHostSlots::PostEvent,
-                           &FakeHostSlots::Subscribe, &FakeHostSlots::Unsubscribe, &FakeHostSlots::Slot5,
-                           &FakeHostSlots::Yield,     &FakeHostSlots::MarkBegin, &FakeHostSlots::MarkEnd,
-                           &FakeHostSlots::Log};
-    table_.owner = this;
-    api_.core = &table_.table;
-    api_.pluginHandle = pluginHandle;
-    releasesAtStart_ = gReleases.load();
+FakeHost::FakeHost(std::int32_t pluginHandle) : core_(timeline_, pluginHandle) {
+    core_.Listen(this);
+    releasesAtStart_ = host::HostCore::ReleasedResponses();
 }
 
 FakeHost::~FakeHost() = default;
-
-CoreApi* FakeHost::Table() { return &table_.table; }
-
-FakeHost& FakeHost::From(CoreApi* table) { return *reinterpret_cast<TableWithOwner*>(table)->owner; }
 
 void FakeHost::ServeValue(std::string url, const BindingValue& body) {
     auto script = std::make_shared<Script>();
@@ -187,100 +75,100 @@ void FakeHost::ServeCustom(std::string url, std::function<void(HostResponse&)> f
 
 void FakeHost::Forget(const std::string& url) { scripts_.erase(url); }
 
-void FakeHost::HandleRequest(HostResponse& response, const HostRequest& request) {
+void FakeHost::Requested(const HostRequest& request, const std::string& url,
+                         const std::vector<RecordedArgument>& arguments) {
     RecordedRequest recorded;
     recorded.method = request.method;
-    recorded.url = request.url != nullptr ? request.url : "";
+    recorded.url = url;
     recorded.callerHandle = request.callerHandle;
     recorded.hadEndpointUserData = request.endpointUserData != nullptr;
-    for (std::uint32_t i = 0; i < request.argumentCount; ++i) {
-        RecordedArgument argument;
-        if (request.arguments[i].name != nullptr) argument.name = request.arguments[i].name;
-        BindingResult value;
-        DecodeHostValue(value, request.arguments[i].value, "<argument>");
-        value.TakeValue(argument.value);
-        recorded.arguments.push_back(std::move(argument));
+    for (const RecordedArgument& argument : arguments) {
+        RecordedArgument& copy = recorded.arguments.emplace_back();
+        copy.name = argument.name;
+        copy.value.CopyFrom(argument.value);
     }
-    calls_.push_back(std::string("Request ") + MethodName(request.method) + " " + recorded.url);
+    calls_.push_back("Request " + host::MethodText(request.method) + " " + url);
     requests_.push_back(std::move(recorded));
+}
 
+bool FakeHost::Answer(HostResponse& response, const std::string& url) {
     ++responsesHanded_;
-    response.release = &FakeRelease;
-    auto found = scripts_.find(request.url != nullptr ? request.url : "");
+    auto found = scripts_.find(url);
     if (found == scripts_.end()) {
-        response.error = DuplicateText(kFakeHostNoResource, std::strlen(kFakeHostNoResource));
-        response.errorOwned = 1;
-        response.status = 404;
-        return;
+        host::HostCore::SetError(response, 404, kFakeHostNoResource);
+        return true;
     }
     // A copy: the plugin may re-script this url from inside the request.
     const std::shared_ptr<Script> script = found->second;
     switch (script->kind) {
         case Script::Kind::Value:
             response.status = 200;
-            if (auto failure = EncodeHostValue(response.body, script->body, nullptr)) {
-                response.error = DuplicateText(failure->data(), failure->size());
-                response.errorOwned = 1;
-                response.status = 500;
+            if (!host::BuildHostValue(response.body, script->body)) {
+                host::HostCore::SetError(response, 500, host::kMsgOutOfMemory);
             }
             break;
         case Script::Kind::Error:
-            response.error = DuplicateText(script->message.data(), script->message.size());
-            response.errorOwned = 1;
-            response.status = script->status;
+            host::HostCore::SetError(response, script->status, script->message);
             break;
         case Script::Kind::Stream: {
-            auto* stream = new FakeStream{this, script->chunks, 0, 0, 0, script->failAtRead};
-            ++openStreams_;
-            response.streamRead = &FakeStream::Read;
-            response.streamClose = &FakeStream::Close;
-            response.stream = stream;
-            response.streamSizeHint = script->sizeHint;
+            const std::uint32_t failAt = script->failAtRead ? static_cast<std::uint32_t>(*script->failAtRead + 1) : 0;
+            core_.OpenStream(response, url, script->chunks, failAt, script->sizeHint);
             response.status = 200;
-            if (!script->message.empty()) {
-                response.error = DuplicateText(script->message.data(), script->message.size());
-                response.errorOwned = 1;
-                response.status = script->status;
-            }
+            if (!script->message.empty()) host::HostCore::SetError(response, script->status, script->message);
             break;
         }
         case Script::Kind::Custom:
             script->fill(response);
-            if (response.release == nullptr) response.release = &FakeRelease;
             break;
     }
+    return true;
 }
 
-bool FakeHost::IsSubscribed(std::string_view name) const { return active_.count(std::string(name)) != 0; }
+void FakeHost::Subscribed(const RecordedSubscription& subscription) {
+    calls_.push_back("Subscribe " + subscription.name + " " + std::to_string(subscription.kind));
+    subscribeCalls_.push_back(subscription);
+}
 
-std::int64_t FakeHost::UnreleasedResponses() const { return responsesHanded_ - (gReleases.load() - releasesAtStart_); }
+void FakeHost::Unsubscribed(const std::string& name) {
+    calls_.push_back("Unsubscribe " + name);
+    unsubscribeCalls_.push_back(name);
+}
+
+void FakeHost::Posted(const RecordedEvent& event) { calls_.push_back("PostEvent " + event.name); }
+
+void FakeHost::Yielded() {
+    calls_.push_back("Yield");
+    if (yieldHook_) yieldHook_();
+}
+
+void FakeHost::MarkBegun(const std::string& label, std::uint32_t value) {
+    calls_.push_back("MarkBegin " + label + " " + std::to_string(value));
+}
+
+void FakeHost::MarkEnded() { calls_.push_back("MarkEnd"); }
+
+void FakeHost::Logged(const LogLine& line) { calls_.push_back("Log " + std::to_string(line.level)); }
+
+bool FakeHost::IsSubscribed(std::string_view name) const { return core_.IsSubscribed(std::string(name)); }
+
+std::int64_t FakeHost::UnreleasedResponses() const {
+    return responsesHanded_ - (host::HostCore::ReleasedResponses() - releasesAtStart_);
+}
 
 void FakeHost::ClearRecords() {
     requests_.clear();
     subscribeCalls_.clear();
     unsubscribeCalls_.clear();
-    postedEvents_.clear();
-    logs_.clear();
     calls_.clear();
+    core_.ClearRecords();
 }
 
 bool FakeHost::DeliverRawEvent(const std::string& name, const HostValue& payload) {
-    auto found = active_.find(name);
-    if (found == active_.end()) return false;
-    // A copy: the callback may unsubscribe.
-    const RecordedSubscription subscription = found->second;
-    HostEvent event{};
-    event.name = name.c_str();
-    event.payload = payload;
-    event.context = subscription.context;
-    subscription.callback(&event);
-    return true;
+    return core_.DeliverRecord(name, payload) != 0;
 }
 
 bool FakeHost::DeliverEvent(const std::string& name, const BindingValue& payload) {
-    HostValueOwner value;
-    if (EncodeHostValue(value.Get(), payload, nullptr)) return false;
-    return DeliverRawEvent(name, value.Get());
+    return core_.DeliverEvent(name, payload) != 0;
 }
 
 bool FakeHost::DeliverResourceEvent(const std::string& uri, PluginResourceEventType type, const BindingValue& data,
@@ -291,20 +179,15 @@ bool FakeHost::DeliverResourceEvent(const std::string& uri, PluginResourceEventT
     payload.Member("uri").SetString(uri);
     payload.Member("eventType").SetString(kTypeNames[static_cast<int>(type)]);
     if (!data.IsEmpty()) payload.Member("data").CopyFrom(data);
-    const std::string name = eventName ? *eventName : EventNameOfUri(uri);
+    const std::string name = eventName ? *eventName : host::ResourceEventName(uri);
     return DeliverEvent(name, payload);
 }
 
 bool FakeHost::DeliverServiceProxyEvent(const std::string& eventName, const PluginServiceProxyResponse& response) {
-    BindingValue payload;
-    payload.MakeStructure();
-    payload.Member("uuid").SetString(response.uuid);
-    payload.Member("serviceName").SetString(response.serviceName);
-    payload.Member("methodName").SetString(response.methodName);
-    payload.Member("payload").SetString(response.payload);
-    payload.Member("status").SetString(response.status);
-    payload.Member("error").SetString(response.error);
-    return DeliverEvent(eventName, payload);
+    // The payload in the shape its registered record gives it.
+    BindingTypeRegistry registry;
+    RegisterHostTypes(registry);
+    return DeliverEvent(eventName, host::RecordValue(response, registry));
 }
 
 const HostEndpointRecord* FakeHost::FindEndpoint(const HostTableRecord& table, std::string_view pathTemplate) {
@@ -328,9 +211,8 @@ FakeHost::ServedResponse FakeHost::CallEndpoint(const HostEndpointRecord& endpoi
     ServedResponse served;
     if (response.error != nullptr) served.error = response.error;
     served.status = response.status;
-    BindingResult body;
-    DecodeHostValue(body, response.body, "<body>");
-    body.TakeValue(served.body);
+    std::string broken;
+    if (!host::ReadHostValue(served.body, response.body, broken)) served.body.Clear();
     if (response.streamRead != nullptr) {
         char buffer[4096];
         bool more = true;

@@ -1,10 +1,12 @@
-// FakeHost: a stand-in for the plugin host in tests. It hands the plugin a
-// real CoreApi table whose slots record every call, answers requests from
-// scripted resources (a body value, an error, or a streamed body in chunks),
-// delivers events to subscribed callbacks, and calls endpoint records' request
-// callbacks. FakePluginSession loads a plugin through the loader and runs its
-// init and shutdown callbacks against a FakeHost. LeakCheck compares the
-// counting allocator before and after a test.
+// FakeHost: a stand-in for the plugin host in tests, as a recording and
+// scripting layer over the reference host's core. The core holds the CoreApi
+// table the plugin calls, reads its records and values, keeps subscriptions,
+// delivers events and streams bodies; this layer answers requests from
+// scripted resources (a body value, an error, a streamed body in chunks, or a
+// response filled by the test), records every call in its own terms, and
+// calls endpoint records' request callbacks. FakePluginSession loads a plugin
+// through the loader and runs its init and shutdown callbacks against a
+// FakeHost. LeakCheck compares the counting allocator before and after a test.
 //
 // One thread; a FakeHost must outlive the plugin it serves.
 #pragma once
@@ -18,11 +20,13 @@
 #include <vector>
 
 #include "binding/binding_value.h"
+#include "host_core.h"
 #include "plugin/abi/core_api.h"
 #include "plugin/abi/host_description.h"
 #include "plugin/abi/load_record.h"
 #include "plugin/host_event_types.h"
 #include "plugin/plugin_loader.h"
+#include "timeline.h"
 
 namespace hpk {
 
@@ -31,12 +35,9 @@ class PluginBase;
 // The error text of a request for a url nobody scripted (status 404).
 inline constexpr const char kFakeHostNoResource[] = "No resource at this url";
 
-class FakeHost {
+class FakeHost : private host::HostCoreListener {
 public:
-    struct RecordedArgument {
-        std::optional<std::string> name;  // none: positional
-        BindingValue value;
-    };
+    using RecordedArgument = host::RequestArgument;  // name none: positional
     struct RecordedRequest {
         std::uint32_t method = 0;
         std::string url;
@@ -44,22 +45,9 @@ public:
         std::vector<RecordedArgument> arguments;
         bool hadEndpointUserData = false;
     };
-    struct RecordedSubscription {
-        std::string name;
-        std::int32_t pluginHandle = 0;
-        HostEventCallback callback = nullptr;
-        void* context = nullptr;
-        std::uint32_t kind = 0;
-    };
-    struct RecordedEvent {
-        std::string name;
-        BindingValue payload;  // the posted HostValue read back
-        std::uint32_t value = 0;
-    };
-    struct LogLine {
-        std::int32_t level = 0;
-        std::string text;
-    };
+    using RecordedSubscription = host::Subscription;
+    using RecordedEvent = host::PostedEvent;  // the posted HostValue read back
+    using LogLine = host::LogLine;
     // What a served request produced, read back from the HostResponse.
     struct ServedResponse {
         std::optional<std::string> error;
@@ -74,8 +62,8 @@ public:
     FakeHost(const FakeHost&) = delete;
     FakeHost& operator=(const FakeHost&) = delete;
 
-    CoreApi* Table();
-    const HostApi& Api() const { return api_; }
+    CoreApi* Table() { return core_.Api()->core; }
+    const HostApi& Api() const { return *core_.Api(); }
 
     // ---- Scripted resources, by url exactly as requested (query included). ----
     void ServeValue(std::string url, const BindingValue& body);
@@ -96,18 +84,18 @@ public:
     const std::vector<RecordedRequest>& Requests() const { return requests_; }
     const std::vector<RecordedSubscription>& SubscribeCalls() const { return subscribeCalls_; }
     const std::vector<std::string>& UnsubscribeCalls() const { return unsubscribeCalls_; }
-    const std::vector<RecordedEvent>& PostedEvents() const { return postedEvents_; }
-    const std::vector<LogLine>& Logs() const { return logs_; }
+    const std::vector<RecordedEvent>& PostedEvents() const { return core_.Posted(); }
+    const std::vector<LogLine>& Logs() const { return core_.Logs(); }
     // Every call in order: "Request GET /a", "PostEvent name", "Subscribe name 0",
     // "Unsubscribe name", "Yield", "MarkBegin Wait: yield 0", "MarkEnd", "Log 2".
     const std::vector<std::string>& Calls() const { return calls_; }
     bool IsSubscribed(std::string_view name) const;
-    std::size_t ActiveSubscriptionCount() const { return active_.size(); }
+    std::size_t ActiveSubscriptionCount() const { return core_.Subscriptions().size(); }
     // Responses handed out minus responses released.
     std::int64_t UnreleasedResponses() const;
     // Streams handed out and not yet closed; total closes.
-    std::size_t OpenStreams() const { return openStreams_; }
-    std::size_t StreamCloses() const { return streamCloses_; }
+    std::size_t OpenStreams() const { return core_.OpenStreamCount(); }
+    std::size_t StreamCloses() const { return core_.StreamCloses(); }
     void ClearRecords();
     // Drops every scripted resource (and the values they hold).
     void ClearScripts() { scripts_.clear(); }
@@ -133,31 +121,29 @@ public:
 
 private:
     struct Script;
-    struct TableWithOwner {
-        CoreApi table;
-        FakeHost* owner;
-    };
-    static FakeHost& From(CoreApi* table);
-    friend struct FakeHostSlots;
 
-    void HandleRequest(HostResponse& response, const HostRequest& request);
+    // What the core tells of each call.
+    void Requested(const HostRequest& request, const std::string& url,
+                   const std::vector<RecordedArgument>& arguments) override;
+    bool Answer(HostResponse& response, const std::string& url) override;
+    void Subscribed(const RecordedSubscription& subscription) override;
+    void Unsubscribed(const std::string& name) override;
+    void Posted(const RecordedEvent& event) override;
+    void Yielded() override;
+    void MarkBegun(const std::string& label, std::uint32_t value) override;
+    void MarkEnded() override;
+    void Logged(const LogLine& line) override;
 
-    TableWithOwner table_;
-    HostApi api_;
+    host::Timeline timeline_{false, nullptr, false};  // the records below are the test's view
+    host::HostCore core_;
     std::map<std::string, std::shared_ptr<Script>> scripts_;
-    std::map<std::string, RecordedSubscription> active_;
     std::vector<RecordedRequest> requests_;
     std::vector<RecordedSubscription> subscribeCalls_;
     std::vector<std::string> unsubscribeCalls_;
-    std::vector<RecordedEvent> postedEvents_;
-    std::vector<LogLine> logs_;
     std::vector<std::string> calls_;
     std::function<void()> yieldHook_;
     std::int64_t responsesHanded_ = 0;
     std::int64_t releasesAtStart_ = 0;
-    std::size_t openStreams_ = 0;
-    std::size_t streamCloses_ = 0;
-    friend struct FakeStream;
 };
 
 // Loads a plugin through the loader against a FakeHost and drives its callbacks.

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <limits>
 
+#include "binding/builtin_types.h"
 #include "host_messages.h"
+#include "record_value.h"
 
 namespace hpk::host {
 
@@ -119,6 +121,27 @@ BindingValue ComponentSchema(const TypeInfo& type) {
     return schema;
 }
 
+// The BindingFullTypeIdentifier of a type: named kinds by their name,
+// containers with their element's.
+BindingFullTypeIdentifier TypeIdentifier(const TypeRef& type) {
+    const bool named = IsNamedKind(type.kind);
+    const bool container = IsContainerKind(type.kind);
+    const bool namedElement = container && IsNamedKind(type.elementKind) && !type.name.empty();
+    return {named && !type.name.empty() ? type.name : TypeKindText(type.kind),
+            namedElement ? type.name : container ? TypeKindText(type.elementKind) : ""};
+}
+
+// A registry of the built-in records alone, kept until the process ends.
+const BindingTypeRegistry& HelpRegistry() {
+    static const BindingTypeRegistry* const registry = new BindingTypeRegistry;
+    return *registry;
+}
+
+template <class Record>
+BindingValue HelpValue(const Record& record) {
+    return RecordValue(record, HelpRegistry());
+}
+
 const char* OperationName(std::uint32_t method) {
     static const char* const kNames[] = {"get", "delete", "get", "head", "options", "patch", "post", "put"};
     return method < 8 ? kNames[method] : nullptr;
@@ -174,15 +197,7 @@ BindingValue Operation(const FunctionInfo& function) {
 
 }  // namespace
 
-BindingValue TypeIdentifierValue(const TypeRef& type) {
-    BindingValue value;
-    const bool named = IsNamedKind(type.kind);
-    const bool container = IsContainerKind(type.kind);
-    value.Member("type").SetString(named && !type.name.empty() ? type.name : TypeKindText(type.kind));
-    const bool namedElement = container && IsNamedKind(type.elementKind) && !type.name.empty();
-    value.Member("elementType").SetString(namedElement ? type.name : container ? TypeKindText(type.elementKind) : "");
-    return value;
-}
+BindingValue TypeIdentifierValue(const TypeRef& type) { return HelpValue(TypeIdentifier(type)); }
 
 void SortApi(ApiDescription& api) {
     std::stable_sort(api.functions.begin(), api.functions.end(), [](const FunctionInfo& a, const FunctionInfo& b) {
@@ -196,30 +211,23 @@ void SortApi(ApiDescription& api) {
 }
 
 BindingValue ApiHelpDocument(const ApiDescription& api) {
-    BindingValue document;
-    BindingValue& functions = document.Member("functions");
-    functions.MakeCollection();
-    BindingValue& endpoints = document.Member("endpoints");
+    BindingFullApiHelp help;
+    BindingValue endpoints;
     endpoints.MakeCollection();
     for (const FunctionInfo& function : api.functions) {
-        BindingValue& item = functions.Append();
-        item.Member("name").SetString(function.name);
-        item.Member("nameSpace").SetString(function.nameSpace);
-        BindingValue& arguments = item.Member("arguments");
-        arguments.MakeCollection();
+        BindingFullFunctionHelp& item = help.functions.emplace_back();
+        item.name = function.name;
+        item.nameSpace = function.nameSpace;
         for (const ArgumentInfo& argument : function.arguments) {
-            BindingValue& entry = arguments.Append();
-            entry.Member("name").SetString(argument.name);
-            entry.Member("description").SetString(argument.description);
-            entry.Member("type") = TypeIdentifierValue(argument.type);
-            entry.Member("optional").SetBool(argument.optional);
+            item.arguments.push_back({argument.name, argument.description, TypeIdentifier(argument.type),
+                                      argument.optional});
         }
-        item.Member("returns") = TypeIdentifierValue(function.result);
-        item.Member("description").SetString(function.description);
-        item.Member("help").SetString(function.help);
-        item.Member("threadSafe").SetBool(function.threadSafe);
-        item.Member("async").SetString(function.asyncType);
-        SetTexts(item.Member("tags"), function.tags);
+        item.returns = TypeIdentifier(function.result);
+        item.description = function.description;
+        item.help = function.help;
+        item.threadSafe = function.threadSafe;
+        item.async = function.asyncType;
+        item.tags = function.tags;
 
         BindingValue& endpoint = endpoints.Append();
         endpoint.Member("function").SetString(function.name);
@@ -234,44 +242,29 @@ BindingValue ApiHelpDocument(const ApiDescription& api) {
         lists.MakeCollection();
         for (const auto& list : function.endpoint.textLists) SetTexts(lists.Append(), list);
     }
-    BindingValue& types = document.Member("types");
-    types.MakeCollection();
     for (const TypeInfo& type : api.types) {
-        BindingValue& item = types.Append();
-        item.Member("name").SetString(type.name);
-        item.Member("nameSpace").SetString(type.nameSpace);
-        item.Member("size").SetUnsigned(type.size);
-        item.Member("description").SetString(type.description);
-        SetTexts(item.Member("tags"), type.tags);
-        BindingValue& fields = item.Member("fields");
-        fields.MakeCollection();
+        BindingFullTypeHelp& item = help.types.emplace_back();
+        item.name = type.name;
+        item.nameSpace = type.nameSpace;
+        item.size = type.size;
+        item.description = type.description;
+        item.tags = type.tags;
         for (const FieldInfo& field : type.fields) {
-            BindingValue& entry = fields.Append();
-            entry.Member("name").SetString(field.name);
-            entry.Member("description").SetString(field.description);
-            entry.Member("offset").SetUnsigned(field.offset);
-            entry.Member("type") = TypeIdentifierValue(field.type);
-            entry.Member("optional").SetBool(field.optional);
+            item.fields.push_back(
+                {field.name, field.description, field.offset, TypeIdentifier(field.type), field.optional});
         }
-        BindingValue& values = item.Member("values");
-        values.MakeCollection();
         for (const EnumeratorInfo& enumerator : type.enumerators) {
-            BindingValue& entry = values.Append();
-            entry.Member("name").SetString(enumerator.name);
-            entry.Member("description").SetString(enumerator.description);
-            entry.Member("value").SetSigned(enumerator.value);
+            item.values.push_back({enumerator.name, enumerator.description, enumerator.value});
         }
     }
-    BindingValue& events = document.Member("events");
-    events.MakeCollection();
     for (const EventInfo& event : api.events) {
-        BindingValue& item = events.Append();
-        item.Member("name").SetString(event.name);
-        item.Member("nameSpace").SetString(event.nameSpace);
-        item.Member("type") = TypeIdentifierValue(TypeRef{HostTypeKind::Struct, HostTypeKind::None, event.payloadType});
-        item.Member("description").SetString(event.description);
-        SetTexts(item.Member("tags"), event.tags);
+        help.events.push_back({event.name, event.nameSpace,
+                               TypeIdentifier(TypeRef{HostTypeKind::Struct, HostTypeKind::None, event.payloadType}),
+                               event.description, event.tags});
     }
+    // The endpoints are the host's addition: the help records do not carry them.
+    BindingValue document = HelpValue(help);
+    document.Member("endpoints").MoveFrom(endpoints);
     return document;
 }
 

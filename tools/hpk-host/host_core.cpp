@@ -3,10 +3,11 @@
 // host_responses.cpp.
 #include "host_core.h"
 
+#include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "diagnostics/positional_format.h"
-#include "plugin/plugin_base.h"
 #include "host_messages.h"
 #include "host_platform.h"
 #include "host_value_io.h"
@@ -29,8 +30,23 @@ std::string Borrowed(const char* text, std::size_t maxLength, bool& ok) {
 }  // namespace
 
 std::string ResourceEventName(const std::string& uri) {
-    // The core's naming rule, which the plugin also follows to subscribe.
-    return EventNameOfUri(uri);
+    // Segments are appended as they are found, up to three; the platform
+    // configuration's namespaces differ only further down, so a URI whose
+    // first segment names it keeps five.
+    std::string name = "OnJsonApiEvent";
+    std::size_t kept = 0;
+    std::size_t limit = 3;
+    for (std::size_t start = 0; start < uri.size() && kept < limit;) {
+        const std::size_t end = std::min(uri.find('/', start), uri.size());
+        if (end != start) {
+            if (kept == 0 && uri.compare(start, end - start, "arx-platform-config") == 0) limit = 5;
+            name.push_back('_');
+            name.append(uri, start, end - start);
+            ++kept;
+        }
+        start = end + 1;
+    }
+    return name;
 }
 
 std::string MethodText(std::uint32_t method) {
@@ -100,12 +116,24 @@ std::size_t HostCore::DeliverEvent(const std::string& name, const BindingValue& 
     return reached;
 }
 
+std::size_t HostCore::DeliverRecord(const std::string& name, const HostValue& payload) {
+    std::string summary = name;
+    if (!IsSubscribed(name)) summary += kMsgNobodySubscribes;
+    timeline_.Record("event", summary, {}, Facts({{"event", name}}));
+    return DeliverBuilt(name, payload);
+}
+
 void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
     HostValue value{};
     if (!BuildHostValue(value, payload)) {
         Problem(kMsgOutOfMemory);
         return;
     }
+    DeliverBuilt(name, value);
+    ReleaseHostValue(value);
+}
+
+std::size_t HostCore::DeliverBuilt(const std::string& name, const HostValue& value) {
     // The plugin may subscribe or unsubscribe while it handles the event.
     std::vector<Subscription> targets;
     for (const Subscription& subscription : subscriptions_) {
@@ -116,7 +144,15 @@ void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
         TimelineDepth depth(timeline_);
         target.callback(&event);
     }
-    ReleaseHostValue(value);
+    return targets.size();
+}
+
+void HostCore::ClearRecords() {
+    posted_.clear();
+    telemetry_.clear();
+    requests_.clear();
+    logs_.clear();
+    problems_.clear();
 }
 
 void HostCore::OnRequest(CoreApi* self, HostResponse* response, const HostRequest* request) {
@@ -126,7 +162,7 @@ void HostCore::OnRequest(CoreApi* self, HostResponse* response, const HostReques
         core.Problem(kMsgRequestRecordUnreadable);
         return;
     }
-    core.HandleRequest(*response, *request);
+    GuardedCall(core, [&] { core.HandleRequest(*response, *request); });
 }
 
 std::uint32_t HostCore::OnSlot1(CoreApi* self, std::uint32_t a, std::uint32_t) {
@@ -142,101 +178,133 @@ std::uint32_t HostCore::OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t, s
 
 std::uint32_t HostCore::OnPostEvent(CoreApi* self, const HostOutgoingEvent* event) {
     HostCore& core = From(self);
+    GuardedCall(core, [&] { core.PostEvent(event); });
+    return 0;
+}
+
+void HostCore::PostEvent(const HostOutgoingEvent* event) {
     if (event == nullptr || !IsReadable(event, sizeof(HostOutgoingEvent))) {
-        core.Problem(kMsgEventRecordUnreadable);
-        return 0;
+        Problem(kMsgEventRecordUnreadable);
+        return;
     }
     bool nameOk = false;
     std::string name = Borrowed(event->name, kMaxName, nameOk);
     PostedEvent posted;
     posted.name = name;
+    posted.value = event->value;
     std::string error;
     if (!ReadHostValue(posted.payload, event->payload, error)) {
-        core.Problem(FormatPositional(kMsgPostedPayloadBroken, name, error));
-        return 0;
+        Problem(FormatPositional(kMsgPostedPayloadBroken, name, error));
+        return;
     }
     std::string summary = name;
     if (event->value != 0) summary += FormatPositional(kMsgPostedValue, event->value);
-    core.timeline_.Record("post", summary, posted.payload, Facts({{"event", name}}));
-    if (!nameOk) core.Problem(kMsgEventNameUnreadable);
-    core.posted_.push_back(std::move(posted));
+    timeline_.Record("post", summary, posted.payload, Facts({{"event", name}}));
+    if (!nameOk) Problem(kMsgEventNameUnreadable);
+    posted_.push_back(std::move(posted));
+    if (listener_ != nullptr) listener_->Posted(posted_.back());
     // Deliver it to whoever subscribed to it, as the client's host would.
-    if (nameOk && core.IsSubscribed(name)) core.Deliver(name, core.posted_.back().payload);
-    return 0;
+    if (nameOk && IsSubscribed(name)) Deliver(name, posted_.back().payload);
 }
 
 std::uint32_t HostCore::OnSubscribe(CoreApi* self, const char* name, std::int32_t handle,
                                     HostEventCallback callback, void* context, std::uint32_t kind) {
     HostCore& core = From(self);
     ++core.subscribeCalls_;
+    GuardedCall(core, [&] { core.Subscribe(name, handle, callback, context, kind); });
+    return 1;
+}
+
+void HostCore::Subscribe(const char* name, std::int32_t handle, HostEventCallback callback, void* context,
+                         std::uint32_t kind) {
     bool nameOk = false;
     Subscription subscription{Borrowed(name, kMaxName, nameOk), handle, callback, context, kind};
-    const char* kindText = kind == 0 ? kMsgKindResource : kind == 1 ? kMsgKindServiceProxy : kMsgKindUnknown;
-    core.timeline_.Record("subscribe", subscription.name + " (" + kindText + ")",
-                          {}, Facts({{"event", subscription.name}, {"eventKind", std::to_string(kind)}}));
-    if (!nameOk) core.Problem(kMsgEventNameUnreadable);
-    if (callback == nullptr) core.Problem(FormatPositional(kMsgSubscribeNoCallback, subscription.name));
-    if (handle != core.api_.pluginHandle) {
-        core.Problem(FormatPositional(kMsgWrongHandle, handle, core.api_.pluginHandle));
-    }
-    for (Subscription& existing : core.subscriptions_) {
+    // The table changes first: what follows only records the call, and the
+    // memory for that may run out.
+    bool twice = false;
+    for (Subscription& existing : subscriptions_) {
         if (existing.name == subscription.name && existing.pluginHandle == handle) {
-            core.Problem(FormatPositional(kMsgSubscribedTwice, subscription.name));
             existing = subscription;
-            return 1;
+            twice = true;
+            break;
         }
     }
-    if (nameOk && callback != nullptr) core.subscriptions_.push_back(subscription);
-    return 1;
+    if (!twice && nameOk && callback != nullptr) subscriptions_.push_back(subscription);
+    if (listener_ != nullptr) listener_->Subscribed(subscription);
+    const char* kindText = kind == 0 ? kMsgKindResource : kind == 1 ? kMsgKindServiceProxy : kMsgKindUnknown;
+    timeline_.Record("subscribe", subscription.name + " (" + kindText + ")", {},
+                     Facts({{"event", subscription.name}, {"eventKind", std::to_string(kind)}}));
+    if (!nameOk) Problem(kMsgEventNameUnreadable);
+    if (callback == nullptr) Problem(FormatPositional(kMsgSubscribeNoCallback, subscription.name));
+    if (handle != api_.pluginHandle) {
+        Problem(FormatPositional(kMsgWrongHandle, handle, api_.pluginHandle));
+    }
+    if (twice) Problem(FormatPositional(kMsgSubscribedTwice, subscription.name));
 }
 
 std::uint32_t HostCore::OnUnsubscribe(CoreApi* self, const char* name, std::int32_t handle) {
     HostCore& core = From(self);
     ++core.unsubscribeCalls_;
+    std::uint32_t found = 0;
+    GuardedCall(core, [&] { found = core.Unsubscribe(name, handle); });
+    return found;
+}
+
+std::uint32_t HostCore::Unsubscribe(const char* name, std::int32_t handle) {
     bool nameOk = false;
     std::string text = Borrowed(name, kMaxName, nameOk);
-    core.timeline_.Record("unsubscribe", text, {}, Facts({{"event", text}}));
-    if (handle != core.api_.pluginHandle) {
-        core.Problem(FormatPositional(kMsgWrongHandle, handle, core.api_.pluginHandle));
+    // The table changes first, as in Subscribe.
+    auto found = std::find_if(subscriptions_.begin(), subscriptions_.end(), [&](const Subscription& subscription) {
+        return subscription.name == text && subscription.pluginHandle == handle;
+    });
+    const bool known = found != subscriptions_.end();
+    if (known) subscriptions_.erase(found);
+    if (listener_ != nullptr) listener_->Unsubscribed(text);
+    timeline_.Record("unsubscribe", text, {}, Facts({{"event", text}}));
+    if (handle != api_.pluginHandle) {
+        Problem(FormatPositional(kMsgWrongHandle, handle, api_.pluginHandle));
     }
-    for (auto it = core.subscriptions_.begin(); it != core.subscriptions_.end(); ++it) {
-        if (it->name == text && it->pluginHandle == handle) {
-            core.subscriptions_.erase(it);
-            return 1;
-        }
-    }
-    core.Problem(FormatPositional(kMsgUnsubscribedUnknown, text));
-    return 0;
+    if (!known) Problem(FormatPositional(kMsgUnsubscribedUnknown, text));
+    return known ? 1 : 0;
 }
 
 void HostCore::OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value) {
     HostCore& core = From(self);
-    bool ok = false;
-    std::string text = Borrowed(label, kMaxName, ok);
-    core.marks_.push_back(text);
-    if (core.reading_ != nullptr) return;  // counted with the stream instead
-    core.timeline_.Record("wait", FormatPositional(kMsgMarkBegin, text, value));
+    GuardedCall(core, [&] {
+        bool ok = false;
+        std::string text = Borrowed(label, kMaxName, ok);
+        core.marks_.push_back(text);
+        if (core.listener_ != nullptr) core.listener_->MarkBegun(text, value);
+        if (core.reading_ != nullptr) return;  // counted with the stream instead
+        core.timeline_.Record("wait", FormatPositional(kMsgMarkBegin, text, value));
+    });
 }
 
 void HostCore::OnMarkEnd(CoreApi* self) {
     HostCore& core = From(self);
-    if (core.marks_.empty()) {
-        core.Problem(kMsgMarkEndUnopened);
-        return;
-    }
-    std::string label = core.marks_.back();
-    core.marks_.pop_back();
-    if (core.reading_ != nullptr) return;
-    core.timeline_.Record("wait", FormatPositional(kMsgMarkEnd, label));
+    GuardedCall(core, [&] {
+        if (core.listener_ != nullptr) core.listener_->MarkEnded();
+        if (core.marks_.empty()) {
+            core.Problem(kMsgMarkEndUnopened);
+            return;
+        }
+        std::string label = core.marks_.back();
+        core.marks_.pop_back();
+        if (core.reading_ != nullptr) return;
+        core.timeline_.Record("wait", FormatPositional(kMsgMarkEnd, label));
+    });
 }
 
 void HostCore::OnLog(CoreApi* self, std::int32_t level, const char* message) {
     HostCore& core = From(self);
-    bool ok = false;
-    LogLine line{level, Borrowed(message, kMaxLogLine, ok)};
-    core.timeline_.Record("log", LogLevelText(level) + "  " + line.text, {},
-                          Facts({{"level", LogLevelText(level)}, {"text", line.text}}));
-    core.logs_.push_back(std::move(line));
+    GuardedCall(core, [&] {
+        bool ok = false;
+        LogLine line{level, Borrowed(message, kMaxLogLine, ok)};
+        core.timeline_.Record("log", LogLevelText(level) + "  " + line.text, {},
+                              Facts({{"level", LogLevelText(level)}, {"text", line.text}}));
+        core.logs_.push_back(std::move(line));
+        if (core.listener_ != nullptr) core.listener_->Logged(core.logs_.back());
+    });
 }
 
 }  // namespace hpk::host

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "diagnostics/positional_format.h"
 #include "host_core.h"
@@ -22,8 +23,10 @@ constexpr char kTelemetryPrefix[] = "/telemetry/v1/events/";
 constexpr std::size_t kMaxUrl = 1 << 16;
 char kEmptyText[] = "";
 
-// Responses handed to the plugin and not yet released through the routine.
+// Responses handed to the plugin and not yet released through the routine,
+// and all released so far.
 std::atomic<std::int64_t> gUnreleased{0};
+std::atomic<std::int64_t> gReleased{0};
 
 void ReleaseResponse(HostResponse* response) {
     if (response == nullptr) return;
@@ -32,6 +35,7 @@ void ReleaseResponse(HostResponse* response) {
     if (response->text != nullptr && response->text != kEmptyText) std::free(response->text);
     std::memset(response, 0, sizeof(HostResponse));
     --gUnreleased;
+    ++gReleased;
 }
 
 char* CopyText(const std::string& text) {
@@ -47,40 +51,59 @@ bool AllZero(const HostResponse& response) {
 
 }  // namespace
 
-// A body the plugin reads in chunks. Owned by the core until the plugin
+// A body the plugin reads in chunks, one per read (split when the reader's
+// buffer or the cap per read is smaller). Owned by the core until the plugin
 // closes it.
 struct HostStream {
     HostCore* owner;
     std::string url;
-    std::string text;
-    std::size_t position = 0;
-    std::uint32_t chunkSize = 4096;
-    std::int32_t failAtRead = -1;
+    std::vector<std::string> chunks;
+    std::uint32_t failAtRead = 0;   // 1-based; 0 never
+    std::uint32_t maxRead = 0;      // bytes per read at most; 0 no cap
+    std::size_t next = 0;           // the chunk being read
+    std::size_t offset = 0;         // into chunks[next]
+    std::size_t position = 0;       // bytes delivered
     std::uint32_t reads = 0;
     std::uint32_t yields = 0;
 
     static bool Read(void* stream, void* buffer, std::uint32_t* size, bool* more) {
         auto* self = static_cast<HostStream*>(stream);
         ++self->reads;
-        if (self->failAtRead > 0 && self->reads == static_cast<std::uint32_t>(self->failAtRead)) {
-            self->owner->timeline_.Record("stream", FormatPositional(kMsgStreamFailedRead, self->url, self->reads));
+        if (self->reads == self->failAtRead) {
+            GuardedCall(*self->owner, [self] {
+                self->owner->timeline_.Record("stream", FormatPositional(kMsgStreamFailedRead, self->url, self->reads));
+            });
             return false;
         }
-        const std::size_t left = self->text.size() - self->position;
-        const std::size_t count = std::min<std::size_t>({left, *size, self->chunkSize});
-        if (count != 0) std::memcpy(buffer, self->text.data() + self->position, count);
-        self->position += count;
+        std::size_t count = 0;
+        if (self->next < self->chunks.size()) {
+            const std::string& chunk = self->chunks[self->next];
+            count = std::min<std::size_t>(*size, chunk.size() - self->offset);
+            if (self->maxRead != 0) count = std::min<std::size_t>(count, self->maxRead);
+            if (count != 0) std::memcpy(buffer, chunk.data() + self->offset, count);
+            self->offset += count;
+            self->position += count;
+            if (self->offset >= chunk.size()) {
+                ++self->next;
+                self->offset = 0;
+            }
+        }
         *size = static_cast<std::uint32_t>(count);
-        *more = self->position < self->text.size();
+        *more = self->next < self->chunks.size();
         return true;
     }
 
     static void Close(void* stream) {
         auto* self = static_cast<HostStream*>(stream);
+        if (self == nullptr) return;
         HostCore& core = *self->owner;
-        core.timeline_.Record("stream", FormatPositional(kMsgStreamClosed, self->url, static_cast<unsigned>(self->position),
-                                                         self->reads, self->yields));
+        GuardedCall(core, [self, &core] {
+            core.timeline_.Record("stream", FormatPositional(kMsgStreamClosed, self->url,
+                                                             static_cast<unsigned>(self->position), self->reads,
+                                                             self->yields));
+        });
         core.streams_.erase(self);
+        ++core.streamCloses_;
         if (core.reading_ == self) core.reading_ = nullptr;
         delete self;
     }
@@ -88,11 +111,33 @@ struct HostStream {
 
 void HostCore::OnYield(CoreApi* self) {
     HostCore& core = From(self);
-    if (core.reading_ != nullptr) {
-        ++core.reading_->yields;
-        return;
-    }
-    core.timeline_.Record("yield", kMsgYield);
+    GuardedCall(core, [&core] {
+        if (core.listener_ != nullptr) core.listener_->Yielded();
+        if (core.reading_ != nullptr) {
+            ++core.reading_->yields;
+            return;
+        }
+        core.timeline_.Record("yield", kMsgYield);
+    });
+}
+
+std::int64_t HostCore::ReleasedResponses() { return gReleased.load(); }
+
+void HostCore::SetError(HostResponse& response, std::int32_t status, const std::string& text) {
+    response.status = status;
+    response.error = CopyText(text);
+    response.errorOwned = 1;
+}
+
+void HostCore::OpenStream(HostResponse& response, const std::string& url, std::vector<std::string> chunks,
+                          std::uint32_t failAtRead, std::uint64_t sizeHint, std::uint32_t maxRead) {
+    auto* stream = new HostStream{this, url, std::move(chunks), failAtRead, maxRead};
+    streams_.insert(stream);
+    reading_ = stream;
+    response.stream = stream;
+    response.streamRead = &HostStream::Read;
+    response.streamClose = &HostStream::Close;
+    response.streamSizeHint = sizeHint;
 }
 
 void HostCore::HandleRequest(HostResponse& response, const HostRequest& request) {
@@ -109,6 +154,7 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
     if (!AllZero(response)) Problem(FormatPositional(kMsgResponseNotZeroed, method, url));
 
     // Arguments: telemetry sends its fields as one positional map.
+    std::vector<RequestArgument> read;
     BindingValue arguments;
     if (request.argumentCount != 0) {
         arguments.MakeCollection();
@@ -116,13 +162,20 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
             Problem(FormatPositional(kMsgArgumentsUnreadable, method, url));
         } else {
             for (std::uint32_t i = 0; i < request.argumentCount; ++i) {
+                RequestArgument& argument = read.emplace_back();
+                std::string name;
+                if (request.arguments[i].name != nullptr && ReadTextSafely(request.arguments[i].name, kMaxUrl, name)) {
+                    argument.name = name;
+                }
                 std::string error;
-                if (!ReadHostValue(arguments.Append(), request.arguments[i].value, error)) {
+                if (!ReadHostValue(argument.value, request.arguments[i].value, error)) {
                     Problem(FormatPositional(kMsgArgumentBroken, method, url, error));
                 }
+                arguments.Append().CopyFrom(argument.value);
             }
         }
     }
+    if (listener_ != nullptr) listener_->Requested(request, url, read);
 
     const bool telemetry = request.method == kMethodPost && url.rfind(kTelemetryPrefix, 0) == 0;
     if (telemetry) {
@@ -137,9 +190,18 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
 
     if (beforeAnswer && !telemetry) beforeAnswer(method, url);
     BindingValue shownBody;
-    std::string answer = Answer(response, method, url, shownBody);
-    response.release = &ReleaseResponse;
-    ++gUnreleased;
+    std::string answer;
+    std::memset(&response, 0, sizeof(HostResponse));
+    if (listener_ != nullptr && listener_->Answer(response, url)) {
+        answer = std::to_string(response.status);
+        if (response.error != nullptr) answer += std::string(" ") + response.error;
+    } else {
+        answer = Answer(response, method, url, shownBody);
+    }
+    if (response.release == nullptr) {
+        response.release = &ReleaseResponse;
+        ++gUnreleased;
+    }
     requests_.push_back(RequestRecord{method, url, response.status, response.error != nullptr});
     BindingValue detail;
     detail.MakeStructure();
@@ -162,9 +224,7 @@ std::string HostCore::Answer(HostResponse& response, const std::string& method, 
             response.status = 200;
             return "200";
         }
-        response.status = 404;
-        response.error = CopyText(FormatPositional(kMsgNotServed, path));
-        response.errorOwned = 1;
+        SetError(response, 404, FormatPositional(kMsgNotServed, path));
         return kMsgNotServedShort;
     }
     const ResourceAnswer& answer = found->second;
@@ -175,19 +235,12 @@ std::string HostCore::Answer(HostResponse& response, const std::string& method, 
         shownBody.CopyFrom(answer.value);
         return std::to_string(answer.status);
     case ResourceAnswer::Kind::Error:
-        response.error = CopyText(answer.message);
-        response.errorOwned = 1;
+        SetError(response, answer.status, answer.message);
         return std::to_string(answer.status) + " " + answer.message;
     case ResourceAnswer::Kind::Stream: {
-        auto* stream = new HostStream{this, url, answer.streamText};
-        stream->chunkSize = answer.chunkSize;
-        stream->failAtRead = answer.failAtRead;
-        streams_.insert(stream);
-        reading_ = stream;
-        response.stream = stream;
-        response.streamRead = &HostStream::Read;
-        response.streamClose = &HostStream::Close;
-        response.streamSizeHint = answer.streamText.size();
+        // The text as one chunk, read at most `chunkSize` bytes at a time.
+        OpenStream(response, url, {answer.streamText}, static_cast<std::uint32_t>(std::max(answer.failAtRead, 0)),
+                   answer.streamText.size(), answer.chunkSize);
         return FormatPositional(kMsgStreamAnswer, answer.status, static_cast<unsigned>(answer.streamText.size()),
                                 answer.chunkSize);
     }

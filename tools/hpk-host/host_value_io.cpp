@@ -17,7 +17,6 @@ namespace hpk::host {
 
 namespace {
 
-constexpr std::uint32_t kMaxTag = 10;
 // A text longer than this is taken as a missing terminator.
 constexpr std::size_t kMaxTextLength = std::size_t{1} << 28;
 

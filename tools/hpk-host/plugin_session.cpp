@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "binding/type_registration.h"
 #include "diagnostics/positional_format.h"
 #include "host_messages.h"
 #include "host_value_io.h"
+#include "record_value.h"
 
 namespace hpk::host {
 
@@ -20,11 +22,52 @@ bool AllZero(const HostResponse& response) {
     return std::all_of(bytes, bytes + sizeof(HostResponse), [](unsigned char b) { return b == 0; });
 }
 
+// The counters record's members as the report names them (its trailing
+// zero words left out), registered once and kept to the end.
+const BindingTypeRegistry& CountersRegistry() {
+    static BindingTypeRegistry* const registry = [] {
+        auto* made = new BindingTypeRegistry;
+        using Counters = MemoryCountersRecord;
+        RegisterStruct<Counters>(*made, "HostMemoryCounters",
+                                 {Field("peakLiveBytes", &Counters::peakLiveBytes),
+                                  Field("peakLiveBlocks", &Counters::peakLiveBlocks),
+                                  Field("totalBytesAllocated", &Counters::totalBytesAllocated),
+                                  Field("totalAllocations", &Counters::totalAllocations),
+                                  Field("totalBytesFreed", &Counters::totalBytesFreed),
+                                  Field("totalFrees", &Counters::totalFrees)});
+        return made;
+    }();
+    return *registry;
+}
+
 std::string VersionText(const std::uint32_t* version) {
     return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." + std::to_string(version[2]);
 }
 
 }  // namespace
+
+bool ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
+                    ApiDescription& api, std::string& error) {
+    if (record.callbacks == nullptr || !IsReadable(record.callbacks, sizeof(PluginCallbacks))) {
+        error = kMsgHandshakeNoCallbacks;
+        return false;
+    }
+    callbacks = *record.callbacks;
+    if (callbacks.init == nullptr || callbacks.shutdown == nullptr || callbacks.memoryCounters == nullptr) {
+        error = kMsgHandshakeNullCallback;
+        return false;
+    }
+    if (!ReadTextSafely(record.fullName, 4096, fullName)) {
+        error = kMsgHandshakeNoName;
+        return false;
+    }
+    std::string tableError;
+    if (!ReadApiDescription(record.hostTable, api, tableError)) {
+        error = FormatPositional(kMsgHandshakeTable, tableError);
+        return false;
+    }
+    return true;
+}
 
 PluginSession::~PluginSession() = default;
 
@@ -47,25 +90,8 @@ bool PluginSession::Load(const std::string& path, std::string& error) {
         entry(&record_);
     }
     loaded_ = true;
-    if (record_.callbacks == nullptr || !IsReadable(record_.callbacks, sizeof(PluginCallbacks))) {
-        error = kMsgHandshakeNoCallbacks;
-        return false;
-    }
-    callbacks_ = *record_.callbacks;
     plugin_ = record_.plugin;
-    if (callbacks_.init == nullptr || callbacks_.shutdown == nullptr || callbacks_.memoryCounters == nullptr) {
-        error = kMsgHandshakeNullCallback;
-        return false;
-    }
-    if (!ReadTextSafely(record_.fullName, 4096, fullName_)) {
-        error = kMsgHandshakeNoName;
-        return false;
-    }
-    std::string tableError;
-    if (!ReadApiDescription(record_.hostTable, api_, tableError)) {
-        error = FormatPositional(kMsgHandshakeTable, tableError);
-        return false;
-    }
+    if (!ReadLoadRecord(record_, callbacks_, fullName_, api_, error)) return false;
     timeline_.Record("handshake", FormatPositional(kMsgHandshakeSummary, fullName_, VersionText(record_.version),
                                                    static_cast<unsigned>(api_.functions.size()),
                                                    static_cast<unsigned>(api_.types.size()),
@@ -198,14 +224,7 @@ void PluginSession::Shutdown() {
 }
 
 BindingValue CountersValue(const MemoryCountersRecord& counters) {
-    BindingValue value;
-    value.MakeStructure();
-    value.Member("peakLiveBytes").SetUnsigned(counters.peakLiveBytes);
-    value.Member("peakLiveBlocks").SetUnsigned(counters.peakLiveBlocks);
-    value.Member("totalBytesAllocated").SetUnsigned(counters.totalBytesAllocated);
-    value.Member("totalAllocations").SetUnsigned(counters.totalAllocations);
-    value.Member("totalBytesFreed").SetUnsigned(counters.totalBytesFreed);
-    value.Member("totalFrees").SetUnsigned(counters.totalFrees);
+    BindingValue value = RecordValue(counters, CountersRegistry());
     value.Member("liveBytes").SetSigned(static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed));
     value.Member("liveBlocks").SetSigned(static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees));
     return value;

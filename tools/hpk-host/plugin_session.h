@@ -88,6 +88,12 @@ private:
     bool shutDown_ = false;
 };
 
+// Reads what the entry point left in `record`: the callbacks (copied, since
+// their table lives inside the plugin object and goes with it), the full name
+// and the host table. False with `error` when one of them cannot be used.
+[[nodiscard]] bool ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
+                                  ApiDescription& api, std::string& error);
+
 // The counters as a structure of named members, plus live bytes and blocks.
 BindingValue CountersValue(const MemoryCountersRecord& counters);
 

@@ -15,7 +15,8 @@ constexpr std::size_t kLineWidth = 120;
 
 }  // namespace
 
-Timeline::Timeline(bool live, std::FILE* out) : start_(std::chrono::steady_clock::now()), live_(live), out_(out) {}
+Timeline::Timeline(bool live, std::FILE* out, bool keep)
+    : start_(std::chrono::steady_clock::now()), live_(live), out_(out), keep_(keep) {}
 
 double Timeline::Now() const {
     auto elapsed = std::chrono::steady_clock::now() - start_;
@@ -23,7 +24,7 @@ double Timeline::Now() const {
 }
 
 void Timeline::Record(std::string kind, std::string summary, BindingValue payload, BindingValue detail) {
-    if (!keep_) return;
+    if (!live_ && !keep_) return;
     TimelineEntry entry;
     entry.milliseconds = Now();
     entry.depth = depth_;
@@ -32,7 +33,7 @@ void Timeline::Record(std::string kind, std::string summary, BindingValue payloa
     entry.payload = std::move(payload);
     entry.detail = std::move(detail);
     if (live_) Print(entry);
-    entries_.push_back(std::move(entry));
+    if (keep_) entries_.push_back(std::move(entry));
 }
 
 void Timeline::Heading(const std::string& text) {

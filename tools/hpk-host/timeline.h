@@ -32,7 +32,9 @@ struct TimelineEntry {
 class Timeline {
 public:
     // `live`: print each entry to `out` as it is recorded (text mode).
-    Timeline(bool live, std::FILE* out);
+    // `keep`: hold the entries for Entries() and ToValue() (a test host that
+    // only records through its own lists keeps none).
+    Timeline(bool live, std::FILE* out, bool keep = true);
 
     // Milliseconds since construction.
     double Now() const;
@@ -46,7 +48,7 @@ public:
 
     // Keep no entries from now on (and print none): for callers that only
     // need the host's own records of a run, such as the explorer's sessions.
-    void KeepNothing() { keep_ = false; }
+    void KeepNothing() { live_ = false; keep_ = false; }
 
     // Bracket calls into the plugin, so what the plugin does inside them is
     // shown nested.
@@ -66,8 +68,8 @@ private:
 
     std::chrono::steady_clock::time_point start_;
     bool live_;
-    bool keep_ = true;
     std::FILE* out_;
+    bool keep_;
     int depth_ = 0;
     std::vector<TimelineEntry> entries_;
     std::vector<TimelineHeading> headings_;
