@@ -3,6 +3,7 @@
 #include "plugin/plugin_loader.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -14,7 +15,12 @@ namespace hpk {
 
 void LoadPlugin(PluginLoadRecord* record, PluginFactory factory, std::string_view shortName) noexcept {
     if (record == nullptr || factory == nullptr) return;
-    const std::string name(shortName.data(), shortName.size());
+    // The name for the failure line, without the heap: it is wanted when
+    // memory has run out.
+    char name[64];
+    const std::size_t length = shortName.size() < sizeof name - 1 ? shortName.size() : sizeof name - 1;
+    std::memcpy(name, shortName.data(), length);
+    name[length] = '\0';
     bool compatible = true;
     try {
         std::unique_ptr<PluginBase> plugin = factory();
@@ -27,11 +33,11 @@ void LoadPlugin(PluginLoadRecord* record, PluginFactory factory, std::string_vie
             return;
         }
     } catch (const std::bad_alloc&) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", kFailureOutOfMemory);
+        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name, "load", kFailureOutOfMemory);
     } catch (const std::exception& error) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", error.what());
+        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name, "load", error.what());
     } catch (...) {
-        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", kFailureUnknown);
+        LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name, "load", kFailureUnknown);
     }
     // The fatal report is already in the log; a core this plugin cannot serve
     // must not run it at all.
