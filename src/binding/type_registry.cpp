@@ -31,6 +31,12 @@ std::vector<const T*> Snapshot(std::mutex& mutex,
 
 }  // namespace
 
+BindingTypeBuilder::~BindingTypeBuilder() {
+    // shrink_to_fit keeps the table as it is when the smaller copy cannot be
+    // made, so running out of memory here costs nothing.
+    if (!existed_ && info_ != nullptr && info_->fields.capacity() > info_->fields.size()) info_->fields.shrink_to_fit();
+}
+
 BindingTypeBuilder& BindingTypeBuilder::AddField(std::string_view name, std::string_view description,
                                                  std::uint32_t offset, const BindingTypeRecord& record,
                                                  const BindingTypeIdentifier& type,

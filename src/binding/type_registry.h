@@ -30,6 +30,12 @@ class BindingHostDescription;
 class BindingTypeBuilder {
 public:
     BindingTypeBuilder(BindingStructInfo* info, bool existed) : info_(info), existed_(existed) {}
+    // Gives back the field table's spare capacity: a type's fields are added
+    // once, through one handle, and the doubling growth would otherwise keep
+    // up to half the table unused for the plugin's whole life.
+    ~BindingTypeBuilder();
+    BindingTypeBuilder(const BindingTypeBuilder&) = default;
+    BindingTypeBuilder& operator=(const BindingTypeBuilder&) = default;
 
     bool Existed() const { return existed_; }
     // The registered description (the earlier one when Existed()).

@@ -1,33 +1,191 @@
-// The interposed allocator behind HeapCensus. Linux only: the definitions
-// below take the place of malloc & co. for the whole process, and each call
-// is passed on to the next definition in the lookup order (the C runtime's, or
-// the sanitizer's when there is one, so its checks stay in force).
+// The interposed allocator behind HeapCensus.
+// Linux: the definitions of malloc & co. below take their place for the whole
+// process; each call is passed on to the next definition in the lookup order
+// (the C runtime's, or the sanitizer's when there is one, so its checks stay
+// in force), and a block is the module's when the call came from its code.
+// Windows: the module's own import table entries for malloc & co. are pointed
+// at counting functions, so every call the module makes is seen, and only its.
 #include "heap_census.h"
-
-#if !defined(__linux__)
-
-namespace hpk::testing {
-bool HeapCensusAvailable() { return false; }
-bool WatchModuleHeap(const void*) { return true; }
-void ResetHeapCensus() {}
-HeapCensus ReadHeapCensus() { return {}; }
-void FailModuleAllocation(std::uint64_t) {}
-}  // namespace hpk::testing
-
-#else
-
-#include <dlfcn.h>
-#include <link.h>
-#include <malloc.h>
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#if defined(_WIN32)
+#include <windows.h>
+#include <malloc.h>
+#else
+#include <dlfcn.h>
+#include <link.h>
+#include <malloc.h>
+#endif
+
 namespace hpk::testing {
 namespace {
 
+std::size_t UsableSize(void* block) {
+#if defined(_WIN32)
+    return _msize(block);
+#else
+    return malloc_usable_size(block);
+#endif
+}
+
+// The watched module's address range, and its live blocks in an open-
+// addressing table (linear probing, deletion by backward shift) that never
+// allocates.
+std::uintptr_t gLow = 0;   // Linux: the module's mapping
+std::uintptr_t gHigh = 0;
+constexpr std::size_t kSlots = std::size_t{1} << 16;
+struct Slot {
+    void* block;
+    std::size_t size;
+};
+Slot gSlots[kSlots];
+HeapCensus gCensus;
+std::uint64_t gFailCountdown = 0;
+std::atomic_flag gLock = ATOMIC_FLAG_INIT;
+
+struct Locked {
+    Locked() {
+        while (gLock.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~Locked() { gLock.clear(std::memory_order_release); }
+};
+
+[[maybe_unused]] bool FromModule(const void* caller) {
+    const auto address = reinterpret_cast<std::uintptr_t>(caller);
+    return address >= gLow && address < gHigh;
+}
+
+std::size_t SlotOf(const void* block) {
+    auto key = reinterpret_cast<std::uintptr_t>(block);
+    key ^= key >> 15;
+    key *= 0x2c1b3c6dU;
+    key ^= key >> 12;
+    return key & (kSlots - 1);
+}
+
+// A refused allocation, when one is due. Caller holds the lock.
+bool FailNow() {
+    if (gFailCountdown == 0) return false;
+    if (--gFailCountdown != 0) return false;
+    ++gCensus.failed;
+    return true;
+}
+
+void Remember(void* block) {
+    if (block == nullptr) return;
+    const std::size_t size = UsableSize(block);
+    std::size_t i = SlotOf(block);
+    while (gSlots[i].block != nullptr) i = (i + 1) & (kSlots - 1);
+    gSlots[i] = Slot{block, size};
+    ++gCensus.allocations;
+    gCensus.bytesAllocated += size;
+    ++gCensus.liveBlocks;
+    gCensus.liveBytes += size;
+    if (gCensus.liveBytes > gCensus.peakLiveBytes) gCensus.peakLiveBytes = gCensus.liveBytes;
+}
+
+void Forget(void* block) {
+    if (block == nullptr) return;
+    std::size_t i = SlotOf(block);
+    while (gSlots[i].block != block) {
+        if (gSlots[i].block == nullptr) return;  // not the module's
+        i = (i + 1) & (kSlots - 1);
+    }
+    ++gCensus.frees;
+    gCensus.bytesFreed += gSlots[i].size;
+    --gCensus.liveBlocks;
+    gCensus.liveBytes -= gSlots[i].size;
+    // Backward shift: later entries of the chain move into the gap.
+    std::size_t gap = i;
+    for (std::size_t j = (i + 1) & (kSlots - 1); gSlots[j].block != nullptr; j = (j + 1) & (kSlots - 1)) {
+        const std::size_t home = SlotOf(gSlots[j].block);
+        if (((j - home) & (kSlots - 1)) >= ((j - gap) & (kSlots - 1))) {
+            gSlots[gap] = gSlots[j];
+            gap = j;
+        }
+    }
+    gSlots[gap] = Slot{nullptr, 0};
+}
+
+#if defined(_WIN32)
+
+// The C runtime's own functions, as the module's import table held them.
+using MallocFn = void* (__cdecl*)(std::size_t);
+using CallocFn = void* (__cdecl*)(std::size_t, std::size_t);
+using ReallocFn = void* (__cdecl*)(void*, std::size_t);
+using FreeFn = void (__cdecl*)(void*);
+MallocFn gMalloc = nullptr;
+CallocFn gCalloc = nullptr;
+ReallocFn gRealloc = nullptr;
+FreeFn gFree = nullptr;
+
+void* __cdecl CountedMalloc(std::size_t size) {
+    Locked lock;
+    if (FailNow()) return nullptr;
+    void* block = gMalloc(size);
+    Remember(block);
+    return block;
+}
+void* __cdecl CountedCalloc(std::size_t count, std::size_t size) {
+    Locked lock;
+    if (FailNow()) return nullptr;
+    void* block = gCalloc(count, size);
+    Remember(block);
+    return block;
+}
+void* __cdecl CountedRealloc(void* block, std::size_t size) {
+    Locked lock;
+    if (FailNow()) return nullptr;
+    Forget(block);
+    void* fresh = gRealloc(block, size);
+    if (fresh == nullptr) {
+        Remember(block);
+        return nullptr;
+    }
+    Remember(fresh);
+    return fresh;
+}
+void __cdecl CountedFree(void* block) {
+    {
+        Locked lock;
+        Forget(block);
+    }
+    gFree(block);
+}
+
+// Points the module's import entry for `name` at `replacement`, keeping the
+// original in `original`.
+template <class Fn>
+void Patch(HMODULE module, const char* name, Fn replacement, Fn& original) {
+    auto* base = reinterpret_cast<unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0) return;
+    for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         import->Name != 0; ++import) {
+        if (import->OriginalFirstThunk == 0) continue;
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) continue;
+            DWORD protection = 0;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+            if (original == nullptr) original = reinterpret_cast<Fn>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<decltype(slots->u1.Function)>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+        }
+    }
+}
+
+#else
 using MallocFn = void* (*)(std::size_t);
 using CallocFn = void* (*)(std::size_t, std::size_t);
 using ReallocFn = void* (*)(void*, std::size_t);
@@ -68,86 +226,6 @@ bool Resolve() {
     return gFree != nullptr;
 }
 
-// The watched module's address range, and its live blocks in an open-
-// addressing table (linear probing, deletion by backward shift) that never
-// allocates.
-std::uintptr_t gLow = 0;
-std::uintptr_t gHigh = 0;
-constexpr std::size_t kSlots = std::size_t{1} << 16;
-struct Slot {
-    void* block;
-    std::size_t size;
-};
-Slot gSlots[kSlots];
-HeapCensus gCensus;
-std::uint64_t gFailCountdown = 0;
-std::atomic_flag gLock = ATOMIC_FLAG_INIT;
-
-struct Locked {
-    Locked() {
-        while (gLock.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~Locked() { gLock.clear(std::memory_order_release); }
-};
-
-bool FromModule(const void* caller) {
-    const auto address = reinterpret_cast<std::uintptr_t>(caller);
-    return address >= gLow && address < gHigh;
-}
-
-std::size_t SlotOf(const void* block) {
-    auto key = reinterpret_cast<std::uintptr_t>(block);
-    key ^= key >> 15;
-    key *= 0x2c1b3c6dU;
-    key ^= key >> 12;
-    return key & (kSlots - 1);
-}
-
-// A refused allocation, when one is due. Caller holds the lock.
-bool FailNow() {
-    if (gFailCountdown == 0) return false;
-    if (--gFailCountdown != 0) return false;
-    ++gCensus.failed;
-    return true;
-}
-
-void Remember(void* block) {
-    if (block == nullptr) return;
-    const std::size_t size = malloc_usable_size(block);
-    std::size_t i = SlotOf(block);
-    while (gSlots[i].block != nullptr) i = (i + 1) & (kSlots - 1);
-    gSlots[i] = Slot{block, size};
-    ++gCensus.allocations;
-    gCensus.bytesAllocated += size;
-    ++gCensus.liveBlocks;
-    gCensus.liveBytes += size;
-    if (gCensus.liveBytes > gCensus.peakLiveBytes) gCensus.peakLiveBytes = gCensus.liveBytes;
-}
-
-void Forget(void* block) {
-    if (block == nullptr) return;
-    std::size_t i = SlotOf(block);
-    while (gSlots[i].block != block) {
-        if (gSlots[i].block == nullptr) return;  // not the module's
-        i = (i + 1) & (kSlots - 1);
-    }
-    ++gCensus.frees;
-    gCensus.bytesFreed += gSlots[i].size;
-    --gCensus.liveBlocks;
-    gCensus.liveBytes -= gSlots[i].size;
-    // Backward shift: later entries of the chain move into the gap.
-    std::size_t gap = i;
-    for (std::size_t j = (i + 1) & (kSlots - 1); gSlots[j].block != nullptr; j = (j + 1) & (kSlots - 1)) {
-        const std::size_t home = SlotOf(gSlots[j].block);
-        if (((j - home) & (kSlots - 1)) >= ((j - gap) & (kSlots - 1))) {
-            gSlots[gap] = gSlots[j];
-            gap = j;
-        }
-    }
-    gSlots[gap] = Slot{nullptr, 0};
-}
-
 struct FindModule {
     std::uintptr_t address;
     std::uintptr_t low;
@@ -171,9 +249,26 @@ int VisitModule(dl_phdr_info* info, std::size_t, void* data) {
     return 1;
 }
 
+#endif
+
 }  // namespace
 
-bool HeapCensusAvailable() { return true; }
+#if defined(_WIN32)
+
+bool WatchModuleHeap(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(address), &module)) {
+        return false;
+    }
+    Patch(module, "malloc", &CountedMalloc, gMalloc);
+    Patch(module, "calloc", &CountedCalloc, gCalloc);
+    Patch(module, "realloc", &CountedRealloc, gRealloc);
+    Patch(module, "free", &CountedFree, gFree);
+    return gMalloc != nullptr && gFree != nullptr;
+}
+
+#else
 
 bool WatchModuleHeap(const void* address) {
     FindModule find{reinterpret_cast<std::uintptr_t>(address), 0, 0};
@@ -183,6 +278,8 @@ bool WatchModuleHeap(const void* address) {
     gHigh = find.high;
     return true;
 }
+
+#endif
 
 void ResetHeapCensus() {
     Locked lock;
@@ -205,6 +302,8 @@ void FailModuleAllocation(std::uint64_t n) {
 }
 
 }  // namespace hpk::testing
+
+#if !defined(_WIN32)
 
 using namespace hpk::testing;
 

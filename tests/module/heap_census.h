@@ -1,10 +1,11 @@
-// An independent count of one loaded module's heap: this test executable
-// defines malloc, calloc, realloc and free itself (ahead of every shared
-// object, the C runtime's and a sanitizer's included), passes each call on to
-// the next definition, and attributes a block to the watched module when the
-// call came from the module's own code. It trusts nothing of the module: not
-// its counters, not its hooks. It can also make the module's Nth allocation
-// fail, as a system out of memory would.
+// An independent count of one loaded module's heap, taken where the module
+// meets the C runtime's allocator: on Linux this test executable defines
+// malloc, calloc, realloc and free itself (ahead of every shared object, the
+// C runtime's and a sanitizer's included) and attributes a block to the
+// watched module when the call came from the module's own code; on Windows it
+// points the module's import entries for them at counting functions. It
+// trusts nothing of the module: not its counters, not its hooks. It can also
+// make the module's Nth allocation fail, as a system out of memory would.
 #pragma once
 #include <cstdint>
 
@@ -20,10 +21,6 @@ struct HeapCensus {
     std::uint64_t peakLiveBytes = 0;
     std::uint64_t failed = 0;            // allocations refused on request
 };
-
-// False where the census cannot be taken (the Windows build): the functions
-// below then count nothing and refuse nothing.
-bool HeapCensusAvailable();
 
 // Watches the module whose mapping holds `address` (any function of it).
 // False when no loaded module holds it.

@@ -4,10 +4,7 @@
 // agree with the counters the library reports through its callback. Then the
 // same scenario with each of its allocations failing in turn, and many
 // load-init-shutdown cycles: the library survives, and both counts end at
-// zero after every shutdown. Where no census can be taken (the Windows build)
-// the counters alone are checked: they count the C++ allocations (a scenario
-// takes hundreds of blocks, most of them strings and containers) and are
-// back at zero after shutdown.
+// zero after every shutdown.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -125,7 +122,6 @@ TEST_F(ModuleHeap, CountersAgreeWithTheCensusOverAWholeScenario) {
     EXPECT_GT(after.totalAllocations - before.totalAllocations, 500u);
     EXPECT_EQ(LiveBlocksOf(after), 0);
     EXPECT_EQ(LiveBytesOf(after), 0);
-    if (!HeapCensusAvailable()) return;
     EXPECT_EQ(after.totalAllocations - before.totalAllocations, run.census.allocations);
     EXPECT_EQ(after.totalBytesAllocated - before.totalBytesAllocated, run.census.bytesAllocated);
     EXPECT_EQ(after.totalBytesFreed - before.totalBytesFreed, run.census.bytesFreed);
@@ -136,14 +132,18 @@ TEST_F(ModuleHeap, CountersAgreeWithTheCensusOverAWholeScenario) {
 }
 
 TEST_F(ModuleHeap, EveryAllocationOfAScenarioMayFail) {
-    if (!HeapCensusAvailable()) GTEST_SKIP() << "no way to refuse the library's allocations here";
+#if defined(_WIN32)
+    constexpr std::uint64_t kStride = 10;  // a sample: each run is slow under Wine
+#else
+    constexpr std::uint64_t kStride = 1;
+#endif
     Run(0);
     const std::uint64_t total = Run(0).census.allocations;
     ASSERT_GT(total, 500u);
     const auto start = std::chrono::steady_clock::now();
     // HPK_FAIL_FROM=N starts at allocation N (to look into one failure).
     const char* from = std::getenv("HPK_FAIL_FROM");
-    for (std::uint64_t failAt = from != nullptr ? std::strtoull(from, nullptr, 10) : 1; failAt <= total; ++failAt) {
+    for (std::uint64_t failAt = from != nullptr ? std::strtoull(from, nullptr, 10) : 1; failAt <= total; failAt += kStride) {
         SCOPED_TRACE(failAt);
         const CountersPair run = Run(failAt);
         ASSERT_EQ(run.census.failed, 1u);
@@ -167,6 +167,43 @@ TEST_F(ModuleHeap, AThousandLoadInitShutdownCyclesLeaveNothing) {
         ASSERT_EQ(LiveBlocksOf(run.counters), 0) << cycle;
         ASSERT_EQ(LiveBytesOf(run.counters), 0) << cycle;
     }
+}
+
+// Live bytes of the whole heap at the moments bench/README.md budgets: after
+// load, after init with every input served, and the peak over 1,000
+// configuration updates. Printed for the note; held to the budgets there.
+TEST_F(ModuleHeap, PeakLiveBytesStayWithinTheirBudgets) {
+    Run(0);
+    Timeline timeline(false, stdout);
+    HostCore core(timeline, host::kPluginHandle);
+    PluginSession session(timeline, core);
+    for (const auto& [uri, answer] : scenario_.resources) core.Serve(uri, answer);
+    const ScenarioStep* config = nullptr;
+    for (const ScenarioStep& step : scenario_.steps) {
+        if (step.kind != ScenarioStep::Kind::Update) continue;
+        core.Serve(step.uri, step.answer);
+        if (step.uri.find("platform-config") != std::string::npos) config = &step;
+    }
+    ASSERT_NE(config, nullptr);
+    ResetHeapCensus();
+    std::string error;
+    ASSERT_TRUE(session.Load(host::DefaultPluginPath(), error)) << error;
+    const HeapCensus loaded = ReadHeapCensus();
+    ASSERT_TRUE(session.Init());
+    const HeapCensus initialized = ReadHeapCensus();
+    for (int i = 0; i < 1000; ++i) core.DeliverResourceEvent(config->uri, "Update", config->answer.value);
+    const HeapCensus updated = ReadHeapCensus();
+    session.Shutdown();
+    core.Finish();
+    std::printf("live after load %llu (peak %llu); after init %llu (peak %llu); after 1,000 updates %llu (peak %llu)\n",
+                static_cast<unsigned long long>(loaded.liveBytes),
+                static_cast<unsigned long long>(loaded.peakLiveBytes),
+                static_cast<unsigned long long>(initialized.liveBytes),
+                static_cast<unsigned long long>(initialized.peakLiveBytes),
+                static_cast<unsigned long long>(updated.liveBytes),
+                static_cast<unsigned long long>(updated.peakLiveBytes));
+    EXPECT_LE(initialized.peakLiveBytes, 48000u);
+    EXPECT_LE(updated.peakLiveBytes, 48000u);
 }
 
 }  // namespace
