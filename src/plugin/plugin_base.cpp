@@ -39,7 +39,7 @@ void PluginBase::Shutdown() {
     }
     subscriptionCounts_.clear();
     {
-        std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+        platform::LockGuard lock(serviceProxyMutex_);
         pendingServiceProxyHandlers_.clear();
         asyncServiceProxyHandlers_.clear();
         receivedServiceProxyResponses_.clear();
