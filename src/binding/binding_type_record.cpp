@@ -3,7 +3,7 @@
 
 #include <cstdio>
 #include <mutex>
-#include <unordered_map>
+#include <new>
 
 #include "binding/fnv1a_hash.h"
 
@@ -17,13 +17,36 @@ constexpr const char* kKindTexts[] = {
 
 // Identifier -> signature of every type seen so far, so that two types whose
 // signatures hash alike (or two anonymous-namespace types with one spelling in
-// different files) still get distinct identifiers.
+// different files) still get distinct identifiers. Open addressing in static
+// storage: the records these claims stand for live as long as the library,
+// and so do the claims, without a heap block the host would see as kept
+// after shutdown. A library registers a few dozen types; past the table's
+// capacity an identifier is given without the check.
+constexpr std::size_t kClaimSlots = 1024;
 struct IdentifierClaims {
     std::mutex mutex;
-    std::unordered_map<std::uint32_t, const char*> owners;
+    std::uint32_t identifiers[kClaimSlots] = {};
+    bool used[kClaimSlots] = {};
+    std::size_t count = 0;
+
+    // False when the identifier is taken already.
+    bool Claim(std::uint32_t identifier) {
+        if (count >= kClaimSlots * 3 / 4) return true;
+        for (std::size_t i = identifier % kClaimSlots;; i = (i + 1) % kClaimSlots) {
+            if (!used[i]) {
+                used[i] = true;
+                identifiers[i] = identifier;
+                ++count;
+                return true;
+            }
+            if (identifiers[i] == identifier) return false;
+        }
+    }
 };
 IdentifierClaims& Claims() {
-    static IdentifierClaims* claims = new IdentifierClaims;  // lives as long as the records
+    // Never destroyed: a record may be first used during static destruction.
+    alignas(IdentifierClaims) static unsigned char storage[sizeof(IdentifierClaims)];
+    static IdentifierClaims* const claims = new (storage) IdentifierClaims;
     return *claims;
 }
 
@@ -54,7 +77,7 @@ void InitializeTypeRecord(BindingTypeRecord& record, const char* signature) {
         if (identifier != kReservedTypeIdentifier) {
             // Each call is for a distinct record; equal signatures still mean
             // distinct types (anonymous namespaces of two files).
-            if (claims.owners.emplace(identifier, signature).second) break;
+            if (claims.Claim(identifier)) break;
         }
         identifier = Fnv1a32(&salt, sizeof salt, Fnv1a32(std::string_view(signature)));
     }

@@ -105,12 +105,19 @@ struct PageSupplier::State {
     }
 };
 
-PageSupplier::PageSupplier() : state_(new State) {}
+// The supplier and its state live in static storage rather than on the heap:
+// they last as long as the library, and a heap block would show in the
+// counters as kept after the last shutdown. One supplier per process.
+PageSupplier::PageSupplier() {
+    alignas(State) static unsigned char storage[sizeof(State)];
+    state_ = new (storage) State;
+}
 
 PageSupplier& PageSupplier::Instance() {
     // Deliberately never destroyed: a static value's arena may return its pages
     // during static destruction, in any order relative to this object.
-    static PageSupplier* const supplier = new PageSupplier;
+    alignas(PageSupplier) static unsigned char storage[sizeof(PageSupplier)];
+    static PageSupplier* const supplier = new (storage) PageSupplier;
     return *supplier;
 }
 

@@ -20,9 +20,9 @@ void PrepareTable(Table& table) {
 }
 
 template <class T>
-std::vector<const T*> Snapshot(std::mutex& mutex,
+std::vector<const T*> Snapshot(platform::RecursiveLock& mutex,
                                const std::unordered_map<std::string_view, std::unique_ptr<T>, Fnv1aHasher>& table) {
-    std::lock_guard<std::mutex> lock(mutex);
+    platform::LockGuard lock(mutex);
     std::vector<const T*> copy;
     copy.reserve(table.size());
     for (const auto& entry : table) copy.push_back(entry.second.get());
@@ -30,6 +30,12 @@ std::vector<const T*> Snapshot(std::mutex& mutex,
 }
 
 }  // namespace
+
+BindingTypeBuilder::~BindingTypeBuilder() {
+    // shrink_to_fit keeps the table as it is when the smaller copy cannot be
+    // made, so running out of memory here costs nothing.
+    if (!existed_ && info_ != nullptr && info_->fields.capacity() > info_->fields.size()) info_->fields.shrink_to_fit();
+}
 
 BindingTypeBuilder& BindingTypeBuilder::AddField(std::string_view name, std::string_view description,
                                                  std::uint32_t offset, const BindingTypeRecord& record,
@@ -108,7 +114,7 @@ BindingTypeRegistry::~BindingTypeRegistry() = default;
 
 BindingTypeBuilder BindingTypeRegistry::RegisterType(std::uint32_t size, std::string_view name,
                                                      const BindingTypeRecord& record, bool isEnumeration) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = typesByName_.find(name);
     if (found != typesByName_.end()) return BindingTypeBuilder(found->second.get(), true);
 
@@ -127,7 +133,7 @@ BindingTypeBuilder BindingTypeRegistry::RegisterType(std::uint32_t size, std::st
 
 BindingEventBuilder BindingTypeRegistry::RegisterEvent(std::string_view name, const BindingTypeRecord& payloadRecord) {
     const BindingStructInfo* payload = FindType(payloadRecord);
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = events_.find(name);
     if (found != events_.end()) return BindingEventBuilder(found->second.get(), true);
     auto info = std::make_unique<BindingEventInfo>();
@@ -140,7 +146,7 @@ BindingEventBuilder BindingTypeRegistry::RegisterEvent(std::string_view name, co
 
 BindingFunctionInfo* BindingTypeRegistry::RegisterFunction(std::unique_ptr<BindingFunctionInfo> function) {
     if (function == nullptr) return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (functions_.find(function->name) != functions_.end()) return nullptr;
     BindingFunctionInfo* raw = function.get();
     functions_.emplace(std::string_view(raw->name), std::move(function));
@@ -149,12 +155,12 @@ BindingFunctionInfo* BindingTypeRegistry::RegisterFunction(std::unique_ptr<Bindi
 }
 
 std::uint32_t BindingTypeRegistry::RegisteredFunctionCount() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     return registeredFunctions_;
 }
 
 const BindingStructInfo* BindingTypeRegistry::FindType(const BindingTypeRecord& record) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = typesByIdentifier_.find(record.identifier);
     return found == typesByIdentifier_.end() ? nullptr : found->second;
 }
@@ -164,19 +170,19 @@ const BindingStructInfo* BindingTypeRegistry::FindType(const BindingTypeRecord* 
 }
 
 const BindingStructInfo* BindingTypeRegistry::FindTypeByName(std::string_view name) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = typesByName_.find(name);
     return found == typesByName_.end() ? nullptr : found->second.get();
 }
 
 const BindingFunctionInfo* BindingTypeRegistry::FindFunction(std::string_view name) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = functions_.find(name);
     return found == functions_.end() ? nullptr : found->second.get();
 }
 
 const BindingEventInfo* BindingTypeRegistry::FindEvent(std::string_view name) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = events_.find(name);
     return found == events_.end() ? nullptr : found->second.get();
 }
@@ -190,7 +196,7 @@ std::vector<const BindingEventInfo*> BindingTypeRegistry::EventsSnapshot() const
 void BindingTypeRegistry::UnregisterFunction(const BindingFunctionInfo* function) {
     if (function == nullptr) return;
     std::unique_ptr<BindingFunctionInfo> removed;  // destroyed after the lock is released
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = functions_.find(function->name);
     if (found == functions_.end() || found->second.get() != function) return;
     removed = std::move(found->second);
@@ -203,7 +209,7 @@ void BindingTypeRegistry::Clear() {
     NameTable<BindingStructInfo> types;
     NameTable<BindingFunctionInfo> functions;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        platform::LockGuard lock(mutex_);
         // The host records point into the descriptions, so they go first.
         description = std::move(hostDescription_);
         events.swap(events_);
@@ -232,14 +238,14 @@ void BindingTypeRegistry::Reset() {
 BindingHostDescription& BindingTypeRegistry::BuildHostDescription() {
     auto built = std::make_unique<BindingHostDescription>(FunctionsSnapshot(), TypesSnapshot(), EventsSnapshot());
     std::unique_ptr<BindingHostDescription> previous;
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     previous = std::move(hostDescription_);
     hostDescription_ = std::move(built);
     return *hostDescription_;
 }
 
 BindingHostDescription* BindingTypeRegistry::HostDescription() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    platform::LockGuard lock(mutex_);
     return hostDescription_.get();
 }
 

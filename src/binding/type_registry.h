@@ -17,6 +17,7 @@
 
 #include "binding/binding_function_info.h"
 #include "binding/binding_type_info.h"
+#include "platform/platform.h"
 #include "binding/fnv1a_hash.h"
 #include "binding/host_value_convert.h"
 
@@ -30,6 +31,12 @@ class BindingHostDescription;
 class BindingTypeBuilder {
 public:
     BindingTypeBuilder(BindingStructInfo* info, bool existed) : info_(info), existed_(existed) {}
+    // Gives back the field table's spare capacity: a type's fields are added
+    // once, through one handle, and the doubling growth would otherwise keep
+    // up to half the table unused for the plugin's whole life.
+    ~BindingTypeBuilder();
+    BindingTypeBuilder(const BindingTypeBuilder&) = default;
+    BindingTypeBuilder& operator=(const BindingTypeBuilder&) = default;
 
     bool Existed() const { return existed_; }
     // The registered description (the earlier one when Existed()).
@@ -130,13 +137,15 @@ public:
 
 protected:
     // The one registry mutex, for tables that derived classes add.
-    std::mutex& TableMutex() const { return mutex_; }
+    platform::RecursiveLock& TableMutex() const { return mutex_; }
 
 private:
     template <class T>
     using NameTable = std::unordered_map<std::string_view, std::unique_ptr<T>, Fnv1aHasher>;
 
-    mutable std::mutex mutex_;
+    // The platform's lock (not std::mutex, which with the Windows threads
+    // library takes a heap block on first use and never gives it back).
+    mutable platform::RecursiveLock mutex_;
     NameTable<BindingFunctionInfo> functions_;   // keys view the descriptions' names
     NameTable<BindingEventInfo> events_;
     NameTable<BindingStructInfo> typesByName_;

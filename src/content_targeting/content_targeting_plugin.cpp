@@ -3,6 +3,7 @@
 // themselves are pure functions in filters.cpp and locale.cpp.
 #include "content_targeting/content_targeting_plugin.h"
 
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -31,12 +32,14 @@ using namespace Vela::Client::Api;
 
 namespace {
 
-// Ranked queues: only their games say which lane a player prefers.
-const std::vector<std::int32_t> kLaneQueues = {400, 420, 440};
+// Ranked queues: only their games say which lane a player prefers. A plain
+// array: a static vector would hold a heap block for as long as the library
+// is loaded, before and after every plugin.
+constexpr std::int32_t kLaneQueues[] = {400, 420, 440};
 
 }  // namespace
 
-ContentTargetingPlugin::ContentTargetingPlugin() : laneQueues_(kLaneQueues) {}
+ContentTargetingPlugin::ContentTargetingPlugin() : laneQueues_(std::begin(kLaneQueues), std::end(kLaneQueues)) {}
 
 ContentTargetingPlugin::~ContentTargetingPlugin() = default;
 

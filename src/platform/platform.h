@@ -104,9 +104,13 @@ std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descr
                          const TraceDataItem* items, std::uint32_t count);
 void TraceUnregister(std::uint64_t handle);
 
+// The C runtime allocator itself (malloc, free, realloc), beneath the
+// counting hooks. Inside the shared library every other call of the runtime's
+// allocator is routed to the hooks, so these are the only way past them.
+void* SystemAllocate(std::size_t size);
+void SystemFree(void* block);
+void* SystemReallocate(void* block, std::size_t size);
 // Usable size of a block from the C runtime allocator (_msize; malloc_usable_size).
 std::size_t AllocationSize(void* block);
-// Duplicate a NUL-terminated string with the C runtime (_strdup; strdup).
-char* DuplicateString(const char* text);
 
 }  // namespace hpk::platform

@@ -104,9 +104,21 @@ struct EventDataDescriptor {
 
 bool TraceAvailable() { return Trace().loaded; }
 
+namespace {
+// The callback and context of each registration, in static storage: a slot is
+// taken at registration and given back at unregistration, so load-shutdown
+// cycles leave nothing behind. Registrations are few (four providers).
+struct TraceContext {
+    TraceEnableCallback callback = nullptr;
+    void* context = nullptr;
+    std::uint64_t handle = 0;
+};
+TraceContext gTraceContexts[8];
+}  // namespace
+
 std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callback, void* context) {
     const TraceApi& api = Trace();
-    if (api.registerFn == nullptr) return 0;
+    if (api.registerFn == nullptr || callback == nullptr) return 0;
     GUID guid{};
     std::memcpy(&guid, &provider, sizeof guid);
     std::uint64_t handle = 0;
@@ -116,17 +128,26 @@ std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callb
     struct Thunk {
         static void WINAPI Call(const GUID* source, ULONG code, UCHAR level, ULONGLONG any,
                                 ULONGLONG all, void* filter, void* ctx) {
-            auto* pair = static_cast<std::pair<TraceEnableCallback, void*>*>(ctx);
-            pair->first(reinterpret_cast<const TraceGuid*>(source), code, level, any, all, filter, pair->second);
+            auto* slot = static_cast<TraceContext*>(ctx);
+            if (slot->callback == nullptr) return;
+            slot->callback(reinterpret_cast<const TraceGuid*>(source), code, level, any, all, filter, slot->context);
         }
     };
-    // One context pair per registration; providers are few and live for the
-    // process, so the pair is intentionally kept until unload.
-    auto* pair = new std::pair<TraceEnableCallback, void*>(callback, context);
-    if (api.registerFn(&guid, reinterpret_cast<void*>(&Thunk::Call), pair, &handle) != 0) {
-        delete pair;
+    TraceContext* slot = nullptr;
+    for (TraceContext& candidate : gTraceContexts) {
+        if (candidate.callback == nullptr) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (slot == nullptr) return 0;
+    slot->callback = callback;
+    slot->context = context;
+    if (api.registerFn(&guid, reinterpret_cast<void*>(&Thunk::Call), slot, &handle) != 0 || handle == 0) {
+        *slot = TraceContext{};
         return 0;
     }
+    slot->handle = handle;
     return handle;
 }
 
@@ -146,9 +167,15 @@ std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descr
 void TraceUnregister(std::uint64_t handle) {
     const TraceApi& api = Trace();
     if (api.unregisterFn != nullptr && handle != 0) api.unregisterFn(handle);
+    if (handle == 0) return;
+    for (TraceContext& slot : gTraceContexts) {
+        if (slot.handle == handle) slot = TraceContext{};
+    }
 }
 
 std::size_t AllocationSize(void* block) { return block == nullptr ? 0 : _msize(block); }
-char* DuplicateString(const char* text) { return _strdup(text); }
+void* SystemAllocate(std::size_t size) { return malloc(size); }
+void SystemFree(void* block) { free(block); }
+void* SystemReallocate(void* block, std::size_t size) { return realloc(block, size); }
 
 }  // namespace hpk::platform

@@ -2,7 +2,6 @@
 #include "plugin/allocation_hooks.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -57,21 +56,21 @@ void CountFree(std::uint64_t size) {
 
 void* CountingAllocate(std::size_t size) {
     if (InjectedFailure()) return nullptr;
-    void* block = std::malloc(size == 0 ? 1 : size);
+    void* block = platform::SystemAllocate(size == 0 ? 1 : size);
     CountAllocation(block);
     return block;
 }
 void CountingFree(void* block) {
     if (block == nullptr) return;
     CountFree(platform::AllocationSize(block));
-    std::free(block);
+    platform::SystemFree(block);
 }
 void* CountingReallocate(void* block, std::size_t size) {
     if (InjectedFailure()) return nullptr;
     // Counted as a free of the old block (even when there is none) and an
     // allocation of the new one.
     const std::uint64_t oldSize = platform::AllocationSize(block);
-    void* fresh = std::realloc(block, size == 0 ? 1 : size);
+    void* fresh = platform::SystemReallocate(block, size == 0 ? 1 : size);
     if (fresh == nullptr) return nullptr;  // the old block is still live
     CountFree(oldSize);
     CountAllocation(fresh);
@@ -79,7 +78,12 @@ void* CountingReallocate(void* block, std::size_t size) {
 }
 char* CountingDuplicate(const char* text) {
     if (text == nullptr || InjectedFailure()) return nullptr;
-    char* copy = platform::DuplicateString(text);
+    // Not the runtime's strdup: inside the shared library that is routed back
+    // here and would be counted twice.
+    const std::size_t length = std::strlen(text);
+    auto* copy = static_cast<char*>(platform::SystemAllocate(length + 1));
+    if (copy == nullptr) return nullptr;
+    std::memcpy(copy, text, length + 1);
     CountAllocation(copy);
     return copy;
 }

@@ -1,10 +1,19 @@
 // Forwarding to the host's table, with the null checks in one place.
 #include "plugin/core_api.h"
 
+#include "plugin/plugin_messages.h"
+
 namespace hpk {
 
 void HostCoreApi::Request(HostResponse& response, const HostRequest& request) const {
-    if (table_ != nullptr && table_->Request != nullptr) table_->Request(table_, &response, &request);
+    if (table_ != nullptr && table_->Request != nullptr) {
+        table_->Request(table_, &response, &request);
+        return;
+    }
+    // Nobody performed the request: an empty answer would read as success.
+    // The text is static and the response carries no release routine.
+    response.error = const_cast<char*>(kMsgNoRequestOperation);
+    response.errorOwned = 0;
 }
 
 std::uint32_t HostCoreApi::Slot1(std::uint32_t a, std::uint32_t b) const {

@@ -1,5 +1,6 @@
 // The one exported function: guard, forward, nothing else.
 #include "plugin/abi/load_record.h"
+#include "plugin/module_heap.h"
 #include "plugin/plugin_loader.h"
 
 #if defined(_WIN32)
@@ -9,5 +10,6 @@
 #endif
 
 HPK_EXPORT void load_arx_content_targeting(PluginLoadRecord* record) {
+    hpk::BeginCountingRuntimeHeap();
     hpk::LoadContentTargetingPlugin(record);
 }

@@ -29,16 +29,17 @@ BindingTypeRegistry& PluginBase::Registry() { return *router_; }
 BindingRouter& PluginBase::Router() { return *router_; }
 
 void PluginBase::Shutdown() {
-    // Names first: unsubscribing must not walk a table that a host callback
-    // could change under us.
-    std::vector<std::string> names;
-    names.reserve(eventHandlers_.size());
-    for (const auto& entry : eventHandlers_) names.push_back(entry.first);
-    for (const std::string& name : names) CoreUnsubscribe(name.c_str(), pluginHandle_);
-    eventHandlers_.clear();
+    // Each entry leaves the table before the host hears of it, so a host
+    // callback cannot change the table under us; taking the entry out
+    // allocates nothing, so running out of memory cannot leave a subscription
+    // at the host.
+    while (!eventHandlers_.empty()) {
+        const auto entry = eventHandlers_.extract(eventHandlers_.begin());
+        CoreUnsubscribe(entry.key().c_str(), pluginHandle_);
+    }
     subscriptionCounts_.clear();
     {
-        std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+        platform::LockGuard lock(serviceProxyMutex_);
         pendingServiceProxyHandlers_.clear();
         asyncServiceProxyHandlers_.clear();
         receivedServiceProxyResponses_.clear();
@@ -126,7 +127,14 @@ bool PluginBase::HandleInit(const HostApi& api) {
 
 void PluginBase::HandleShutdown() {
     shuttingDown_ = 1;
-    Shutdown();
+    try {
+        Shutdown();
+    } catch (...) {
+        // A feature's Shutdown that failed part way: the subscriptions still
+        // go (this part cannot fail), then the failure is reported.
+        PluginBase::Shutdown();
+        throw;
+    }
 }
 
 void PluginBase::InstallLogTarget() {

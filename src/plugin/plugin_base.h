@@ -29,6 +29,7 @@
 #include "plugin/host_event_types.h"
 #include "plugin/native_conversion.h"
 #include "plugin/plugin_identity.h"
+#include "platform/platform.h"
 #include "plugin/request_client.h"
 #include "router/request_method.h"
 
@@ -243,8 +244,10 @@ private:
     std::unordered_map<std::string, HandlerPtr, FnvStringHash> eventHandlers_;
     std::unordered_map<std::string, std::int32_t, FnvStringHash> subscriptionCounts_;
     // Service-proxy tables, all under serviceProxyMutex_ (recursive: a handler
-    // running under it may register another handler).
-    std::recursive_mutex serviceProxyMutex_;
+    // running under it may register another handler). The platform's lock, not
+    // std::recursive_mutex: with the Windows threads library that one takes a
+    // heap block on first use and never gives it back.
+    platform::RecursiveLock serviceProxyMutex_;
     std::unordered_map<std::string, ServiceProxyHandler, FnvStringHash> pendingServiceProxyHandlers_;
     std::unordered_map<std::string, ServiceProxyHandler, FnvStringHash> asyncServiceProxyHandlers_;
     std::vector<std::pair<std::string, PluginServiceProxyResponse>> receivedServiceProxyResponses_;

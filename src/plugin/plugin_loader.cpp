@@ -3,6 +3,7 @@
 #include "plugin/plugin_loader.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 #include "plugin/boundary_guard.h"
@@ -14,11 +15,16 @@ namespace hpk {
 
 void LoadPlugin(PluginLoadRecord* record, PluginFactory factory, std::string_view shortName) noexcept {
     if (record == nullptr || factory == nullptr) return;
-    const std::string name(shortName.data(), shortName.size());
+    // The name for the failure line, without the heap: it is wanted when
+    // memory has run out.
+    char name[64];
+    const std::size_t length = shortName.size() < sizeof name - 1 ? shortName.size() : sizeof name - 1;
+    std::memcpy(name, shortName.data(), length);
+    name[length] = '\0';
     bool compatible = true;
     GuardedCall(
         [&](const std::exception* error) {
-            LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name.c_str(), "load", FailureText(error));
+            LogRuntime(RuntimeLogLevel::Error, kLogFailedCallback, name, "load", FailureText(error));
         },
         [&] {
             std::unique_ptr<PluginBase> plugin = factory();

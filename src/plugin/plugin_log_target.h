@@ -21,6 +21,9 @@ public:
     // Detaches the three built-in targets, lets every level through (minimum
     // level 0) while still dropping "XTR" lines, and attaches a new target
     // bound to `core` with the manager's minimum level and "#D| #L| #G| #M".
+    // The installed target holds a reference to the manager, released when it
+    // is destroyed: the last one brings the manager down, and the next log
+    // line finds the built-in targets as they were at load.
     static std::unique_ptr<PluginLogTarget> Install(HostCoreApi core);
 
 protected:
@@ -30,6 +33,7 @@ protected:
 
 private:
     HostCoreApi core_;  // fixed at construction
+    bool holdsManager_ = false;
 };
 
 }  // namespace hpk

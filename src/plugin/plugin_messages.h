@@ -31,6 +31,8 @@ inline constexpr const char kMsgErrorConverting[] = "Error converting response f
 inline constexpr const char kMsgParametersNotSent[] =
     "Request not sent: Error converting parameters for {method} {url}: {error}";
 inline constexpr const char kMsgStreamReadError[] = "Stream read error";
+// The {error} of a request the host could not be asked to perform.
+inline constexpr const char kMsgNoRequestOperation[] = "the host offers no request operation";
 inline constexpr const char kDetailErrorCode[] = "errorCode_int";
 inline constexpr const char kResultValuePath[] = "<result>";
 inline constexpr const char kWaitYieldLabel[] = "Wait: yield";

@@ -27,7 +27,7 @@ void StoreResponse(std::vector<std::pair<std::string, PluginServiceProxyResponse
 
 void PluginBase::OnServiceProxyUuid(const PluginServiceProxyResponse& response) {
     {
-        std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+        platform::LockGuard lock(serviceProxyMutex_);
         StoreResponse(receivedServiceProxyResponses_, response.uuid, response);
     }
     RunServiceProxyFulfilment();
@@ -35,7 +35,7 @@ void PluginBase::OnServiceProxyUuid(const PluginServiceProxyResponse& response) 
 
 void PluginBase::OnServiceProxyMethod(const PluginServiceProxyResponse& response) {
     {
-        std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+        platform::LockGuard lock(serviceProxyMutex_);
         StoreResponse(receivedServiceProxyResponses_, MethodKey(response), response);
     }
     RunServiceProxyFulfilment();
@@ -43,7 +43,7 @@ void PluginBase::OnServiceProxyMethod(const PluginServiceProxyResponse& response
 
 void PluginBase::OnServiceProxyAsync(const PluginServiceProxyResponse& response) {
     const std::string key = MethodKey(response);
-    std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+    platform::LockGuard lock(serviceProxyMutex_);
     auto found = asyncServiceProxyHandlers_.find(key);
     if (found == asyncServiceProxyHandlers_.end()) {
         LogRuntime(RuntimeLogLevel::Error, kLogNoAsyncHandler, fullName_.c_str(), key.c_str());
@@ -55,7 +55,7 @@ void PluginBase::OnServiceProxyAsync(const PluginServiceProxyResponse& response)
 }
 
 void PluginBase::RunServiceProxyFulfilment() {
-    std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+    platform::LockGuard lock(serviceProxyMutex_);
     for (auto stored = receivedServiceProxyResponses_.begin(); stored != receivedServiceProxyResponses_.end();
          ++stored) {
         auto pending = pendingServiceProxyHandlers_.find(stored->first);
@@ -75,19 +75,19 @@ void PluginBase::RunServiceProxyFulfilment() {
 
 void PluginBase::AddPendingServiceProxyHandler(std::string_view key, ServiceProxyHandler handler) {
     {
-        std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+        platform::LockGuard lock(serviceProxyMutex_);
         pendingServiceProxyHandlers_[std::string(key)] = std::move(handler);
     }
     RunServiceProxyFulfilment();
 }
 
 void PluginBase::AddAsyncServiceProxyHandler(std::string_view key, ServiceProxyHandler handler) {
-    std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+    platform::LockGuard lock(serviceProxyMutex_);
     asyncServiceProxyHandlers_[std::string(key)] = std::move(handler);
 }
 
 std::size_t PluginBase::StoredServiceProxyResponseCount() {
-    std::lock_guard<std::recursive_mutex> lock(serviceProxyMutex_);
+    platform::LockGuard lock(serviceProxyMutex_);
     return receivedServiceProxyResponses_.size();
 }
 

@@ -65,7 +65,7 @@ EndpointRegistrationResult BindingRouter::RegisterEndpoint(const EndpointSpec& s
     registration->SetArgumentLocations(std::move(locations));
 
     result.registration = registration.get();
-    std::lock_guard<std::mutex> lock(TableMutex());
+    platform::LockGuard lock(TableMutex());
     std::unique_ptr<EndpointUserData>& data = userData_[spec.name];
     if (data == nullptr) data = std::make_unique<EndpointUserData>();
     data->api = this;
@@ -75,7 +75,7 @@ EndpointRegistrationResult BindingRouter::RegisterEndpoint(const EndpointSpec& s
 }
 
 std::vector<const EndpointRegistration*> BindingRouter::Registrations() const {
-    std::lock_guard<std::mutex> lock(TableMutex());
+    platform::LockGuard lock(TableMutex());
     std::vector<const EndpointRegistration*> list;
     list.reserve(registrations_.size());
     for (const auto& registration : registrations_) list.push_back(registration.get());
@@ -83,7 +83,7 @@ std::vector<const EndpointRegistration*> BindingRouter::Registrations() const {
 }
 
 EndpointUserData* BindingRouter::UserDataFor(std::string_view functionName) {
-    std::lock_guard<std::mutex> lock(TableMutex());
+    platform::LockGuard lock(TableMutex());
     std::unique_ptr<EndpointUserData>& data = userData_[std::string(functionName)];
     if (data == nullptr) {
         data = std::make_unique<EndpointUserData>();
@@ -96,7 +96,7 @@ void BindingRouter::Clear() {
     std::vector<std::unique_ptr<EndpointRegistration>> registrations;
     std::unordered_map<std::string, std::unique_ptr<EndpointUserData>> userData;
     {
-        std::lock_guard<std::mutex> lock(TableMutex());
+        platform::LockGuard lock(TableMutex());
         registrations.swap(registrations_);
         userData.swap(userData_);
     }

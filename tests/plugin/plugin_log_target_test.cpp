@@ -6,6 +6,8 @@
 #include <cstdarg>
 
 #include "diagnostics/log_interfaces.h"
+#include "diagnostics/log_manager.h"
+#include "diagnostics/log_targets.h"
 #include "support/fake_host_fixture.h"
 
 namespace hpk {
@@ -76,6 +78,19 @@ TEST_F(PluginLogTargetTest, DestroyedPluginTakesItsTargetAlong) {
     host.ClearRecords();
     LogWith(2, 0, "after shutdown");
     EXPECT_TRUE(host.Logs().empty());
+}
+
+TEST_F(PluginLogTargetTest, LastShutdownLeavesTheBuiltInTargetsAsAtLoad) {
+    LoadAndInit();
+    session.Shutdown();
+    // The manager went with the last reference; the next line (a fatal report,
+    // say) brings up a fresh one with the standard error target attached.
+    EXPECT_EQ(GetLogManagerApi().stdErrTarget(), nullptr);
+    LogWith(2, 0, "after the last shutdown");
+    LogManager* manager = LogManager::Instance();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_TRUE(manager->StdErr().IsAttached());
+    EXPECT_EQ(manager->MinimumLevel(), 1);
 }
 
 }  // namespace

@@ -53,6 +53,16 @@ TEST_F(RequestClient, HostErrorsBecomeRequestErrorsWithTheirStatus) {
     EXPECT_EQ(host.UnreleasedResponses(), 0);
 }
 
+TEST_F(RequestClient, HostWithoutARequestOperationIsARequestError) {
+    host.Table()->Request = nullptr;
+    const FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/r/v1/x");
+    ASSERT_FALSE(fetched.IsOk());
+    EXPECT_EQ(fetched.error->message, "Error response for GET /r/v1/x: the host offers no request operation");
+    const RequestOutcome called = Plugin().CallResource(RequestMethod::Post, "/r/v1/x");
+    ASSERT_TRUE(called.has_value());
+    EXPECT_EQ(called->message, "Error response for POST /r/v1/x: the host offers no request operation");
+}
+
 TEST_F(RequestClient, NullBodyIsAnEmptyValue) {
     host.ServeValue("/empty", BindingValue());
     FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/empty");
