@@ -19,19 +19,22 @@ std::string PathOf(const std::string& url) { return url.substr(0, url.find('?'))
 }  // namespace
 
 StepPlayer::StepPlayer(HostCore& core, PluginSession& session) : core_(core), session_(session) {
-    core_.beforeAnswer = [this](const std::string&, const std::string& url) {
-        const std::string path = PathOf(url);
-        auto found = std::find_if(pending_.begin(), pending_.end(),
-                                  [&](const ScenarioStep* step) { return step->during == path; });
-        if (found == pending_.end()) return;
-        const ScenarioStep* step = *found;
-        pending_.erase(found);      // first: the delivery may request the same path again
-        core_.Log().Record("nested", std::to_string(step->number) + ": update " + step->uri + " inside the request of " + path);
-        Deliver(*step);
-    };
+    core_.Listen(this);
 }
 
-StepPlayer::~StepPlayer() { core_.beforeAnswer = nullptr; }
+StepPlayer::~StepPlayer() { core_.Listen(nullptr); }
+
+bool StepPlayer::Answer(HostResponse&, const std::string& url) {
+    const std::string path = PathOf(url);
+    auto found = std::find_if(pending_.begin(), pending_.end(),
+                              [&](const ScenarioStep* step) { return step->during == path; });
+    if (found == pending_.end()) return false;
+    const ScenarioStep* step = *found;
+    pending_.erase(found);      // first: the delivery may request the same path again
+    core_.Log().Record("nested", std::to_string(step->number) + ": update " + step->uri + " inside the request of " + path);
+    Deliver(*step);
+    return false;
+}
 
 void StepPlayer::Deliver(const ScenarioStep& step) {
     ++deliveries_;

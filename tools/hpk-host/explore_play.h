@@ -17,11 +17,13 @@ namespace hpk::host {
 
 // Plays the steps that act on the host or the plugin (every kind but wait and
 // expect). Updates with `during` wait, in order, for the plugin's next request
-// of their path and are delivered inside it, before it is answered.
-class StepPlayer {
+// of their path and are delivered inside it, before it is answered: the client
+// delivers other events while a plugin waits for an answer. The player hears
+// of those requests as the core's listener while it lives.
+class StepPlayer : public HostCoreListener {
 public:
     StepPlayer(HostCore& core, PluginSession& session);
-    ~StepPlayer();
+    ~StepPlayer() override;
     StepPlayer(const StepPlayer&) = delete;
     StepPlayer& operator=(const StepPlayer&) = delete;
 
@@ -30,6 +32,10 @@ public:
     // `previous` once more with nothing else delivered in between or inside
     // either (a nested update can overwrite what the previous step stored).
     bool WasRedelivery(const ScenarioStep* previous, const ScenarioStep& step) const;
+
+    // Delivers the pending update waiting for this request's path, if any;
+    // the answer itself is left to the core's store.
+    bool Answer(HostResponse& response, const std::string& url) override;
 
 private:
     void Deliver(const ScenarioStep& step);

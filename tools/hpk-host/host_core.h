@@ -6,7 +6,6 @@
 #pragma once
 #include <cstdint>
 #include <exception>
-#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -161,11 +160,6 @@ public:
     void ClearRecords();
 
     Timeline& Log() { return timeline_; }
-
-    // Called with the method and URL of each of the plugin's requests before
-    // it is answered: the client delivers other events while a plugin waits
-    // for an answer, and a host replays that by delivering them here.
-    std::function<void(const std::string& method, const std::string& url)> beforeAnswer;
 
 private:
     friend struct HostStream;

@@ -188,7 +188,6 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
         telemetry_.push_back(std::move(event));
     }
 
-    if (beforeAnswer && !telemetry) beforeAnswer(method, url);
     BindingValue shownBody;
     std::string answer;
     std::memset(&response, 0, sizeof(HostResponse));
