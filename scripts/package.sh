@@ -30,13 +30,7 @@ export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
 export TZ=UTC LC_ALL=C
 
-export WINEDEBUG=-all
-export WINEPREFIX="$top/build/wine-prefix"
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || { echo "package: could not create the Wine prefix" >&2; exit 1; }
-fi
+source "$top/scripts/wine-env.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/hpk-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT

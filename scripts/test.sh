@@ -8,13 +8,7 @@ cd "$top"
 bash scripts/setup.sh
 bash scripts/fetch-libyaml-source.sh
 
-export WINEDEBUG=-all
-export WINEPREFIX="$top/build/wine-prefix"
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || { echo "test: could not create the Wine prefix" >&2; exit 1; }
-fi
+source scripts/wine-env.sh
 
 presets=(x86-linux x86-windows)
 if [ "${HPK_SKIP_ASAN:-0}" != 1 ]; then presets+=(x86-linux-asan x86-linux-fuzz); fi
