@@ -15,9 +15,15 @@ if [ "${HPK_SKIP_ASAN:-0}" != 1 ]; then presets+=(x86-linux-asan x86-linux-fuzz)
 
 for preset in "${presets[@]}"; do
     echo "== build $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build "build/$preset" -- -j2 | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
-    test ${PIPESTATUS[0]} -eq 0
+    # A tree configured before its toolchain file changed keeps the old
+    # compiler in its cache: configure such a tree afresh.
+    fresh=()
+    cache="build/$preset/CMakeCache.txt"
+    if [ -f "$cache" ] && [ -n "$(find cmake -name 'toolchain-*.cmake' -newer "$cache")" ]; then fresh=(--fresh); fi
+    cmake --preset "$preset" "${fresh[@]}" >/dev/null
+    status=0
+    cmake --build "build/$preset" -- -j2 2>&1 | { grep -vE '^\[[0-9]+/[0-9]+\] ' || true; } || status=$?
+    if [ "$status" -ne 0 ]; then echo "test: the $preset build failed" >&2; exit 1; fi
 done
 
 summary=()
