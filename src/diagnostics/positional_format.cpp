@@ -201,7 +201,8 @@ bool Formatter::ParseSpec(std::size_t directiveStart, Spec& spec) {
         spec.precision.present = true;
         if (!ResolveField(syntax.precision, spec.precision)) return false;
     }
-    std::memcpy(spec.length, syntax.length.data(), syntax.length.size());
+    // (an absent length is an empty view whose data may be null)
+    if (!syntax.length.empty()) std::memcpy(spec.length, syntax.length.data(), syntax.length.size());
     spec.conversion = syntax.conversion;
     pos_ += syntax.size;
     return pos_ - directiveStart <= kMaxSpecLength;
