@@ -9,8 +9,14 @@
 namespace hpk::bench {
 
 inline const char* const kCorpusNames[] = {
-    "twitter", "citm_catalog", "canada", "small-platform-config", "small-locale-mapping",
-    "small-champion-games", "small-geoinfo", "small-login-session",
+    "twitter",
+    "citm_catalog",
+    "canada",
+    "small-platform-config",
+    "small-locale-mapping",
+    "small-champion-games",
+    "small-geoinfo",
+    "small-login-session",
 };
 
 // (name, bytes) of every corpus document with `extension` that exists.
@@ -27,7 +33,8 @@ inline std::vector<std::pair<std::string, std::string>> LoadCorpus(const char* e
         std::fclose(file);
         documents.emplace_back(name, std::move(bytes));
     }
-    if (documents.empty()) std::fprintf(stderr, "no .%s documents in %s: nothing to measure\n", extension, HPK_BENCH_DATA);
+    if (documents.empty())
+        std::fprintf(stderr, "no .%s documents in %s: nothing to measure\n", extension, HPK_BENCH_DATA);
     return documents;
 }
 

@@ -20,19 +20,58 @@ using hpk::BindingValue;
 class TreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeBuilder> {
 public:
     explicit TreeBuilder(BindingValue& root) : target_(&root) {}
-    bool Null() { Slot(); return true; }
-    bool Bool(bool b) { Slot().SetBool(b); return true; }
-    bool Int(int v) { Slot().SetSigned(v); return true; }
-    bool Uint(unsigned v) { Slot().SetUnsigned(v); return true; }
-    bool Int64(std::int64_t v) { Slot().SetSigned(v); return true; }
-    bool Uint64(std::uint64_t v) { Slot().SetUnsigned(v); return true; }
-    bool Double(double v) { Slot().SetFloat(v); return true; }
-    bool String(const char* s, rapidjson::SizeType n, bool) { Slot().SetString({s, n}); return true; }
-    bool StartObject() { open_.push_back(&Slot().MakeStructure()); return true; }
-    bool Key(const char* s, rapidjson::SizeType n, bool) { target_ = &open_.back()->Member({s, n}); return true; }
-    bool EndObject(rapidjson::SizeType) { open_.pop_back(); return true; }
-    bool StartArray() { open_.push_back(&Slot().MakeCollection()); return true; }
-    bool EndArray(rapidjson::SizeType) { open_.pop_back(); return true; }
+    bool Null() {
+        Slot();
+        return true;
+    }
+    bool Bool(bool b) {
+        Slot().SetBool(b);
+        return true;
+    }
+    bool Int(int v) {
+        Slot().SetSigned(v);
+        return true;
+    }
+    bool Uint(unsigned v) {
+        Slot().SetUnsigned(v);
+        return true;
+    }
+    bool Int64(std::int64_t v) {
+        Slot().SetSigned(v);
+        return true;
+    }
+    bool Uint64(std::uint64_t v) {
+        Slot().SetUnsigned(v);
+        return true;
+    }
+    bool Double(double v) {
+        Slot().SetFloat(v);
+        return true;
+    }
+    bool String(const char* s, rapidjson::SizeType n, bool) {
+        Slot().SetString({s, n});
+        return true;
+    }
+    bool StartObject() {
+        open_.push_back(&Slot().MakeStructure());
+        return true;
+    }
+    bool Key(const char* s, rapidjson::SizeType n, bool) {
+        target_ = &open_.back()->Member({s, n});
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) {
+        open_.pop_back();
+        return true;
+    }
+    bool StartArray() {
+        open_.push_back(&Slot().MakeCollection());
+        return true;
+    }
+    bool EndArray(rapidjson::SizeType) {
+        open_.pop_back();
+        return true;
+    }
 
 private:
     BindingValue& Slot() {

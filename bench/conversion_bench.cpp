@@ -51,12 +51,13 @@ const BindingTypeRegistry& Registry() {
                                 Field("LevelFilterEnabled", &Config::LevelFilterEnabled),
                                 Field("RankedFilterEnabled", &Config::RankedFilterEnabled),
                                 Field("LocationFiltersEnabled", &Config::LocationFiltersEnabled)});
-        RegisterEnum<Lane>(*r, "BenchLane",
-                           {{"TOP", Lane::Top}, {"JUNGLE", Lane::Jungle}, {"MIDDLE", Lane::Middle}, {"BOTTOM", Lane::Bottom}});
-        RegisterStruct<Game>(*r, "BenchGame",
-                             {Field("championId", &Game::championId), Field("queue", &Game::queue),
-                              Field("lane", &Game::lane), Field("role", &Game::role),
-                              Field("timestamp", &Game::timestamp)});
+        RegisterEnum<Lane>(
+            *r, "BenchLane",
+            {{"TOP", Lane::Top}, {"JUNGLE", Lane::Jungle}, {"MIDDLE", Lane::Middle}, {"BOTTOM", Lane::Bottom}});
+        RegisterStruct<Game>(
+            *r, "BenchGame",
+            {Field("championId", &Game::championId), Field("queue", &Game::queue), Field("lane", &Game::lane),
+             Field("role", &Game::role), Field("timestamp", &Game::timestamp)});
         RegisterStruct<Games>(*r, "BenchGames",
                               {Field("gameCount", &Games::gameCount), Field("champions", &Games::champions)});
         return r;

@@ -26,14 +26,15 @@ void BM_ExploreSession(benchmark::State& state) {
     std::uint64_t broken = 0;
     for (auto _ : state) {
         const ExploreSession session = GenerateSession(space, 1, index++, steps);
-        const SessionOutcome outcome = session.reordered.IsEmpty()
-                                           ? PlaySession(space, session.document, HPK_PLUGIN_FILE)
-                                           : PlayMetamorphic(space, session.document, session.reordered, HPK_PLUGIN_FILE);
+        const SessionOutcome outcome =
+            session.reordered.IsEmpty() ? PlaySession(space, session.document, HPK_PLUGIN_FILE)
+                                        : PlayMetamorphic(space, session.document, session.reordered, HPK_PLUGIN_FILE);
         broken += outcome.breach.Broken() ? 1 : 0;
         benchmark::DoNotOptimize(outcome.checks);
     }
     if (broken != 0) state.SkipWithError("a session broke an invariant");
-    state.counters["sessions_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["sessions_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ExploreSession)->Arg(20)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 

@@ -25,8 +25,8 @@ void BM_SnprintfThreeTexts(benchmark::State& state) {
     const std::string url = "/lol-summoner/v1/current-summoner";
     for (auto _ : state) {
         char buffer[4096];
-        const int n = std::snprintf(buffer, sizeof buffer, "Unknown argument '%s' for '%s' at %s.", "region",
-                                    url.c_str(), "GET");
+        const int n =
+            std::snprintf(buffer, sizeof buffer, "Unknown argument '%s' for '%s' at %s.", "region", url.c_str(), "GET");
         benchmark::DoNotOptimize(std::string(buffer, static_cast<std::size_t>(n)));
     }
 }
@@ -34,8 +34,8 @@ BENCHMARK(BM_SnprintfThreeTexts);
 
 void BM_PositionalIntegers(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(hpk::FormatPositional("Value %1 is out of range for %2 (%3$08x)",
-                                                       -1234567890123LL, "summonerLevel", 48879));
+        benchmark::DoNotOptimize(hpk::FormatPositional("Value %1 is out of range for %2 (%3$08x)", -1234567890123LL,
+                                                       "summonerLevel", 48879));
     }
 }
 BENCHMARK(BM_PositionalIntegers);

@@ -9,8 +9,8 @@
 // scripted, each with a script (see Script below); then events until the input
 // ends (at most kMaxEvents): a kind byte (low bits: which subscription; bit 4
 // re-scripts a resource, bit 5 reads a served resource first), a name byte (1:
-// a text follows, 2: a null name, else the subscribed name), then a payload: a resource event {uri, eventType, data} with each part
-// chosen by a byte, or a raw HostValue recipe.
+// a text follows, 2: a null name, else the subscribed name), then a payload: a resource event {uri, eventType, data}
+// with each part chosen by a byte, or a raw HostValue recipe.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -80,12 +80,8 @@ BindingValue RecipeValue(hpk::fuzz::FuzzBytes& input) {
 // when that byte is odd), 4 no script (404).
 void Script(FakeHost& host, const std::string& url, hpk::fuzz::FuzzBytes& input) {
     switch (input.Byte() % 5) {
-        case 0:
-            host.ServeValue(url, JsonOrText(input.Text()));
-            break;
-        case 1:
-            host.ServeValue(url, RecipeValue(input));
-            break;
+        case 0: host.ServeValue(url, JsonOrText(input.Text())); break;
+        case 1: host.ServeValue(url, RecipeValue(input)); break;
         case 2: {
             const auto status = static_cast<std::int32_t>(input.U16());
             host.ServeError(url, status, input.Text());
@@ -100,9 +96,7 @@ void Script(FakeHost& host, const std::string& url, hpk::fuzz::FuzzBytes& input)
             host.ServeStream(url, chunks, fail ? std::optional<std::size_t>(chunks.size() / 2) : std::nullopt);
             break;
         }
-        default:
-            host.Forget(url);
-            break;
+        default: host.Forget(url); break;
     }
 }
 

@@ -104,9 +104,7 @@ HostValueRecipe::HostValueRecipe(FuzzBytes& bytes) {
         ++nodes_;
         const std::uint8_t op = bytes.Byte() % 14;
         switch (op) {
-            case 0:
-                slot->tag = Tag(HostValueTag::Null);
-                break;
+            case 0: slot->tag = Tag(HostValueTag::Null); break;
             case 1:
                 slot->tag = Tag(HostValueTag::Bool);
                 slot->payload.boolean = bytes.Byte();
@@ -200,8 +198,7 @@ bool SameTree(const BindingValue& a, const BindingValue& b) {
         pending.pop_back();
         if (left->Kind() != right->Kind() || left->Size() != right->Size()) return false;
         switch (left->Kind()) {
-            case BindingValueKind::Empty:
-                break;
+            case BindingValueKind::Empty: break;
             case BindingValueKind::Bool:
                 if (left->AsBool() != right->AsBool()) return false;
                 break;
@@ -231,13 +228,16 @@ bool SameTree(const BindingValue& a, const BindingValue& b) {
                 }
                 break;
             case BindingValueKind::Collection:
-                for (std::size_t i = 0; i < left->Size(); ++i) pending.emplace_back(&left->Element(i), &right->Element(i));
+                for (std::size_t i = 0; i < left->Size(); ++i)
+                    pending.emplace_back(&left->Element(i), &right->Element(i));
                 break;
             case BindingValueKind::Structure: {
                 std::vector<std::pair<std::string_view, const BindingValue*>> leftMembers;
                 std::vector<std::pair<std::string_view, const BindingValue*>> rightMembers;
-                left->ForEachMember([&](std::string_view key, const BindingValue& v) { leftMembers.emplace_back(key, &v); });
-                right->ForEachMember([&](std::string_view key, const BindingValue& v) { rightMembers.emplace_back(key, &v); });
+                left->ForEachMember(
+                    [&](std::string_view key, const BindingValue& v) { leftMembers.emplace_back(key, &v); });
+                right->ForEachMember(
+                    [&](std::string_view key, const BindingValue& v) { rightMembers.emplace_back(key, &v); });
                 for (std::size_t i = 0; i < leftMembers.size(); ++i) {
                     if (leftMembers[i].first != rightMembers[i].first) return false;
                     pending.emplace_back(leftMembers[i].second, rightMembers[i].second);

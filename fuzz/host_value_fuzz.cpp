@@ -72,12 +72,18 @@ void ThroughRecord(const BindingValue& value) {
 
 using RecordCheck = void (*)(const BindingValue&);
 const RecordCheck kRecords[] = {
-    ThroughRecord<ContentTargetingFilterResponse>, ThroughRecord<ContentTargetingLocaleResponse>,
-    ThroughRecord<SettingsResource>,               ThroughRecord<RegionLocale>,
-    ThroughRecord<PlatformConfig>,                 ThroughRecord<Summoner>,
-    ThroughRecord<GeoInfo>,                        ThroughRecord<GeoInfoResponse>,
-    ThroughRecord<LoginSessionState>,              ThroughRecord<LoginSession>,
-    ThroughRecord<ChampionGames>,                  ThroughRecord<ChampionGamesCollection>,
+    ThroughRecord<ContentTargetingFilterResponse>,
+    ThroughRecord<ContentTargetingLocaleResponse>,
+    ThroughRecord<SettingsResource>,
+    ThroughRecord<RegionLocale>,
+    ThroughRecord<PlatformConfig>,
+    ThroughRecord<Summoner>,
+    ThroughRecord<GeoInfo>,
+    ThroughRecord<GeoInfoResponse>,
+    ThroughRecord<LoginSessionState>,
+    ThroughRecord<LoginSession>,
+    ThroughRecord<ChampionGames>,
+    ThroughRecord<ChampionGamesCollection>,
 };
 constexpr std::size_t kRecordCount = sizeof kRecords / sizeof kRecords[0];
 

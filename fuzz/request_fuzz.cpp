@@ -52,22 +52,22 @@ Served& Functions() {
         auto* created = new Served();
         hpk::BindingRouter& router = created->router;
         hpk::content_targeting::RegisterRecordTypes(router, "HpkBeArxContentTargeting");
-        Require(router.RegisterFunction(
-            "Typed", "/t/{id}/{+rest}", RequestMethod::Post,
-            {{"id", ArgumentLocation::Path},
-             {"rest", ArgumentLocation::Path},
-             {"levels", ArgumentLocation::Query, true},
-             {"flag", ArgumentLocation::Any, true},
-             {"token", ArgumentLocation::Header, true},
-             {"config", ArgumentLocation::Body, true}},
-            [](std::uint32_t id, std::string rest, std::vector<std::int32_t> levels, bool flag, std::string token,
-               PlatformConfig config) {
-                ContentTargetingFilterResponse out;
-                out.filters.push_back(std::to_string(id) + rest + token + config.Mapping);
-                for (std::int32_t level : levels) out.filters.push_back(std::to_string(level));
-                if (flag || config.Enabled) out.filters.emplace_back("on");
-                return out;
-            }));
+        Require(router.RegisterFunction("Typed", "/t/{id}/{+rest}", RequestMethod::Post,
+                                        {{"id", ArgumentLocation::Path},
+                                         {"rest", ArgumentLocation::Path},
+                                         {"levels", ArgumentLocation::Query, true},
+                                         {"flag", ArgumentLocation::Any, true},
+                                         {"token", ArgumentLocation::Header, true},
+                                         {"config", ArgumentLocation::Body, true}},
+                                        [](std::uint32_t id, std::string rest, std::vector<std::int32_t> levels,
+                                           bool flag, std::string token, PlatformConfig config) {
+                                            ContentTargetingFilterResponse out;
+                                            out.filters.push_back(std::to_string(id) + rest + token + config.Mapping);
+                                            for (std::int32_t level : levels)
+                                                out.filters.push_back(std::to_string(level));
+                                            if (flag || config.Enabled) out.filters.emplace_back("on");
+                                            return out;
+                                        }));
         Require(router.RegisterFunction(
             "Echo", "", RequestMethod::None,
             {{"value"}, {"games", ArgumentLocation::Any, true}, {"state", ArgumentLocation::Any, true}},
@@ -78,15 +78,17 @@ Served& Functions() {
                 out.Member("state").SetSigned(static_cast<std::int32_t>(state));
                 return out;
             }));
-        Require(router.RegisterFunction(
-            "Geo", "/geo/{country}", RequestMethod::Put,
-            {{"country", ArgumentLocation::Path}, {"response", ArgumentLocation::Body}, {"scale", ArgumentLocation::Query, true}},
-            [](std::string country, GeoInfoResponse response, double scale) {
-                response.geoInfo.country = country;
-                response.errorMessage = std::to_string(scale);
-                return response;
-            }));
-        Require(router.ServeGet("/arx-content-targeting/v1/locale", [] { return ContentTargetingLocaleResponse{"en_GB"}; }));
+        Require(router.RegisterFunction("Geo", "/geo/{country}", RequestMethod::Put,
+                                        {{"country", ArgumentLocation::Path},
+                                         {"response", ArgumentLocation::Body},
+                                         {"scale", ArgumentLocation::Query, true}},
+                                        [](std::string country, GeoInfoResponse response, double scale) {
+                                            response.geoInfo.country = country;
+                                            response.errorMessage = std::to_string(scale);
+                                            return response;
+                                        }));
+        Require(router.ServeGet("/arx-content-targeting/v1/locale",
+                                [] { return ContentTargetingLocaleResponse{"en_GB"}; }));
         created->names = {"Typed", "Echo", "Geo", "GetArxContentTargetingV1Locale"};
         created->prefixes = {"/t/", "Echo", "/geo/", "/arx-content-targeting/v1/locale"};
         for (const std::string& name : created->names) created->router.UserDataFor(name);
@@ -95,8 +97,9 @@ Served& Functions() {
     return *served;
 }
 
-const char* const kContentTypes[] = {"application/json", "application/x-msgpack", "application/x-yaml",
-                                     "application/vnd.api+json; charset=utf-8", "APPLICATION/JSON", "text/plain"};
+const char* const kContentTypes[] = {"application/json",   "application/x-msgpack",
+                                     "application/x-yaml", "application/vnd.api+json; charset=utf-8",
+                                     "APPLICATION/JSON",   "text/plain"};
 
 }  // namespace
 
@@ -156,8 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
 
         const std::uint8_t typeKind = input.Byte() % 9;
-        const std::string contentType =
-            typeKind < 6 ? kContentTypes[typeKind] : typeKind == 6 ? input.Text() : std::string();
+        const std::string contentType = typeKind < 6    ? kContentTypes[typeKind]
+                                        : typeKind == 6 ? input.Text()
+                                                        : std::string();
         request.contentType = typeKind == 8 ? nullptr : contentType.c_str();
         const bool hasBody = input.Byte() % 4 != 0;
         // Exactly the body's bytes on the heap, so reading past them is caught.

@@ -134,7 +134,8 @@ struct BindingNative<T, BindingNativeCategory::Integer> {
 
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Floating> {
-    static constexpr BindingTypeKind kKind = std::is_same_v<T, float> ? BindingTypeKind::Float : BindingTypeKind::Double;
+    static constexpr BindingTypeKind kKind =
+        std::is_same_v<T, float> ? BindingTypeKind::Float : BindingTypeKind::Double;
     static bool IsEmpty(T source, const BindingStructInfo*, const BindingTypeRegistry&) { return source == 0; }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
     static void From(BindingResult& result, T& target, const BindingValue& value, std::string_view path,
@@ -184,8 +185,7 @@ struct BindingNative<T, BindingNativeCategory::Object> {
 template <class T>
 struct BindingNative<T, BindingNativeCategory::Blob> {
     static constexpr BindingTypeKind kKind = BindingTypeKind::Blob;
-    static bool IsEmpty(const std::vector<std::uint8_t>& source, const BindingStructInfo*,
-                        const BindingTypeRegistry&) {
+    static bool IsEmpty(const std::vector<std::uint8_t>& source, const BindingStructInfo*, const BindingTypeRegistry&) {
         return source.empty();
     }
     static const BindingStructInfo* Describe(const BindingTypeRegistry&) { return nullptr; }
@@ -251,7 +251,9 @@ struct BindingNative<T, BindingNativeCategory::Vector> {
     using ElementNative = BindingNative<Element>;
     static constexpr BindingTypeKind kKind = BindingTypeKind::Vector;
     // The element's description; a vector of vectors carries the innermost one.
-    static bool IsEmpty(const T& source, const BindingStructInfo*, const BindingTypeRegistry&) { return source.empty(); }
+    static bool IsEmpty(const T& source, const BindingStructInfo*, const BindingTypeRegistry&) {
+        return source.empty();
+    }
     static const BindingStructInfo* Describe(const BindingTypeRegistry& registry) {
         return ElementNative::Describe(registry);
     }

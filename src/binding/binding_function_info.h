@@ -31,13 +31,13 @@ struct BindingFunctionInfo {
     std::string name;
     std::vector<BindingArgumentInfo> arguments;  // declaration order
     BindingTypeIdentifier result;
-    BindingTypeIdentifier exportResult;          // kind None unless given
+    BindingTypeIdentifier exportResult;  // kind None unless given
     std::vector<std::string> tags;
     std::string nameSpace;
     std::string description;
     std::string help;
     bool threadSafe = false;
-    bool async = false;                          // `result` then describes the asynchronous event type
+    bool async = false;  // `result` then describes the asynchronous event type
     std::unique_ptr<BindingFunctionHandlerBase> handler;
 };
 

@@ -38,8 +38,8 @@ public:
     // Writes the native field at `field` into `target`; a failure goes into
     // `status` and leaves `target` unspecified. `status` is never `target`'s
     // tree, so an error cannot pull the tree from under the walk.
-    virtual void ToValue(BindingResult& status, BindingValue& target, const void* field,
-                         const BindingStructInfo* info, const BindingTypeRegistry& registry) const = 0;
+    virtual void ToValue(BindingResult& status, BindingValue& target, const void* field, const BindingStructInfo* info,
+                         const BindingTypeRegistry& registry) const = 0;
     // True when ToValue would produce a value that omit-when-empty leaves out
     // (see IsOmittableValue). Answered from the native field, so an omitted
     // member costs no conversion; false whenever ToValue would fail.
@@ -49,16 +49,16 @@ public:
 
 struct BindingFieldInfo {
     std::string name;
-    std::uint32_t nameHash = 0;                  // FNV-1a of `name`
+    std::uint32_t nameHash = 0;  // FNV-1a of `name`
     std::string description;
-    const BindingTypeRecord* record = nullptr;   // the field's native type
-    std::uint32_t offset = 0;                    // in the native record
+    const BindingTypeRecord* record = nullptr;  // the field's native type
+    std::uint32_t offset = 0;                   // in the native record
     BindingTypeIdentifier type;
-    BindingTypeIdentifier exportType;            // kind None unless given; replaces `type` for the host
-    std::uint8_t flags = 0;                      // kFieldOmitWhenEmpty | kFieldRequired
+    BindingTypeIdentifier exportType;  // kind None unless given; replaces `type` for the host
+    std::uint8_t flags = 0;            // kFieldOmitWhenEmpty | kFieldRequired
     std::unique_ptr<BindingFieldConverter> converter;
     const BindingStructInfo* owner = nullptr;
-    bool optional = false;                       // reported to the host only
+    bool optional = false;  // reported to the host only
 };
 
 struct BindingEnumeratorInfo {
@@ -80,7 +80,7 @@ struct BindingStructInfo {
     std::string nameSpace;
     std::string description;
     std::vector<std::string> tags;
-    std::vector<BindingFieldInfo> fields;                            // registration order
+    std::vector<BindingFieldInfo> fields;                                   // registration order
     std::map<std::string, BindingEnumeratorInfo, std::less<>> enumerators;  // byte-wise name order
     BindingTypeRegistry* registry = nullptr;
 

@@ -11,8 +11,8 @@ namespace hpk {
 namespace {
 
 constexpr const char* kKindTexts[] = {
-    "",       "bool",   "int8",   "uint8",  "int16",  "uint16", "int32",  "uint32", "int64", "uint64",
-    "float",  "double", "string", "object", "blob",   "vector", "enum",   "struct", "callback", "map",
+    "",      "bool",   "int8",   "uint8",  "int16", "uint16", "int32", "uint32", "int64",    "uint64",
+    "float", "double", "string", "object", "blob",  "vector", "enum",  "struct", "callback", "map",
 };
 
 // Identifier -> signature of every type seen so far, so that two types whose

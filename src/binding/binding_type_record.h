@@ -26,8 +26,8 @@ bool IsKnownTypeKind(BindingTypeKind kind);
 // within the process (a clash is resolved when the second type is first seen).
 struct BindingTypeRecord {
     std::uint32_t identifier;
-    const char* name;       // points to `buffer` unless renamed
-    char buffer[10];        // "#%08X" of the identifier
+    const char* name;  // points to `buffer` unless renamed
+    char buffer[10];   // "#%08X" of the identifier
 };
 
 // Identifier of the reserved record (that of `void`): a description

@@ -66,7 +66,8 @@ void BindingValue::ReleaseHeapPayload() noexcept { Access::ReleasePayload(*this)
 
 void BindingValue::SetString(std::string_view text) {
     // Interned before the old payload goes: `text` may point into this tree.
-    const BindingInternEntry* entry = text.empty() ? BindingValueArena::EmptyText() : Access::ArenaOf(*this).Intern(text);
+    const BindingInternEntry* entry =
+        text.empty() ? BindingValueArena::EmptyText() : Access::ArenaOf(*this).Intern(text);
     ReleaseHeapPart();
     payload_.heap = const_cast<BindingInternEntry*>(entry);
     kind_ = BindingValueKind::String;
@@ -96,7 +97,7 @@ void BindingValue::SetEnum(std::int32_t value, const BindingTypeRecord* type) {
 BindingValue& BindingValue::MakeCollection() {
     if (kind_ != BindingValueKind::Collection) {
         if (kind_ != BindingValueKind::Empty) Clear();  // readers make containers of fresh members
-        payload_.heap = nullptr;  // no header until the first element
+        payload_.heap = nullptr;                        // no header until the first element
         kind_ = BindingValueKind::Collection;
     }
     return *this;
@@ -105,7 +106,7 @@ BindingValue& BindingValue::MakeCollection() {
 BindingValue& BindingValue::MakeStructure() {
     if (kind_ != BindingValueKind::Structure) {
         if (kind_ != BindingValueKind::Empty) Clear();  // readers make containers of fresh members
-        payload_.heap = nullptr;  // no header until the first member
+        payload_.heap = nullptr;                        // no header until the first member
         kind_ = BindingValueKind::Structure;
     }
     return *this;
@@ -149,7 +150,9 @@ std::uint64_t BindingValue::AsUnsigned(std::uint64_t fallback) const {
     return kind_ == BindingValueKind::Unsigned ? payload_.unsignedValue : fallback;
 }
 
-double BindingValue::AsFloat(double fallback) const { return kind_ == BindingValueKind::Float ? payload_.number : fallback; }
+double BindingValue::AsFloat(double fallback) const {
+    return kind_ == BindingValueKind::Float ? payload_.number : fallback;
+}
 
 std::string_view BindingValue::AsString() const {
     return kind_ == BindingValueKind::String ? Access::Text(*this)->View() : std::string_view();

@@ -44,13 +44,14 @@ struct BindingEnumCell {
 // boundary shims catch it); nothing else throws.
 class BindingValue {
 public:
-    BindingValue() noexcept : arena_(nullptr), kind_(BindingValueKind::Empty), ownsArena_(true) {  // empty root, no arena yet
+    BindingValue() noexcept
+        : arena_(nullptr), kind_(BindingValueKind::Empty), ownsArena_(true) {  // empty root, no arena yet
         payload_.unsignedValue = 0;
     }
     ~BindingValue();
-    BindingValue(const BindingValue& other);        // deep copy into a new root
+    BindingValue(const BindingValue& other);             // deep copy into a new root
     BindingValue& operator=(const BindingValue& other);  // deep copy into this tree
-    BindingValue(BindingValue&& other) noexcept;    // Move semantics below
+    BindingValue(BindingValue&& other) noexcept;         // Move semantics below
     BindingValue& operator=(BindingValue&& other) noexcept;
 
     // Assignment; each releases the previous payload first.
@@ -80,9 +81,9 @@ public:
     void SetBlob(std::vector<std::uint8_t> bytes);  // bytes are copied into the tree's arena
     void SetBlob(const std::uint8_t* data, std::size_t size);
     void SetEnum(std::int32_t value, const BindingTypeRecord* type);
-    BindingValue& MakeCollection();                 // no change when already one
-    BindingValue& MakeStructure();                  // no change when already one
-    void Clear();                                   // back to empty, releasing the payload
+    BindingValue& MakeCollection();  // no change when already one
+    BindingValue& MakeStructure();   // no change when already one
+    void Clear();                    // back to empty, releasing the payload
 
     // Inspection.
     BindingValueKind Kind() const { return kind_; }
@@ -93,8 +94,8 @@ public:
     std::int64_t AsSigned(std::int64_t fallback = 0) const;      // signed kind only
     std::uint64_t AsUnsigned(std::uint64_t fallback = 0) const;  // unsigned kind only
     double AsFloat(double fallback = 0.0) const;
-    std::string_view AsString() const;              // "" unless a string
-    const std::uint8_t* BlobData() const;           // null unless a blob
+    std::string_view AsString() const;     // "" unless a string
+    const std::uint8_t* BlobData() const;  // null unless a blob
     BindingEnumCell AsEnum(BindingEnumCell fallback = {0, nullptr}) const;
     // The text used to quote a value in messages: bool true/false, integers in
     // decimal, float "%f", string as is, blob Base64, enum its number, else "".
@@ -168,16 +169,15 @@ private:
 
 template <class F>
 void BindingValue::ForEachMember(F&& visit) const {
-    VisitMembers(
-        [](void* context, std::string_view key, BindingValue& value) {
-            (*static_cast<F*>(context))(key, static_cast<const BindingValue&>(value));
-        },
-        &visit);
+    VisitMembers([](void* context, std::string_view key,
+                    BindingValue& value) { (*static_cast<F*>(context))(key, static_cast<const BindingValue&>(value)); },
+                 &visit);
 }
 template <class F>
 void BindingValue::ForEachMember(F&& visit) {
-    VisitMembers([](void* context, std::string_view key, BindingValue& value) { (*static_cast<F*>(context))(key, value); },
-                 &visit);
+    VisitMembers(
+        [](void* context, std::string_view key, BindingValue& value) { (*static_cast<F*>(context))(key, value); },
+        &visit);
 }
 
 // Value-or-error. A fresh result is ok and empty. SetError makes the value a

@@ -90,8 +90,7 @@ struct BindingValueAccess {
     static BindingMemberNode* FindMember(const BindingValue& value, std::string_view key);
     // Finds or inserts `key` into the structure `value`. `interned`, when not
     // null, is an entry holding the same text (possibly of another arena).
-    static BindingValue& InsertMember(BindingValue& value, std::string_view key,
-                                      const BindingInternEntry* interned);
+    static BindingValue& InsertMember(BindingValue& value, std::string_view key, const BindingInternEntry* interned);
 };
 
 }  // namespace hpk

@@ -166,17 +166,14 @@ void BindingValueAccess::ReleasePayload(BindingValue& value) noexcept {
             case BindingValueKind::Blob:
                 arena->Release(heap, sizeof(BindingBlob) + static_cast<BindingBlob*>(heap)->size);
                 break;
-            case BindingValueKind::Enum:
-                arena->Release(heap, sizeof(BindingEnumCell));
-                break;
+            case BindingValueKind::Enum: arena->Release(heap, sizeof(BindingEnumCell)); break;
             case BindingValueKind::Collection:
                 if (heap != nullptr) PushPending(pending, v, heap, false);
                 break;
             case BindingValueKind::Structure:
                 if (heap != nullptr) PushPending(pending, v, heap, true);
                 break;
-            default:
-                break;
+            default: break;
         }
         v.kind_ = BindingValueKind::Empty;
         v.payload_.unsignedValue = 0;
@@ -334,9 +331,7 @@ void BindingValueAccess::CopyTree(BindingValue& target, const BindingValue& sour
                 to.payload_.heap = nullptr;
                 if (from.payload_.heap != nullptr) pending.emplace_back(&from, &to);
                 break;
-            default:
-                to.payload_ = from.payload_;
-                break;
+            default: to.payload_ = from.payload_; break;
         }
         to.kind_ = from.kind_;
     };

@@ -32,12 +32,12 @@ void RegisterHelpRecords(BindingTypeRegistry& registry) {
         .AddTag("help");
 
     using Function = BindingFullFunctionHelp;
-    RegisterStruct<Function>(registry, "BindingFullFunctionHelp",
-                             {Field("name", &Function::name), Field("nameSpace", &Function::nameSpace),
-                              Field("arguments", &Function::arguments), Field("returns", &Function::returns),
-                              Field("description", &Function::description), Field("help", &Function::help),
-                              Field("threadSafe", &Function::threadSafe), Field("async", &Function::async),
-                              Field("tags", &Function::tags)})
+    RegisterStruct<Function>(
+        registry, "BindingFullFunctionHelp",
+        {Field("name", &Function::name), Field("nameSpace", &Function::nameSpace),
+         Field("arguments", &Function::arguments), Field("returns", &Function::returns),
+         Field("description", &Function::description), Field("help", &Function::help),
+         Field("threadSafe", &Function::threadSafe), Field("async", &Function::async), Field("tags", &Function::tags)})
         .SetDescription("Describes a function.")
         .AddTag(kBuiltinTag)
         .AddTag("help");
@@ -51,10 +51,10 @@ void RegisterHelpRecords(BindingTypeRegistry& registry) {
         .AddTag("help");
 
     using FieldHelp = BindingFullFieldHelp;
-    RegisterStruct<FieldHelp>(registry, "BindingFullFieldHelp",
-                              {Field("name", &FieldHelp::name), Field("description", &FieldHelp::description),
-                               Field("offset", &FieldHelp::offset), Field("type", &FieldHelp::type),
-                               Field("optional", &FieldHelp::optional)})
+    RegisterStruct<FieldHelp>(
+        registry, "BindingFullFieldHelp",
+        {Field("name", &FieldHelp::name), Field("description", &FieldHelp::description),
+         Field("offset", &FieldHelp::offset), Field("type", &FieldHelp::type), Field("optional", &FieldHelp::optional)})
         .SetDescription("Describes a member of a struct.")
         .AddTag(kBuiltinTag)
         .AddTag("help");
@@ -69,18 +69,18 @@ void RegisterHelpRecords(BindingTypeRegistry& registry) {
         .AddTag("help");
 
     using Event = BindingFullEventHelp;
-    RegisterStruct<Event>(registry, "BindingFullEventHelp",
-                          {Field("name", &Event::name), Field("nameSpace", &Event::nameSpace),
-                           Field("type", &Event::type), Field("description", &Event::description),
-                           Field("tags", &Event::tags)})
+    RegisterStruct<Event>(
+        registry, "BindingFullEventHelp",
+        {Field("name", &Event::name), Field("nameSpace", &Event::nameSpace), Field("type", &Event::type),
+         Field("description", &Event::description), Field("tags", &Event::tags)})
         .SetDescription("Describes an event.")
         .AddTag(kBuiltinTag)
         .AddTag("help");
 
     using Api = BindingFullApiHelp;
-    RegisterStruct<Api>(registry, "BindingFullApiHelp",
-                        {Field("functions", &Api::functions), Field("types", &Api::types),
-                         Field("events", &Api::events)})
+    RegisterStruct<Api>(
+        registry, "BindingFullApiHelp",
+        {Field("functions", &Api::functions), Field("types", &Api::types), Field("events", &Api::events)})
         .SetDescription("Describes the exposed native API.")
         .AddTag(kBuiltinTag)
         .AddTag("help");

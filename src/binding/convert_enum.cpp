@@ -19,9 +19,7 @@ bool EnumFromValue(BindingResult& result, std::int32_t& out, const BindingValue&
         return enumerator != nullptr;
     };
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            result.SetError(FormatPositional(kMsgValueRequired, path));
-            return false;
+        case BindingValueKind::Empty: result.SetError(FormatPositional(kMsgValueRequired, path)); return false;
         case BindingValueKind::Signed:
             if (accept(value.AsSigned())) return true;
             result.SetError(FormatPositional(kMsgNotValidNamedEnumValue, value.AsSigned(), enumName, path));
@@ -61,9 +59,7 @@ bool EnumFromValue(BindingResult& result, std::int32_t& out, const BindingValue&
             result.SetError(FormatPositional(kMsgNotValidNamedEnumValue, text, enumName, path));
             return false;
         }
-        default:
-            result.SetError(FormatPositional(kMsgEnumInvalidType, path, KindText(value.Kind())));
-            return false;
+        default: result.SetError(FormatPositional(kMsgEnumInvalidType, path, KindText(value.Kind()))); return false;
     }
 }
 

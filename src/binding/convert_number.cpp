@@ -137,12 +137,8 @@ bool ParseFloatText(BindingResult& result, double& out, std::string_view text, s
 void FromValue(BindingResult& result, bool& target, const BindingValue& value, std::string_view path) {
     if (!result.IsOk()) return;
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            result.SetError(FormatPositional(kMsgValueRequired, path));
-            return;
-        case BindingValueKind::Bool:
-            target = value.AsBool();
-            return;
+        case BindingValueKind::Empty: result.SetError(FormatPositional(kMsgValueRequired, path)); return;
+        case BindingValueKind::Bool: target = value.AsBool(); return;
         case BindingValueKind::String: {
             const std::string_view text = value.AsString();
             if (text == "1" || text == "true") {
@@ -154,9 +150,7 @@ void FromValue(BindingResult& result, bool& target, const BindingValue& value, s
             }
             return;
         }
-        default:
-            result.SetError(FormatPositional(kMsgBoolInvalidType, path, QuotedKind(value)));
-            return;
+        default: result.SetError(FormatPositional(kMsgBoolInvalidType, path, QuotedKind(value))); return;
     }
 }
 
@@ -165,9 +159,7 @@ bool SignedFromValue(BindingResult& result, std::int64_t& out, const BindingValu
     if (!result.IsOk()) return false;
     const char* typeText = TypeKindText(kind);
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            result.SetError(FormatPositional(kMsgValueRequired, path));
-            return false;
+        case BindingValueKind::Empty: result.SetError(FormatPositional(kMsgValueRequired, path)); return false;
         case BindingValueKind::Signed:
         case BindingValueKind::Enum: {
             const std::int64_t number =
@@ -200,11 +192,8 @@ bool SignedFromValue(BindingResult& result, std::int64_t& out, const BindingValu
             out = static_cast<std::int64_t>(number);
             return true;
         }
-        case BindingValueKind::String:
-            return ParseSignedText(result, out, value.AsString(), path, typeText, min, max);
-        default:
-            result.SetError(FormatPositional(kMsgInvalidType, path, typeText, QuotedKind(value)));
-            return false;
+        case BindingValueKind::String: return ParseSignedText(result, out, value.AsString(), path, typeText, min, max);
+        default: result.SetError(FormatPositional(kMsgInvalidType, path, typeText, QuotedKind(value))); return false;
     }
 }
 
@@ -213,9 +202,7 @@ bool UnsignedFromValue(BindingResult& result, std::uint64_t& out, const BindingV
     if (!result.IsOk()) return false;
     const char* typeText = TypeKindText(kind);
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            result.SetError(FormatPositional(kMsgValueRequired, path));
-            return false;
+        case BindingValueKind::Empty: result.SetError(FormatPositional(kMsgValueRequired, path)); return false;
         case BindingValueKind::Signed:
         case BindingValueKind::Enum: {
             const std::int64_t number =
@@ -246,11 +233,8 @@ bool UnsignedFromValue(BindingResult& result, std::uint64_t& out, const BindingV
             out = static_cast<std::uint64_t>(number);
             return true;
         }
-        case BindingValueKind::String:
-            return ParseUnsignedText(result, out, value.AsString(), path, typeText, max);
-        default:
-            result.SetError(FormatPositional(kMsgInvalidType, path, typeText, QuotedKind(value)));
-            return false;
+        case BindingValueKind::String: return ParseUnsignedText(result, out, value.AsString(), path, typeText, max);
+        default: result.SetError(FormatPositional(kMsgInvalidType, path, typeText, QuotedKind(value))); return false;
     }
 }
 
@@ -259,18 +243,10 @@ bool FloatFromValue(BindingResult& result, double& out, const BindingValue& valu
     if (!result.IsOk()) return false;
     const char* typeText = TypeKindText(kind);
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            result.SetError(FormatPositional(kMsgValueRequired, path));
-            return false;
-        case BindingValueKind::Signed:
-            out = static_cast<double>(value.AsSigned());
-            return true;
-        case BindingValueKind::Unsigned:
-            out = static_cast<double>(value.AsUnsigned());
-            return true;
-        case BindingValueKind::Enum:
-            out = static_cast<double>(value.AsEnum().value);
-            return true;
+        case BindingValueKind::Empty: result.SetError(FormatPositional(kMsgValueRequired, path)); return false;
+        case BindingValueKind::Signed: out = static_cast<double>(value.AsSigned()); return true;
+        case BindingValueKind::Unsigned: out = static_cast<double>(value.AsUnsigned()); return true;
+        case BindingValueKind::Enum: out = static_cast<double>(value.AsEnum().value); return true;
         case BindingValueKind::Float: {
             const double number = value.AsFloat();
             if (number < -max || number > max) {
@@ -280,11 +256,8 @@ bool FloatFromValue(BindingResult& result, double& out, const BindingValue& valu
             out = number;
             return true;
         }
-        case BindingValueKind::String:
-            return ParseFloatText(result, out, value.AsString(), path, typeText, max);
-        default:
-            result.SetError(FormatPositional(kMsgInvalidType, path, typeText, QuotedKind(value)));
-            return false;
+        case BindingValueKind::String: return ParseFloatText(result, out, value.AsString(), path, typeText, max);
+        default: result.SetError(FormatPositional(kMsgInvalidType, path, typeText, QuotedKind(value))); return false;
     }
 }
 

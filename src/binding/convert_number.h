@@ -52,8 +52,8 @@ struct ScannedInteger {
                                      std::string_view path, std::string_view typeText, std::uint64_t max);
 // Decimal floating text; out of range beyond [-max, max] (infinities included)
 // or when the parse overflows.
-[[nodiscard]] bool ParseFloatText(BindingResult& result, double& out, std::string_view text,
-                                  std::string_view path, std::string_view typeText, double max);
+[[nodiscard]] bool ParseFloatText(BindingResult& result, double& out, std::string_view text, std::string_view path,
+                                  std::string_view typeText, double max);
 
 // bool target: a bool value, or exactly the strings "1", "0", "true", "false".
 void FromValue(BindingResult& result, bool& target, const BindingValue& value, std::string_view path);
@@ -61,13 +61,12 @@ void FromValue(BindingResult& result, bool& target, const BindingValue& value, s
 // Integer targets of any width, checked against [min, max]; `kind` names the
 // target in messages. Return true when `out` was set.
 [[nodiscard]] bool SignedFromValue(BindingResult& result, std::int64_t& out, const BindingValue& value,
-                                   std::string_view path, BindingTypeKind kind, std::int64_t min,
-                                   std::int64_t max);
+                                   std::string_view path, BindingTypeKind kind, std::int64_t min, std::int64_t max);
 [[nodiscard]] bool UnsignedFromValue(BindingResult& result, std::uint64_t& out, const BindingValue& value,
                                      std::string_view path, BindingTypeKind kind, std::uint64_t max);
 // Floating targets with range [-max, max]; the caller narrows to its width.
-[[nodiscard]] bool FloatFromValue(BindingResult& result, double& out, const BindingValue& value,
-                                  std::string_view path, BindingTypeKind kind, double max);
+[[nodiscard]] bool FloatFromValue(BindingResult& result, double& out, const BindingValue& value, std::string_view path,
+                                  BindingTypeKind kind, double max);
 
 // The BindingTypeKind of a native integer type (by width and signedness).
 template <class T>

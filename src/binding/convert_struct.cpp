@@ -76,8 +76,7 @@ void StructFromValue(BindingResult& result, void* target, const BindingValue& va
             continue;
         }
         if (field.converter == nullptr) continue;
-        field.converter->FromValue(result, base + field.offset, member, field.name, field.type.info, registry,
-                                   options);
+        field.converter->FromValue(result, base + field.offset, member, field.name, field.type.info, registry, options);
     }
 }
 

@@ -10,12 +10,8 @@ void StringFromValue(BindingResult& result, std::string& target, const BindingVa
                      const BindingTypeRegistry& registry) {
     if (!result.IsOk()) return;
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            result.SetError(FormatPositional(kMsgValueRequired, path));
-            return;
-        case BindingValueKind::String:
-            target.assign(value.AsString());
-            return;
+        case BindingValueKind::Empty: result.SetError(FormatPositional(kMsgValueRequired, path)); return;
+        case BindingValueKind::String: target.assign(value.AsString()); return;
         case BindingValueKind::Enum: {
             const BindingEnumCell cell = value.AsEnum();
             const char* name = registry.EnumeratorName(cell.type, cell.value);
@@ -26,9 +22,7 @@ void StringFromValue(BindingResult& result, std::string& target, const BindingVa
             target.assign(name);
             return;
         }
-        default:
-            result.SetError(FormatPositional(kMsgNotString, path));
-            return;
+        default: result.SetError(FormatPositional(kMsgNotString, path)); return;
     }
 }
 
@@ -40,8 +34,8 @@ void BlobFromValue(BindingResult& result, std::vector<std::uint8_t>& target, con
         return;
     }
     if (value.Kind() != BindingValueKind::Blob) {
-        result.SetError(FormatPositional(kMsgInvalidType, path, TypeKindText(BindingTypeKind::Blob),
-                                         KindText(value.Kind())));
+        result.SetError(
+            FormatPositional(kMsgInvalidType, path, TypeKindText(BindingTypeKind::Blob), KindText(value.Kind())));
         return;
     }
     const std::uint8_t* data = value.BlobData();

@@ -26,8 +26,7 @@ HostTypeTriple Triple(const BindingTypeIdentifier& declared, const BindingTypeId
         case BindingTypeKind::Map:
             if (type.info != nullptr) triple.name = type.info->name.c_str();
             break;
-        default:
-            break;
+        default: break;
     }
     return triple;
 }

@@ -51,7 +51,9 @@ private:
     using TextArray = Array<const char*>;
 
     template <class T>
-    static T* First(Array<T>& array) { return array.empty() ? nullptr : array.data(); }
+    static T* First(Array<T>& array) {
+        return array.empty() ? nullptr : array.data();
+    }
     template <class T>
     static void Chain(Array<T>& array);
 

@@ -27,8 +27,7 @@ bool BuildOne(HostValue& target, const BindingValue& value, const EnumNameSource
               std::vector<PendingBuild>& pending) {
     target = HostValue{};
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            return true;
+        case BindingValueKind::Empty: return true;
         case BindingValueKind::Bool:
             target.tag = Tag(HostValueTag::Bool);
             target.payload.boolean = value.AsBool() ? 1 : 0;
@@ -83,7 +82,8 @@ bool BuildOne(HostValue& target, const BindingValue& value, const EnumNameSource
         case BindingValueKind::Collection:
         case BindingValueKind::Structure:
             if (value.Size() == 0) {
-                target.tag = Tag(value.Kind() == BindingValueKind::Collection ? HostValueTag::Array : HostValueTag::Map);
+                target.tag =
+                    Tag(value.Kind() == BindingValueKind::Collection ? HostValueTag::Array : HostValueTag::Map);
             } else {
                 pending.emplace_back(&value, &target);
             }
@@ -171,7 +171,8 @@ void HostValueToBinding(BindingResult& result, const HostValue& source, std::str
             case HostValueTag::Double: target.SetFloat(value.payload.number); return true;
             case HostValueTag::StringBorrowed:
             case HostValueTag::StringOwned:
-                target.SetString(data == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(data)));
+                target.SetString(data == nullptr ? std::string_view()
+                                                 : std::string_view(static_cast<const char*>(data)));
                 return true;
             case HostValueTag::BinaryBorrowed:
             case HostValueTag::BinaryOwned:
@@ -267,7 +268,8 @@ void ReleaseHostValue(HostValue& value) noexcept {
         isMap = (record->payload.span.count & kMapFlag) != 0;
         const auto offset = static_cast<std::size_t>(reinterpret_cast<unsigned char*>(record) - data);
         index = static_cast<std::uint32_t>(isMap ? (offset - offsetof(HostValueEntry, value)) / sizeof(HostValueEntry)
-                                                 : offset / sizeof(HostValue)) + 1;
+                                                 : offset / sizeof(HostValue)) +
+                1;
     }
     value = HostValue{};
 }

@@ -115,7 +115,7 @@ const BindingInternEntry* BindingValueArena::EmptyText() { return &gEmptyEntry.e
 // Inlined into the interning paths: a text is looked up and inserted once per
 // distinct content of a document.
 [[gnu::always_inline]] inline BindingInternEntry* BindingValueArena::FindEntry(std::string_view text,
-                                                                             std::uint32_t hash) const {
+                                                                               std::uint32_t hash) const {
     for (BindingInternEntry* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next) {
         if (entry->hash == hash && entry->length == text.size() && SameBytes(entry->Text(), text.data(), text.size())) {
             return entry;
@@ -124,8 +124,7 @@ const BindingInternEntry* BindingValueArena::EmptyText() { return &gEmptyEntry.e
     return nullptr;
 }
 
-const BindingInternEntry* BindingValueArena::InternAfresh(std::string_view text,
-                                                          const BindingInternEntry*& recent) {
+const BindingInternEntry* BindingValueArena::InternAfresh(std::string_view text, const BindingInternEntry*& recent) {
     const std::uint32_t hash = HashText(text);
     if (BindingInternEntry* found = FindEntry(text, hash)) {
         ++found->refs;
@@ -149,7 +148,7 @@ const BindingInternEntry* BindingValueArena::Intern(const BindingInternEntry* en
 }
 
 [[gnu::always_inline]] inline const BindingInternEntry* BindingValueArena::InsertEntry(std::string_view text,
-                                                                                      std::uint32_t hash) {
+                                                                                       std::uint32_t hash) {
     if (text.size() > static_cast<std::size_t>(0xFFFFFFF0u) - sizeof(BindingInternEntry)) throw std::bad_alloc();
     if (internCount_ + 1 > bucketCount_) GrowBuckets();  // load factor stays at most 1.0
     auto* entry = static_cast<BindingInternEntry*>(Allocate(sizeof(BindingInternEntry) + text.size() + 1));

@@ -38,20 +38,32 @@ class BindingField {
 public:
     template <class Member>
     BindingField(std::string_view name, Member Record::*member)
-        : name_(name),
-          offset_(OffsetOf(member)),
-          record_(&TypeRecordOf<Member>),
-          identify_(&TypeIdentifierOf<Member>),
+        : name_(name), offset_(OffsetOf(member)), record_(&TypeRecordOf<Member>), identify_(&TypeIdentifierOf<Member>),
           makeConverter_(&MakeConverter<Member>) {}
 
-    BindingField& Describe(std::string_view description) { description_ = description; return *this; }
-    BindingField& Required() { flags_ |= kFieldRequired; return *this; }
-    BindingField& OmitWhenEmpty() { flags_ |= kFieldOmitWhenEmpty; return *this; }
+    BindingField& Describe(std::string_view description) {
+        description_ = description;
+        return *this;
+    }
+    BindingField& Required() {
+        flags_ |= kFieldRequired;
+        return *this;
+    }
+    BindingField& OmitWhenEmpty() {
+        flags_ |= kFieldOmitWhenEmpty;
+        return *this;
+    }
     // Reported to the host as optional; conversion ignores it.
-    BindingField& Optional() { optional_ = true; return *this; }
+    BindingField& Optional() {
+        optional_ = true;
+        return *this;
+    }
     // Describe the field to the host as native type T instead of its own.
     template <class T>
-    BindingField& ExportAs() { exportIdentify_ = &TypeIdentifierOf<T>; return *this; }
+    BindingField& ExportAs() {
+        exportIdentify_ = &TypeIdentifierOf<T>;
+        return *this;
+    }
 
     // Appends the field through `builder` (a no-op when the type existed).
     void AddTo(BindingTypeBuilder& builder, const BindingTypeRegistry& registry) const {

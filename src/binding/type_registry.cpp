@@ -64,7 +64,8 @@ BindingTypeBuilder& BindingTypeBuilder::AddEnumerator(std::string_view name, std
                                                       std::string_view description) {
     if (existed_) return *this;
     auto it = info_->enumerators.find(name);
-    if (it == info_->enumerators.end()) it = info_->enumerators.emplace(std::string(name), BindingEnumeratorInfo{}).first;
+    if (it == info_->enumerators.end())
+        it = info_->enumerators.emplace(std::string(name), BindingEnumeratorInfo{}).first;
     it->second.value = value;
     it->second.name = std::string(name);
     it->second.description = std::string(description);
@@ -190,7 +191,9 @@ const BindingEventInfo* BindingTypeRegistry::FindEvent(std::string_view name) co
 std::vector<const BindingFunctionInfo*> BindingTypeRegistry::FunctionsSnapshot() const {
     return Snapshot(mutex_, functions_);
 }
-std::vector<const BindingStructInfo*> BindingTypeRegistry::TypesSnapshot() const { return Snapshot(mutex_, typesByName_); }
+std::vector<const BindingStructInfo*> BindingTypeRegistry::TypesSnapshot() const {
+    return Snapshot(mutex_, typesByName_);
+}
 std::vector<const BindingEventInfo*> BindingTypeRegistry::EventsSnapshot() const { return Snapshot(mutex_, events_); }
 
 void BindingTypeRegistry::UnregisterFunction(const BindingFunctionInfo* function) {

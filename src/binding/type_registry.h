@@ -146,7 +146,7 @@ private:
     // The platform's lock (not std::mutex, which with the Windows threads
     // library takes a heap block on first use and never gives it back).
     mutable platform::RecursiveLock mutex_;
-    NameTable<BindingFunctionInfo> functions_;   // keys view the descriptions' names
+    NameTable<BindingFunctionInfo> functions_;  // keys view the descriptions' names
     NameTable<BindingEventInfo> events_;
     NameTable<BindingStructInfo> typesByName_;
     std::unordered_map<std::uint32_t, BindingStructInfo*, Fnv1aHasher> typesByIdentifier_;

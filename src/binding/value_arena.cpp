@@ -32,9 +32,7 @@ struct SpareCloser {
 }  // namespace
 
 // Where the arena object starts in its home page: as far back as it fits.
-constexpr std::size_t HomeOffset() {
-    return (PageSupplier::kPageSize - sizeof(BindingValueArena)) & ~std::size_t{7};
-}
+constexpr std::size_t HomeOffset() { return (PageSupplier::kPageSize - sizeof(BindingValueArena)) & ~std::size_t{7}; }
 
 BindingValueArena* BindingValueArena::Create() {
     if (gSpareArena.load(std::memory_order_relaxed) != nullptr) {

@@ -52,10 +52,12 @@ void ContentTargetingPlugin::RegisterResources() {
     // Both answers are copies of the current state: no caching, never an error.
     const EndpointRegistrationResult filters = Router().ServeGet(
         kFiltersUri, [this] { return filters_; }, ApiTags());
-    if (!filters) LogRuntime(RuntimeLogLevel::Error, kLogCouldNotServe, FullName().c_str(), kFiltersUri, filters.error.c_str());
+    if (!filters)
+        LogRuntime(RuntimeLogLevel::Error, kLogCouldNotServe, FullName().c_str(), kFiltersUri, filters.error.c_str());
     const EndpointRegistrationResult locale = Router().ServeGet(
         kLocaleUri, [this] { return locale_; }, ApiTags());
-    if (!locale) LogRuntime(RuntimeLogLevel::Error, kLogCouldNotServe, FullName().c_str(), kLocaleUri, locale.error.c_str());
+    if (!locale)
+        LogRuntime(RuntimeLogLevel::Error, kLogCouldNotServe, FullName().c_str(), kLocaleUri, locale.error.c_str());
 }
 
 bool ContentTargetingPlugin::Initialize() {
@@ -164,7 +166,7 @@ void ContentTargetingPlugin::OnSummoner(const Update<Summoner>& update) {
 }
 
 void ContentTargetingPlugin::ComputeFilters() {
-    const FilterInputs inputs{platformConfig_, geoInfo_,     summonerLevel_, recentChampionsReceived_,
+    const FilterInputs inputs{platformConfig_, geoInfo_,    summonerLevel_, recentChampionsReceived_,
                               recentGames_,    laneQueues_, Now()};
     if (!ComputeFilterList(filters_.filters, inputs)) return;
     AddTelemetryValue(kTimeToFilters);

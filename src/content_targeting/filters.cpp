@@ -72,7 +72,8 @@ void AppendLaneFilters(std::vector<std::string>& filters, const FilterInputs& in
         }
     }
     for (Lane lane : kLaneAppendOrder) {
-        if (counts[lane] >= inputs.config.LaneFilterThreshold) filters.push_back(Concat({kLanePrefix, kLaneNames[lane]}));
+        if (counts[lane] >= inputs.config.LaneFilterThreshold)
+            filters.push_back(Concat({kLanePrefix, kLaneNames[lane]}));
     }
 }
 

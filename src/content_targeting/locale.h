@@ -16,9 +16,9 @@ inline constexpr std::string_view kAutoLanguage = "auto";
 
 // Everything one evaluation reads. Borrowed for the call.
 struct LocaleInputs {
-    bool enabled;                          // the configuration's master switch
-    std::string_view regionLocale;         // readiness signal only; never served
-    std::string_view selectedLanguage;     // the player's own choice, may be empty
+    bool enabled;                            // the configuration's master switch
+    std::string_view regionLocale;           // readiness signal only; never served
+    std::string_view selectedLanguage;       // the player's own choice, may be empty
     const hpk::BindingValue& localeMapping;  // parsed mapping; empty until one parsed
     const Vela::Client::Api::GeoInfo& geoInfo;
 };

@@ -9,8 +9,8 @@ namespace {
 bool HasText(const char* text) { return text != nullptr && *text != '\0'; }
 }  // namespace
 
-std::string BuildAssertionReport(const char* expression, const char* file, std::int32_t line,
-                                 const char* function, const char* description) {
+std::string BuildAssertionReport(const char* expression, const char* file, std::int32_t line, const char* function,
+                                 const char* description) {
     std::string report = kAssertionHeading;
     if (HasText(file)) {
         report += kAssertionFile;

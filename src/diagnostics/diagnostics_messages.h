@@ -14,8 +14,7 @@ inline constexpr const char kLevelNameAlways[] = "ALWAYS";
 inline constexpr const char kLevelNameUnknown[] = "  ????";
 
 // Preset category names of slots 0..7, and the name of an unregistered slot.
-inline constexpr const char* const kPresetCategoryNames[8] = {"DBG", "GEN", "XTR", "PRF",
-                                                               "MEM", "DSK", "NET", "TST"};
+inline constexpr const char* const kPresetCategoryNames[8] = {"DBG", "GEN", "XTR", "PRF", "MEM", "DSK", "NET", "TST"};
 inline constexpr const char kUnregisteredCategoryName[] = "???";
 
 // Executable name until the process path has been read.

@@ -37,7 +37,7 @@ struct LogRecord {
     std::int32_t minute;
     std::int32_t second;
     std::int32_t millisecond;
-    std::int32_t level;       // a LogLevel value
+    std::int32_t level;  // a LogLevel value
     std::uint64_t categories;
     const char* message;
 };
@@ -47,21 +47,21 @@ static_assert(offsetof(LogRecord, message) == 40);
 // The table each target embeds; the manager's list holds its address. Every
 // entry takes that address first and recovers the target from it.
 struct LogTargetInterface {
-    std::int32_t (*version)(LogTargetInterface* self);                               // 0: returns 1
-    void (*setLevel)(LogTargetInterface* self, std::int32_t level);                  // 1
-    std::int32_t (*getLevel)(LogTargetInterface* self);                              // 2
+    std::int32_t (*version)(LogTargetInterface* self);               // 0: returns 1
+    void (*setLevel)(LogTargetInterface* self, std::int32_t level);  // 1
+    std::int32_t (*getLevel)(LogTargetInterface* self);              // 2
     // 3: stores exclude, and include with every excluded bit cleared
     void (*setCategories)(LogTargetInterface* self, std::uint32_t includeLow, std::uint32_t includeHigh,
                           std::uint32_t excludeLow, std::uint32_t excludeHigh);
-    std::uint64_t (*getIncludeCategories)(LogTargetInterface* self);                 // 4
-    std::uint64_t (*getExcludeCategories)(LogTargetInterface* self);                 // 5
-    const char* (*name)(LogTargetInterface* self);                                   // 6: static text
+    std::uint64_t (*getIncludeCategories)(LogTargetInterface* self);  // 4
+    std::uint64_t (*getExcludeCategories)(LogTargetInterface* self);  // 5
+    const char* (*name)(LogTargetInterface* self);                    // 6: static text
     // 7: the target's template, valid until it is changed; the record may be null
     const char* (*templateForRecord)(LogTargetInterface* self, const LogRecord* record);
-    void (*attach)(LogTargetInterface* self);                                        // 8
-    void (*detach)(LogTargetInterface* self);                                        // 9
-    std::uint8_t (*isAttached)(LogTargetInterface* self);                            // 10
-    std::uint8_t (*write)(LogTargetInterface* self, const LogRecord* record);        // 11: 1 = written
+    void (*attach)(LogTargetInterface* self);                                  // 8
+    void (*detach)(LogTargetInterface* self);                                  // 9
+    std::uint8_t (*isAttached)(LogTargetInterface* self);                      // 10
+    std::uint8_t (*write)(LogTargetInterface* self, const LogRecord* record);  // 11: 1 = written
 };
 static_assert(sizeof(LogTargetInterface) == 12 * sizeof(void*));
 
@@ -70,36 +70,36 @@ static_assert(sizeof(LogTargetInterface) == 12 * sizeof(void*));
 // are buffer sizes in bytes; the functions that fill buffers return the number
 // of characters written, the NUL not counted.
 struct LogManagerApi {
-    std::int32_t (*version)();                                                     // 0: returns 1
-    void (*init)();                                                                // 1: count +1, creates at 0
-    void (*shutdown)();                                                            // 2: count -1, destroys at 0
-    void (*setMinimumLevel)(std::int32_t level);                                   // 3
-    std::int32_t (*getMinimumLevel)();                                             // 4
-    void (*setSuppressedCategories)(std::uint32_t low, std::uint32_t high);        // 5
-    std::uint64_t (*getSuppressedCategories)();                                    // 6
-    void (*mute)();                                                                // 7
-    void (*unmute)();                                                              // 8
-    void (*setReservedFlag)();                                                     // 9: nothing reads it
-    void (*clearReservedFlag)();                                                   // 10
-    void (*attachTarget)(LogTargetInterface* target);                              // 11: appends
-    void (*detachTarget)(LogTargetInterface* target);                              // 12: removes all
-    LogTargetInterface* (*findTarget)(const char* name);                           // 13: first attached, or null
-    LogTargetInterface* (*stdOutTarget)();                                         // 14: null without a manager
-    LogTargetInterface* (*stdErrTarget)();                                         // 15: null without a manager
-    LogTargetInterface* (*debuggerTarget)();                                       // 16: null without a manager
-    void (*category)(const char* name, std::uint64_t* mask);                       // 17: registers new names
-    std::uint32_t (*categoryNames)(char* out, std::uint32_t size,                  // 18: "DBG;GEN"
+    std::int32_t (*version)();                                               // 0: returns 1
+    void (*init)();                                                          // 1: count +1, creates at 0
+    void (*shutdown)();                                                      // 2: count -1, destroys at 0
+    void (*setMinimumLevel)(std::int32_t level);                             // 3
+    std::int32_t (*getMinimumLevel)();                                       // 4
+    void (*setSuppressedCategories)(std::uint32_t low, std::uint32_t high);  // 5
+    std::uint64_t (*getSuppressedCategories)();                              // 6
+    void (*mute)();                                                          // 7
+    void (*unmute)();                                                        // 8
+    void (*setReservedFlag)();                                               // 9: nothing reads it
+    void (*clearReservedFlag)();                                             // 10
+    void (*attachTarget)(LogTargetInterface* target);                        // 11: appends
+    void (*detachTarget)(LogTargetInterface* target);                        // 12: removes all
+    LogTargetInterface* (*findTarget)(const char* name);                     // 13: first attached, or null
+    LogTargetInterface* (*stdOutTarget)();                                   // 14: null without a manager
+    LogTargetInterface* (*stdErrTarget)();                                   // 15: null without a manager
+    LogTargetInterface* (*debuggerTarget)();                                 // 16: null without a manager
+    void (*category)(const char* name, std::uint64_t* mask);                 // 17: registers new names
+    std::uint32_t (*categoryNames)(char* out, std::uint32_t size,            // 18: "DBG;GEN"
                                    std::uint32_t maskLow, std::uint32_t maskHigh);
-    std::uint32_t (*expandTemplate)(char* out, std::uint32_t size,                 // 19: ends in one "\n"
+    std::uint32_t (*expandTemplate)(char* out, std::uint32_t size,  // 19: ends in one "\n"
                                     const char* templateText, const LogRecord* record);
-    const char* (*levelName)(std::int32_t level);                                  // 20
-    const char* (*executableName)();                                               // 21
-    void (*localTime)(LogRecord* record);                                          // 22: the seven time fields
-    std::uint32_t (*formatTimestamp)(char* out, std::uint32_t size,                // 23
+    const char* (*levelName)(std::int32_t level);                    // 20
+    const char* (*executableName)();                                 // 21
+    void (*localTime)(LogRecord* record);                            // 22: the seven time fields
+    std::uint32_t (*formatTimestamp)(char* out, std::uint32_t size,  // 23
                                      const LogRecord* time);
-    std::uint32_t (*formatFileTimestamp)(char* out, std::uint32_t size,            // 24
+    std::uint32_t (*formatFileTimestamp)(char* out, std::uint32_t size,  // 24
                                          const LogRecord* time);
-    void (*log)(std::int32_t level, std::uint32_t categoriesLow,                   // 25: never fails
+    void (*log)(std::int32_t level, std::uint32_t categoriesLow,  // 25: never fails
                 std::uint32_t categoriesHigh, const char* format, va_list arguments);
 };
 static_assert(sizeof(LogManagerApi) == 26 * sizeof(void*));

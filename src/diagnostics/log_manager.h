@@ -96,9 +96,9 @@ private:
     mutable platform::RecursiveLock lock_;
     std::vector<LogTargetInterface*> targets_;  // borrowed: each target detaches itself before it goes
     std::uint8_t muted_ = 0;
-    std::uint8_t reservedFlag_ = 0;             // set and cleared through the table; nothing reads it
+    std::uint8_t reservedFlag_ = 0;  // set and cleared through the table; nothing reads it
     std::int32_t minimumLevel_ = 1;
-    std::uint64_t suppressed_ = 4;              // "XTR"
+    std::uint64_t suppressed_ = 4;  // "XTR"
     char executablePath_[1024] = {};
     const char* executableName_;
     std::unique_ptr<StdErrLogTarget> stdErr_;

@@ -28,25 +28,25 @@ void Append(char* out, std::size_t& length, std::size_t limit, const char* text)
 
 const char* LevelName(std::int32_t level) {
     switch (level) {
-    case 0: return kLevelNameOkay;
-    case 1: return kLevelNameWarn;
-    case 2: return kLevelNameError;
-    case 3: return kLevelNameAlways;
-    default: return kLevelNameUnknown;
+        case 0: return kLevelNameOkay;
+        case 1: return kLevelNameWarn;
+        case 2: return kLevelNameError;
+        case 3: return kLevelNameAlways;
+        default: return kLevelNameUnknown;
     }
 }
 
 std::size_t FormatTimestamp(char* out, std::size_t size, const LogRecord& t) {
     if (out == nullptr || size == 0) return 0;
-    return Bounded(std::snprintf(out, size, kTimestampFormat, t.year, t.month, t.day, t.hour, t.minute, t.second,
-                                 t.millisecond),
-                   size);
+    return Bounded(
+        std::snprintf(out, size, kTimestampFormat, t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond),
+        size);
 }
 
 std::size_t FormatFileTimestamp(char* out, std::size_t size, const LogRecord& t) {
     if (out == nullptr || size == 0) return 0;
-    return Bounded(
-        std::snprintf(out, size, kFileTimestampFormat, t.year, t.month, t.day, t.hour, t.minute, t.second), size);
+    return Bounded(std::snprintf(out, size, kFileTimestampFormat, t.year, t.month, t.day, t.hour, t.minute, t.second),
+                   size);
 }
 
 void FillLocalTime(LogRecord& record) {
@@ -79,31 +79,31 @@ std::size_t ExpandLogTemplate(char* out, std::size_t size, const char* templateT
         const char code = *++p;
         if (code == '\0') break;
         switch (code) {
-        case 'D':
-            FormatTimestamp(scratch, sizeof scratch, record);
-            Append(out, length, limit, scratch);
-            break;
-        case 'E': Append(out, length, limit, executableName); break;
-        case 'G':
-            // Names are written straight into the output so they are cut, not dropped, at the end.
-            length += LogCategoryTable::Process().Names(out + length, limit - length + 1, record.categories);
-            break;
-        case 'H': {
-            const double uptime = UptimeSeconds();
-            const int whole = static_cast<int>(uptime);
-            const int milliseconds = static_cast<int>((uptime - whole) * 1000.0);
-            std::snprintf(scratch, sizeof scratch, kUptimeFormat, whole, milliseconds);
-            Append(out, length, limit, scratch);
-            break;
-        }
-        case 'L': Append(out, length, limit, LevelName(record.level)); break;
-        case 'M': Append(out, length, limit, record.message); break;
-        case 'T':
-            std::snprintf(scratch, sizeof scratch, "%p",
-                          reinterpret_cast<void*>(static_cast<std::uintptr_t>(platform::CurrentThreadId())));
-            Append(out, length, limit, scratch);
-            break;
-        default: out[length++] = code; break;
+            case 'D':
+                FormatTimestamp(scratch, sizeof scratch, record);
+                Append(out, length, limit, scratch);
+                break;
+            case 'E': Append(out, length, limit, executableName); break;
+            case 'G':
+                // Names are written straight into the output so they are cut, not dropped, at the end.
+                length += LogCategoryTable::Process().Names(out + length, limit - length + 1, record.categories);
+                break;
+            case 'H': {
+                const double uptime = UptimeSeconds();
+                const int whole = static_cast<int>(uptime);
+                const int milliseconds = static_cast<int>((uptime - whole) * 1000.0);
+                std::snprintf(scratch, sizeof scratch, kUptimeFormat, whole, milliseconds);
+                Append(out, length, limit, scratch);
+                break;
+            }
+            case 'L': Append(out, length, limit, LevelName(record.level)); break;
+            case 'M': Append(out, length, limit, record.message); break;
+            case 'T':
+                std::snprintf(scratch, sizeof scratch, "%p",
+                              reinterpret_cast<void*>(static_cast<std::uintptr_t>(platform::CurrentThreadId())));
+                Append(out, length, limit, scratch);
+                break;
+            default: out[length++] = code; break;
         }
     }
     if (length == 0 || out[length - 1] != '\n') out[length++] = '\n';

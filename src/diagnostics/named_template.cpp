@@ -17,11 +17,11 @@ std::size_t SpecLength(std::string_view text, std::size_t pos) { return 1 + Scan
 // reading, needed when a digit or "$" follows in the template text.
 const char* DefaultSpec(NamedValueKind kind) {
     switch (kind) {
-    case NamedValueKind::Bool: return "d";
-    case NamedValueKind::Signed: return "lld";
-    case NamedValueKind::Unsigned: return "llu";
-    case NamedValueKind::Double: return "g";
-    case NamedValueKind::String: break;
+        case NamedValueKind::Bool: return "d";
+        case NamedValueKind::Signed: return "lld";
+        case NamedValueKind::Unsigned: return "llu";
+        case NamedValueKind::Double: return "g";
+        case NamedValueKind::String: break;
     }
     return "s";
 }
@@ -39,11 +39,11 @@ bool HasTypeSuffix(const std::string& name) {
 
 const char* TypeSuffix(NamedValueKind kind) {
     switch (kind) {
-    case NamedValueKind::Bool: return "_bool";
-    case NamedValueKind::Signed:
-    case NamedValueKind::Unsigned: return "_int";
-    case NamedValueKind::Double: return "_float";
-    case NamedValueKind::String: break;
+        case NamedValueKind::Bool: return "_bool";
+        case NamedValueKind::Signed:
+        case NamedValueKind::Unsigned: return "_int";
+        case NamedValueKind::Double: return "_float";
+        case NamedValueKind::String: break;
     }
     return "_str";
 }
@@ -51,17 +51,17 @@ const char* TypeSuffix(NamedValueKind kind) {
 NamedValue ToText(const NamedValue& value) {
     char buffer[512];  // "%f" of the largest double needs 316 characters
     switch (value.Kind()) {
-    case NamedValueKind::Bool: return NamedValue(value.AsBool() ? "true" : "false");
-    case NamedValueKind::Signed:
-        std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value.AsSigned()));
-        return NamedValue(buffer);
-    case NamedValueKind::Unsigned:
-        std::snprintf(buffer, sizeof buffer, "%llu", static_cast<unsigned long long>(value.AsUnsigned()));
-        return NamedValue(buffer);
-    case NamedValueKind::Double:
-        std::snprintf(buffer, sizeof buffer, "%f", value.AsDouble());
-        return NamedValue(buffer);
-    case NamedValueKind::String: break;
+        case NamedValueKind::Bool: return NamedValue(value.AsBool() ? "true" : "false");
+        case NamedValueKind::Signed:
+            std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value.AsSigned()));
+            return NamedValue(buffer);
+        case NamedValueKind::Unsigned:
+            std::snprintf(buffer, sizeof buffer, "%llu", static_cast<unsigned long long>(value.AsUnsigned()));
+            return NamedValue(buffer);
+        case NamedValueKind::Double:
+            std::snprintf(buffer, sizeof buffer, "%f", value.AsDouble());
+            return NamedValue(buffer);
+        case NamedValueKind::String: break;
     }
     return value;
 }
@@ -160,22 +160,22 @@ NamedValue NamedValue::Double(double value) {
 
 bool NamedValue::IsEmptyOrZero() const {
     switch (kind_) {
-    case NamedValueKind::Bool: return !scalar_.boolean;
-    case NamedValueKind::Signed: return scalar_.signedValue == 0;
-    case NamedValueKind::Unsigned: return scalar_.unsignedValue == 0;
-    case NamedValueKind::Double: return scalar_.doubleValue == 0.0;
-    case NamedValueKind::String: break;
+        case NamedValueKind::Bool: return !scalar_.boolean;
+        case NamedValueKind::Signed: return scalar_.signedValue == 0;
+        case NamedValueKind::Unsigned: return scalar_.unsignedValue == 0;
+        case NamedValueKind::Double: return scalar_.doubleValue == 0.0;
+        case NamedValueKind::String: break;
     }
     return string_.empty();
 }
 
 FormatArgument NamedValue::AsFormatArgument() const {
     switch (kind_) {
-    case NamedValueKind::Bool: return FormatArgument(scalar_.boolean ? 1 : 0);
-    case NamedValueKind::Signed: return FormatArgument(static_cast<long long>(scalar_.signedValue));
-    case NamedValueKind::Unsigned: return FormatArgument(static_cast<unsigned long long>(scalar_.unsignedValue));
-    case NamedValueKind::Double: return FormatArgument(scalar_.doubleValue);
-    case NamedValueKind::String: break;
+        case NamedValueKind::Bool: return FormatArgument(scalar_.boolean ? 1 : 0);
+        case NamedValueKind::Signed: return FormatArgument(static_cast<long long>(scalar_.signedValue));
+        case NamedValueKind::Unsigned: return FormatArgument(static_cast<unsigned long long>(scalar_.unsignedValue));
+        case NamedValueKind::Double: return FormatArgument(scalar_.doubleValue);
+        case NamedValueKind::String: break;
     }
     return FormatArgument(string_);
 }
@@ -183,11 +183,11 @@ FormatArgument NamedValue::AsFormatArgument() const {
 bool operator==(const NamedValue& a, const NamedValue& b) {
     if (a.kind_ != b.kind_) return false;
     switch (a.kind_) {
-    case NamedValueKind::Bool: return a.scalar_.boolean == b.scalar_.boolean;
-    case NamedValueKind::Signed: return a.scalar_.signedValue == b.scalar_.signedValue;
-    case NamedValueKind::Unsigned: return a.scalar_.unsignedValue == b.scalar_.unsignedValue;
-    case NamedValueKind::Double: return a.scalar_.doubleValue == b.scalar_.doubleValue;
-    case NamedValueKind::String: break;
+        case NamedValueKind::Bool: return a.scalar_.boolean == b.scalar_.boolean;
+        case NamedValueKind::Signed: return a.scalar_.signedValue == b.scalar_.signedValue;
+        case NamedValueKind::Unsigned: return a.scalar_.unsignedValue == b.scalar_.unsignedValue;
+        case NamedValueKind::Double: return a.scalar_.doubleValue == b.scalar_.doubleValue;
+        case NamedValueKind::String: break;
     }
     return a.string_ == b.string_;
 }
@@ -233,27 +233,31 @@ ExpandedTemplate ExpandNamedTemplate(std::string_view templateText, const NamedV
             continue;
         }
         switch (c) {
-        case '!': placeholder.recordOnly = true; break;
-        case ':': placeholder.hasFormat = true; break;
-        case '?': placeholder.hasAlternative = true; break;
-        case '@': placeholder.hasConversion = true; break;
-        case '{': break;
-        case '}':
-            if (h <= count) Close(out, placeholder, h, next);
-            ++h;
-            inside = false;
-            break;
-        default: {
-            char literal = c;
-            if (c == '\\') {
-                if (i + 1 >= size) break;
-                literal = templateText[++i];
+            case '!': placeholder.recordOnly = true; break;
+            case ':': placeholder.hasFormat = true; break;
+            case '?': placeholder.hasAlternative = true; break;
+            case '@': placeholder.hasConversion = true; break;
+            case '{': break;
+            case '}':
+                if (h <= count) Close(out, placeholder, h, next);
+                ++h;
+                inside = false;
+                break;
+            default: {
+                char literal = c;
+                if (c == '\\') {
+                    if (i + 1 >= size) break;
+                    literal = templateText[++i];
+                }
+                if (placeholder.hasFormat)
+                    placeholder.format += literal;
+                else if (placeholder.hasConversion)
+                    placeholder.conversion += literal;
+                else if (placeholder.hasAlternative)
+                    placeholder.alternative += literal;
+                else
+                    placeholder.name += literal;
             }
-            if (placeholder.hasFormat) placeholder.format += literal;
-            else if (placeholder.hasConversion) placeholder.conversion += literal;
-            else if (placeholder.hasAlternative) placeholder.alternative += literal;
-            else placeholder.name += literal;
-        }
         }
     }
     return out;

@@ -92,8 +92,8 @@ struct NamedDetail {
 };
 
 struct ExpandedTemplate {
-    std::string format;                // positional format for the formatter
-    std::vector<NamedValue> arguments; // the values after "@str"/"@hex", one per given value
+    std::string format;                 // positional format for the formatter
+    std::vector<NamedValue> arguments;  // the values after "@str"/"@hex", one per given value
     std::vector<NamedDetail> details;
 };
 

@@ -14,9 +14,9 @@ constexpr int kMaxField = 8192;
 constexpr std::size_t kMessageBufferSize = 4096;
 
 struct TypeEntry {
-    const char* allowed;     // the first is the default conversion
+    const char* allowed;  // the first is the default conversion
     const char* lengthPrefix;
-    bool usableAsInteger;    // may serve a "*" width or precision
+    bool usableAsInteger;  // may serve a "*" width or precision
 };
 
 const TypeEntry& EntryFor(FormatArgumentType type) {
@@ -75,18 +75,17 @@ struct Field {
 
 // A parsed spec, ready to be rebuilt for the argument.
 struct Spec {
-    char flags[8] = {};       // each flag at most once is enough for printf
+    char flags[8] = {};  // each flag at most once is enough for printf
     std::size_t flagCount = 0;
     Field width;
     Field precision;
-    char length[3] = {};      // the modifier as written
-    char conversion = '\0';   // '\0' when the format ended first
+    char length[3] = {};     // the modifier as written
+    char conversion = '\0';  // '\0' when the format ended first
 };
 
 class Formatter {
 public:
-    Formatter(char* out, std::size_t size, std::string_view format, const FormatArgument* args,
-              std::size_t count)
+    Formatter(char* out, std::size_t size, std::string_view format, const FormatArgument* args, std::size_t count)
         : out_(out), capacity_(size - 1), format_(format), args_(args), count_(count) {}
 
     std::size_t Run();
@@ -257,33 +256,32 @@ bool Formatter::WriteFormatted(const char* printfSpec, const FormatArgument& arg
         written = std::snprintf(target, room, printfSpec, static_cast<int>(arg.SignedValue()));
     } else {
         switch (arg.Type()) {
-        case FormatArgumentType::Signed32:
-        case FormatArgumentType::Character:
-            written = std::snprintf(target, room, printfSpec, static_cast<int>(arg.SignedValue()));
-            break;
-        case FormatArgumentType::Unsigned32:
-            written = std::snprintf(target, room, printfSpec, static_cast<unsigned>(arg.UnsignedValue()));
-            break;
-        case FormatArgumentType::Signed64:
-            written = std::snprintf(target, room, printfSpec, static_cast<long long>(arg.SignedValue()));
-            break;
-        case FormatArgumentType::Unsigned64:
-            written = std::snprintf(target, room, printfSpec,
-                                    static_cast<unsigned long long>(arg.UnsignedValue()));
-            break;
-        case FormatArgumentType::Double:
-            written = std::snprintf(target, room, printfSpec, arg.DoubleValue());
-            break;
-        case FormatArgumentType::Text: {
-            const std::string_view text = arg.TextValue();
-            if (arg.TextIsTerminated()) {
-                written = std::snprintf(target, room, printfSpec, text.data() != nullptr ? text.data() : "(null)");
-            } else {
-                const std::string copy(text);  // a view is not NUL-terminated
-                written = std::snprintf(target, room, printfSpec, copy.c_str());
+            case FormatArgumentType::Signed32:
+            case FormatArgumentType::Character:
+                written = std::snprintf(target, room, printfSpec, static_cast<int>(arg.SignedValue()));
+                break;
+            case FormatArgumentType::Unsigned32:
+                written = std::snprintf(target, room, printfSpec, static_cast<unsigned>(arg.UnsignedValue()));
+                break;
+            case FormatArgumentType::Signed64:
+                written = std::snprintf(target, room, printfSpec, static_cast<long long>(arg.SignedValue()));
+                break;
+            case FormatArgumentType::Unsigned64:
+                written = std::snprintf(target, room, printfSpec, static_cast<unsigned long long>(arg.UnsignedValue()));
+                break;
+            case FormatArgumentType::Double:
+                written = std::snprintf(target, room, printfSpec, arg.DoubleValue());
+                break;
+            case FormatArgumentType::Text: {
+                const std::string_view text = arg.TextValue();
+                if (arg.TextIsTerminated()) {
+                    written = std::snprintf(target, room, printfSpec, text.data() != nullptr ? text.data() : "(null)");
+                } else {
+                    const std::string copy(text);  // a view is not NUL-terminated
+                    written = std::snprintf(target, room, printfSpec, copy.c_str());
+                }
+                break;
             }
-            break;
-        }
         }
     }
     if (written < 0) {
@@ -320,7 +318,7 @@ PrintfSpecSyntax ScanPrintfSpec(std::string_view text, std::size_t pos) {
     if (pos < text.size()) {
         const char c = text[pos];
         const char next = pos + 1 < text.size() ? text[pos + 1] : '\0';
-        const std::size_t lengthSize = (c == 'h' || c == 'l') && next == c ? 2
+        const std::size_t lengthSize = (c == 'h' || c == 'l') && next == c                ? 2
                                        : c != '\0' && std::strchr("Ljtzhl", c) != nullptr ? 1
                                                                                           : 0;
         spec.length = text.substr(pos, lengthSize);
@@ -331,8 +329,8 @@ PrintfSpecSyntax ScanPrintfSpec(std::string_view text, std::size_t pos) {
     return spec;
 }
 
-std::size_t FormatPositionalTo(char* out, std::size_t size, std::string_view format,
-                               const FormatArgument* args, std::size_t count) {
+std::size_t FormatPositionalTo(char* out, std::size_t size, std::string_view format, const FormatArgument* args,
+                               std::size_t count) {
     if (out == nullptr || size == 0) return 0;
     if (args == nullptr) count = 0;
     return Formatter(out, size, format, args, count).Run();

@@ -82,9 +82,7 @@ public:
         scalar_.unsignedValue = value;
     }
     FormatArgument(long long value) : type_(FormatArgumentType::Signed64) { scalar_.signedValue = value; }
-    FormatArgument(unsigned long long value) : type_(FormatArgumentType::Unsigned64) {
-        scalar_.unsignedValue = value;
-    }
+    FormatArgument(unsigned long long value) : type_(FormatArgumentType::Unsigned64) { scalar_.unsignedValue = value; }
     FormatArgument(double value) : type_(FormatArgumentType::Double) { scalar_.doubleValue = value; }
     FormatArgument(char value) : type_(FormatArgumentType::Character) { scalar_.signedValue = value; }
     // Borrowed; null is allowed and prints "(null)".
@@ -142,12 +140,11 @@ struct PrintfSpecSyntax {
 // not counting the NUL. The output is NUL-terminated whenever size > 0, so the
 // result is at most size - 1; with size 0 nothing is written. `args` holds `count`
 // arguments, borrowed for the call.
-std::size_t FormatPositionalTo(char* out, std::size_t size, std::string_view format,
-                               const FormatArgument* args, std::size_t count);
+std::size_t FormatPositionalTo(char* out, std::size_t size, std::string_view format, const FormatArgument* args,
+                               std::size_t count);
 
 // Formats into a 4096-byte buffer, so the message is at most 4095 characters long.
-[[nodiscard]] std::string FormatPositionalArgs(std::string_view format, const FormatArgument* args,
-                                               std::size_t count);
+[[nodiscard]] std::string FormatPositionalArgs(std::string_view format, const FormatArgument* args, std::size_t count);
 
 template <class... A>
 [[nodiscard]] std::string FormatPositional(std::string_view format, const A&... args) {

@@ -21,8 +21,8 @@ std::vector<std::string> Split(std::string_view text, std::string_view delimiter
     }
 }
 
-std::string Join(const std::vector<std::string>& pieces, std::string_view separator,
-                 std::size_t first, std::size_t count) {
+std::string Join(const std::vector<std::string>& pieces, std::string_view separator, std::size_t first,
+                 std::size_t count) {
     std::string joined;
     if (first >= pieces.size() || count == 0) return joined;
     // Written this way round so a huge count cannot overflow first + count.
@@ -57,8 +57,7 @@ std::string ToLowerAscii(std::string_view text) {
 }
 
 std::string Base64Encode(const std::uint8_t* data, std::size_t size) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string encoded;
     if (size == 0 || data == nullptr) return encoded;
     encoded.reserve((size + 2) / 3 * 4);

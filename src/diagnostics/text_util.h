@@ -18,15 +18,14 @@ namespace hpk {
 
 // Joins at most `count` pieces starting at index `first`, with `separator`
 // between neighbours. Empty when `first` is past the end or `count` is 0.
-[[nodiscard]] std::string Join(const std::vector<std::string>& pieces, std::string_view separator,
-                               std::size_t first, std::size_t count);
+[[nodiscard]] std::string Join(const std::vector<std::string>& pieces, std::string_view separator, std::size_t first,
+                               std::size_t count);
 
 // Replaces every non-overlapping occurrence of `pattern`, searching left to right
 // from the end of the previous replacement, so a replacement that contains the
 // pattern is never rescanned. An empty text or pattern, or a pattern equal to
 // the replacement, returns the text unchanged.
-[[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view pattern,
-                                     std::string_view replacement);
+[[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view pattern, std::string_view replacement);
 
 // "A".."Z" turned into "a".."z" (and back); every other byte, including those
 // of UTF-8 sequences, stays as it is. No locale is consulted.

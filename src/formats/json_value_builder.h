@@ -30,12 +30,30 @@ public:
         NextSlot();  // a null element is an empty element; a null member stays as it is
         return true;
     }
-    bool Bool(bool value) { NextSlot().SetBool(value); return true; }
-    bool Int(int value) { NextSlot().SetSigned(value); return true; }
-    bool Uint(unsigned value) { NextSlot().SetUnsigned(value); return true; }
-    bool Int64(std::int64_t value) { NextSlot().SetSigned(value); return true; }
-    bool Uint64(std::uint64_t value) { NextSlot().SetUnsigned(value); return true; }
-    bool Double(double value) { NextSlot().SetFloat(value); return true; }
+    bool Bool(bool value) {
+        NextSlot().SetBool(value);
+        return true;
+    }
+    bool Int(int value) {
+        NextSlot().SetSigned(value);
+        return true;
+    }
+    bool Uint(unsigned value) {
+        NextSlot().SetUnsigned(value);
+        return true;
+    }
+    bool Int64(std::int64_t value) {
+        NextSlot().SetSigned(value);
+        return true;
+    }
+    bool Uint64(std::uint64_t value) {
+        NextSlot().SetUnsigned(value);
+        return true;
+    }
+    bool Double(double value) {
+        NextSlot().SetFloat(value);
+        return true;
+    }
     // Only sent when numbers are read as text, which the reader never asks for.
     bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
         NextSlot().SetString(std::string_view(text, length));
@@ -84,7 +102,7 @@ private:
         return false;
     }
 
-    BindingValue* target_;              // borrowed: node the next value fills
+    BindingValue* target_;  // borrowed: node the next value fills
     // Open containers, innermost last: the first levels inline, so a small
     // document takes nothing from the heap for them.
     class OpenStack {

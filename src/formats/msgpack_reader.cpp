@@ -136,27 +136,41 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
             case 0xC0: return true;  // nil: the target keeps what it holds
             case 0xC2: target.SetBool(false); return true;
             case 0xC3: target.SetBool(true); return true;
-            case 0xC4: case 0xC5: case 0xC6:
+            case 0xC4:
+            case 0xC5:
+            case 0xC6:
                 if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xC4)), length)) return false;
                 bytes = Bytes::Raw;
                 break;
-            case 0xCA: case 0xCB: case 0xCC: case 0xCD: case 0xCE: case 0xCF:
-            case 0xD0: case 0xD1: case 0xD2: case 0xD3: {
+            case 0xCA:
+            case 0xCB:
+            case 0xCC:
+            case 0xCD:
+            case 0xCE:
+            case 0xCF:
+            case 0xD0:
+            case 0xD1:
+            case 0xD2:
+            case 0xD3: {
                 const std::size_t width = FixedWidth(format);
                 if (!Need(width, TruncationMessage(static_cast<std::uint8_t>(width)))) return false;
                 SetFixedWidth(target, format, p);
                 position_ += width;
                 return true;
             }
-            case 0xD9: case 0xDA: case 0xDB:
+            case 0xD9:
+            case 0xDA:
+            case 0xDB:
                 if (!TakeLength(static_cast<std::uint8_t>(1u << (format - 0xD9)), length)) return false;
                 bytes = Bytes::Text;
                 break;
-            case 0xDC: case 0xDD:
+            case 0xDC:
+            case 0xDD:
                 if (!TakeLength(format == 0xDC ? 2 : 4, count)) return false;
                 container = FrameKind::Collection;
                 break;
-            case 0xDE: case 0xDF:
+            case 0xDE:
+            case 0xDF:
                 if (!TakeLength(format == 0xDE ? 2 : 4, count)) return false;
                 container = FrameKind::Structure;
                 break;
@@ -168,9 +182,9 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
 
     if (bytes != Bytes::None) {
         if (size_ - position_ < length) {
-            result_.SetError(FormatPositional(
-                bytes == Bytes::Text ? kMsgMessagePackStringTruncated : kMsgMessagePackRawTruncated, length,
-                position_));
+            result_.SetError(
+                FormatPositional(bytes == Bytes::Text ? kMsgMessagePackStringTruncated : kMsgMessagePackRawTruncated,
+                                 length, position_));
             return false;
         }
         const std::uint8_t* p = data_ + position_;
@@ -280,8 +294,7 @@ MessagePackReadResult MessagePackReader::Read() {
     stack_.reserve(16);
     BindingValue& root = result_.Value();
     if (position_ < size_ && (QuickValue(root) || ReadValue(root))) {
-        while (!stack_.empty() && ReadItems(stack_.back())) {
-        }
+        while (!stack_.empty() && ReadItems(stack_.back())) {}
     }
     MessagePackReadResult out;
     out.result = std::move(result_);

@@ -32,9 +32,9 @@ public:
 private:
     enum class FrameKind : std::uint8_t { Collection, Structure };
     struct Frame {
-        BindingValue* target;     // borrowed: a node of the tree being built
-        std::uint32_t expected;   // elements, or map entries
-        std::uint32_t begun;      // elements, or map entries whose key was read
+        BindingValue* target;    // borrowed: a node of the tree being built
+        std::uint32_t expected;  // elements, or map entries
+        std::uint32_t begun;     // elements, or map entries whose key was read
         FrameKind kind;
     };
     // Reads the items of the innermost container until it is complete, a

@@ -91,7 +91,7 @@ bool ReadShortDecimal(const char* p, const char* end, double& out) {
         p = fractionEnd;
     }
     if (integer == integerEnd && fraction == fractionEnd) return false;  // no digit at all
-    int scale = -static_cast<int>(fractionEnd - fraction);  // power of ten the mantissa is multiplied by
+    int scale = -static_cast<int>(fractionEnd - fraction);               // power of ten the mantissa is multiplied by
     // Leading zeros carry no digit of the mantissa.
     while (integer < integerEnd && *integer == '0') ++integer;
     if (integer == integerEnd) {

@@ -46,7 +46,8 @@ std::uint32_t CountYamlValues(const BindingValue& value, std::uint32_t cap) {
         if (next.Kind() == BindingValueKind::Collection) {
             for (std::size_t i = 0, n = next.Size(); i < n; ++i) pending.push_back(&next.Element(i));
         } else if (next.Kind() == BindingValueKind::Structure) {
-            next.ForEachMember([&pending](std::string_view, const BindingValue& member) { pending.push_back(&member); });
+            next.ForEachMember(
+                [&pending](std::string_view, const BindingValue& member) { pending.push_back(&member); });
         }
     }
     return count;

@@ -21,10 +21,10 @@ struct YamlPathStep {
 };
 
 struct YamlAnchor {
-    bool isKey = false;        // anchored mapping key: `keyText` is what an alias gives
-    bool open = false;         // the anchored container is still being read
+    bool isKey = false;  // anchored mapping key: `keyText` is what an alias gives
+    bool open = false;   // the anchored container is still being read
     std::string keyText;
-    std::int32_t path = -1;    // YamlPathStore record of the anchored value; -1 the root
+    std::int32_t path = -1;  // YamlPathStore record of the anchored value; -1 the root
 };
 
 // Paths as a tree of records, each naming its parent, so the paths of many

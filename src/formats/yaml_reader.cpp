@@ -67,16 +67,16 @@ private:
     // the pending key while its value is read, `keys_` once a container opens.
     struct Step {
         StepKind kind = StepKind::None;
-        std::size_t index = 0;       // element index, or the key's offset in `keys_`
+        std::size_t index = 0;  // element index, or the key's offset in `keys_`
         std::size_t keyLength = 0;
     };
     struct Node {
-        BindingValue* value;      // borrowed: node of the tree being built
-        YamlAnchor* anchor;       // the anchor this container carries while open, or null
-        std::int32_t record;      // stored path, YamlPathStore::kRoot, or kNoRecord
+        BindingValue* value;  // borrowed: node of the tree being built
+        YamlAnchor* anchor;   // the anchor this container carries while open, or null
+        std::int32_t record;  // stored path, YamlPathStore::kRoot, or kNoRecord
         Role role;
-        bool reopened;            // a repeated key led back into a filled container
-        Step step;                // from the parent
+        bool reopened;  // a repeated key led back into a filled container
+        Step step;      // from the parent
     };
 
     void OnEvent(const yaml_event_t& event);
@@ -97,13 +97,13 @@ private:
     BindingResult result_;
     std::vector<Node> stack_;
     bool hasPendingKey_ = false;
-    std::string_view pendingKey_;     // into the key's event or `aliasKey_`
-    bool keyInEvent_ = false;          // the event just read holds `pendingKey_`
-    std::string aliasKey_;             // text of a key given by an alias
-    YamlKeyStack keys_;                // keys of the open containers, outermost first
-    Step targetStep_;                  // how the node of the current event was reached
-    std::size_t reopenedOpen_ = 0;     // open nodes with `reopened` set
-    std::uint64_t expansion_ = 0;      // alias work so far, against kYamlMaxAliasExpansion
+    std::string_view pendingKey_;   // into the key's event or `aliasKey_`
+    bool keyInEvent_ = false;       // the event just read holds `pendingKey_`
+    std::string aliasKey_;          // text of a key given by an alias
+    YamlKeyStack keys_;             // keys of the open containers, outermost first
+    Step targetStep_;               // how the node of the current event was reached
+    std::size_t reopenedOpen_ = 0;  // open nodes with `reopened` set
+    std::uint64_t expansion_ = 0;   // alias work so far, against kYamlMaxAliasExpansion
     YamlAnchorTable anchors_;
     YamlPathStore paths_;
 };
@@ -138,9 +138,8 @@ std::int32_t YamlValueReader::PathOfTop() {
     while (first > 0 && stack_[first - 1].record == kNoRecord) --first;
     for (std::size_t i = first; i < stack_.size(); ++i) {
         const Step& step = stack_[i].step;
-        const std::string_view key = step.kind == StepKind::Key
-                                         ? keys_.View(step.index, step.keyLength)
-                                         : std::string_view();
+        const std::string_view key =
+            step.kind == StepKind::Key ? keys_.View(step.index, step.keyLength) : std::string_view();
         stack_[i].record = paths_.Add(stack_[i - 1].record, PathStep(step, key));
     }
     return stack_.back().record;
@@ -157,16 +156,16 @@ std::int32_t YamlValueReader::PathOfTarget() {
 bool YamlValueReader::EnterAnchor(const yaml_event_t& event, std::string_view name, YamlAnchor*& entry) {
     entry = anchors_.Enter(name);
     if (entry != nullptr) return true;
-    result_.SetError(FormatPositional(kMsgYamlDuplicateAnchor, name, event.start_mark.line + 1,
-                                      event.start_mark.column + 1));
+    result_.SetError(
+        FormatPositional(kMsgYamlDuplicateAnchor, name, event.start_mark.line + 1, event.start_mark.column + 1));
     return false;
 }
 
 bool YamlValueReader::Charge(std::uint64_t amount, const yaml_event_t& event) {
     expansion_ += amount;
     if (expansion_ <= kYamlMaxAliasExpansion) return true;
-    result_.SetError(FormatPositional(kMsgYamlAliasExpansionTooLarge, kYamlMaxAliasExpansion,
-                                      event.start_mark.line + 1, event.start_mark.column + 1));
+    result_.SetError(FormatPositional(kMsgYamlAliasExpansionTooLarge, kYamlMaxAliasExpansion, event.start_mark.line + 1,
+                                      event.start_mark.column + 1));
     return false;
 }
 
@@ -239,8 +238,8 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, BindingValue* 
     // The depth counts the new container, which the root already is.
     const std::size_t depth = stack_.size() + (targetStep_.kind == StepKind::None ? 0 : 1);
     if (depth > kYamlMaxDepth) {
-        result_.SetError(FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1,
-                                          event.start_mark.column + 1));
+        result_.SetError(
+            FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1, event.start_mark.column + 1));
         return;
     }
     if (targetStep_.kind != StepKind::None) {
@@ -281,13 +280,13 @@ void YamlValueReader::OnAlias(const yaml_event_t& event, BindingValue* target) {
     const std::string_view name = Text(event.data.alias.anchor);
     const YamlAnchor* anchor = anchors_.Find(name);
     if (anchor != nullptr && anchor->open) {
-        result_.SetError(FormatPositional(kMsgYamlCyclicAlias, name, event.start_mark.line + 1,
-                                          event.start_mark.column + 1));
+        result_.SetError(
+            FormatPositional(kMsgYamlCyclicAlias, name, event.start_mark.line + 1, event.start_mark.column + 1));
         return;
     }
     if (anchor == nullptr) {
-        result_.SetError(FormatPositional(kMsgYamlUndefinedAlias, name, event.start_mark.line + 1,
-                                          event.start_mark.column + 1));
+        result_.SetError(
+            FormatPositional(kMsgYamlUndefinedAlias, name, event.start_mark.line + 1, event.start_mark.column + 1));
         return;
     }
     const BindingValue* source = nullptr;
@@ -350,15 +349,11 @@ void YamlValueReader::OnEvent(const yaml_event_t& event) {
             }
             return;
         case YAML_SEQUENCE_END_EVENT:
-        case YAML_MAPPING_END_EVENT:
-            Pop();
-            return;
+        case YAML_MAPPING_END_EVENT: Pop(); return;
         case YAML_SCALAR_EVENT:
         case YAML_SEQUENCE_START_EVENT:
         case YAML_MAPPING_START_EVENT:
-        case YAML_ALIAS_EVENT:
-            OnNode(event);
-            return;
+        case YAML_ALIAS_EVENT: OnNode(event); return;
         default:  // stream start and end, document end
             return;
     }
@@ -400,8 +395,6 @@ BindingResult YamlValueReader::Read(const char* text, std::size_t length) {
 
 }  // namespace
 
-BindingResult ParseYaml(const char* text, std::size_t length) {
-    return YamlValueReader().Read(text, length);
-}
+BindingResult ParseYaml(const char* text, std::size_t length) { return YamlValueReader().Read(text, length); }
 
 }  // namespace hpk

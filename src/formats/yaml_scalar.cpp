@@ -28,9 +28,7 @@ constexpr char kTagBool[] = "tag:yaml.org,2002:bool";
 constexpr std::string_view kTaggedPath = "yaml";
 
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // The tokenizer reports out-of-range without a value; strtod would give
 // infinity on overflow and zero on underflow. Decide which one by the decimal
@@ -108,17 +106,40 @@ enum class PlainStart {
 
 PlainStart ClassifyStart(char c) {
     switch (c) {
-        case 't': case 'T': case 'y': case 'Y': case 'o': case 'O': case 'f': case 'F':
-            return PlainStart::BoolOrText;
-        case 'n': case 'N': case 'i': case 'I':
-            return PlainStart::Letter;
+        case 't':
+        case 'T':
+        case 'y':
+        case 'Y':
+        case 'o':
+        case 'O':
+        case 'f':
+        case 'F': return PlainStart::BoolOrText;
+        case 'n':
+        case 'N':
+        case 'i':
+        case 'I': return PlainStart::Letter;
         // "~", and numbers: sign, digit, point, leading white space
-        case '~': case '+': case '-': case '.':
-        case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
-        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
-            return PlainStart::Any;
-        default:
-            return PlainStart::TextOnly;
+        case '~':
+        case '+':
+        case '-':
+        case '.':
+        case ' ':
+        case '\t':
+        case '\n':
+        case '\v':
+        case '\f':
+        case '\r':
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9': return PlainStart::Any;
+        default: return PlainStart::TextOnly;
     }
 }
 

@@ -80,9 +80,8 @@ struct TraceGuid {
     std::uint8_t data4[8];
 };
 // The system's enable notification: control code 0 disable, 1 enable, 2 capture state.
-using TraceEnableCallback = void (*)(const TraceGuid* source, std::uint32_t controlCode,
-                                     std::uint8_t level, std::uint64_t matchAny,
-                                     std::uint64_t matchAll, void* filter, void* context);
+using TraceEnableCallback = void (*)(const TraceGuid* source, std::uint32_t controlCode, std::uint8_t level,
+                                     std::uint64_t matchAny, std::uint64_t matchAll, void* filter, void* context);
 struct TraceEventDescriptor {
     std::uint16_t id;
     std::uint8_t version;
@@ -100,8 +99,8 @@ bool TraceAvailable();
 // Returns the registration handle, 0 when tracing is unavailable or registration failed.
 std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callback, void* context);
 // Returns the system's status code, 0 when nothing was written because tracing is unavailable.
-std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor,
-                         const TraceDataItem* items, std::uint32_t count);
+std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor, const TraceDataItem* items,
+                         std::uint32_t count);
 void TraceUnregister(std::uint64_t handle);
 
 // The C runtime allocator itself (malloc, free, realloc), beneath the

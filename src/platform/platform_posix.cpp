@@ -32,8 +32,13 @@ LocalTime GetLocalTime() {
     clock_gettime(CLOCK_REALTIME, &now);
     tm parts{};
     localtime_r(&now.tv_sec, &parts);
-    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-            parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+    return {parts.tm_year + 1900,
+            parts.tm_mon + 1,
+            parts.tm_mday,
+            parts.tm_hour,
+            parts.tm_min,
+            parts.tm_sec,
+            static_cast<int>(now.tv_nsec / 1000000)};
 }
 
 std::uint32_t CurrentThreadId() { return static_cast<std::uint32_t>(syscall(SYS_gettid)); }
@@ -87,9 +92,7 @@ void ReleasePages(void* address, std::size_t size) {
 
 bool TraceAvailable() { return false; }
 std::uint64_t TraceRegister(const TraceGuid&, TraceEnableCallback, void*) { return 0; }
-std::uint32_t TraceWrite(std::uint64_t, const TraceEventDescriptor&, const TraceDataItem*, std::uint32_t) {
-    return 0;
-}
+std::uint32_t TraceWrite(std::uint64_t, const TraceEventDescriptor&, const TraceDataItem*, std::uint32_t) { return 0; }
 void TraceUnregister(std::uint64_t) {}
 
 // The shared library is linked with the runtime's allocator wrapped (every

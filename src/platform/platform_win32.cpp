@@ -84,9 +84,12 @@ const TraceApi& Trace() {
         HMODULE module = ::LoadLibraryW(L"Advapi32.dll");
         if (module == nullptr) return result;
         result.loaded = true;
-        result.registerFn = reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
-        result.writeFn = reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
-        result.unregisterFn = reinterpret_cast<EventUnregisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
+        result.registerFn =
+            reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
+        result.writeFn =
+            reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
+        result.unregisterFn =
+            reinterpret_cast<EventUnregisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
         return result;
     }();
     return api;
@@ -126,8 +129,8 @@ std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callb
     // matches TraceEnableCallback on 32-bit Windows apart from the calling
     // convention; the callback is declared with the default one, so wrap it.
     struct Thunk {
-        static void WINAPI Call(const GUID* source, ULONG code, UCHAR level, ULONGLONG any,
-                                ULONGLONG all, void* filter, void* ctx) {
+        static void WINAPI Call(const GUID* source, ULONG code, UCHAR level, ULONGLONG any, ULONGLONG all, void* filter,
+                                void* ctx) {
             auto* slot = static_cast<TraceContext*>(ctx);
             if (slot->callback == nullptr) return;
             slot->callback(reinterpret_cast<const TraceGuid*>(source), code, level, any, all, filter, slot->context);
@@ -151,8 +154,8 @@ std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callb
     return handle;
 }
 
-std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor,
-                         const TraceDataItem* items, std::uint32_t count) {
+std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor, const TraceDataItem* items,
+                         std::uint32_t count) {
     const TraceApi& api = Trace();
     if (api.writeFn == nullptr || handle == 0) return 0;
     EventDataDescriptor data[8]{};

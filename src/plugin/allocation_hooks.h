@@ -22,10 +22,10 @@ struct AllocationHooks {
     std::size_t (*blockSize)(void* block);
 };
 
-void* Allocate(std::size_t size);           // null on failure (or on an injected failure)
-void Free(void* block);                     // null is ignored and counts nothing
+void* Allocate(std::size_t size);  // null on failure (or on an injected failure)
+void Free(void* block);            // null is ignored and counts nothing
 void* Reallocate(void* block, std::size_t size);
-char* DuplicateString(const char* text);    // null on failure
+char* DuplicateString(const char* text);  // null on failure
 std::size_t BlockSize(void* block);
 
 // Copies `length` bytes of `text` into a fresh NUL-terminated block from Allocate.
@@ -60,9 +60,13 @@ struct CountingAllocator {
     }
     void deallocate(T* p, std::size_t) { Free(p); }
     template <class U>
-    bool operator==(const CountingAllocator<U>&) const { return true; }
+    bool operator==(const CountingAllocator<U>&) const {
+        return true;
+    }
     template <class U>
-    bool operator!=(const CountingAllocator<U>&) const { return false; }
+    bool operator!=(const CountingAllocator<U>&) const {
+        return false;
+    }
 };
 
 // unique_ptr deleter for blocks from Allocate/DuplicateString.

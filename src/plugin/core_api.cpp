@@ -34,8 +34,7 @@ std::uint32_t HostCoreApi::Unsubscribe(const char* name, std::int32_t pluginHand
     return table_ != nullptr && table_->Unsubscribe != nullptr ? table_->Unsubscribe(table_, name, pluginHandle) : 0;
 }
 
-std::uint32_t HostCoreApi::Slot5(std::uint32_t a, std::uint32_t b, std::uint32_t c, double d,
-                                 std::uint32_t e) const {
+std::uint32_t HostCoreApi::Slot5(std::uint32_t a, std::uint32_t b, std::uint32_t c, double d, std::uint32_t e) const {
     return table_ != nullptr && table_->Slot5 != nullptr ? table_->Slot5(table_, a, b, c, d, e) : 0;
 }
 

@@ -9,34 +9,33 @@ namespace hpk {
 
 void RegisterHostTypes(BindingTypeRegistry& registry) {
     // Enumerations first, so the fields that use them carry their descriptions.
-    RegisterEnum<PluginManagerState>(registry, "PluginManagerState",
-                                     {{"NotReady", PluginManagerState::NotReady},
-                                      {"PluginsInitialized", PluginManagerState::PluginsInitialized}});
+    RegisterEnum<PluginManagerState>(
+        registry, "PluginManagerState",
+        {{"NotReady", PluginManagerState::NotReady}, {"PluginsInitialized", PluginManagerState::PluginsInitialized}});
     RegisterStruct<PluginManagerResource>(registry, "PluginManagerResource",
                                           {Field("state", &PluginManagerResource::state)});
     RegisterEnum<PluginResourceEventType>(registry, "PluginResourceEventType",
                                           {{"Create", PluginResourceEventType::Create},
                                            {"Update", PluginResourceEventType::Update},
                                            {"Delete", PluginResourceEventType::Delete}});
-    RegisterStruct<PluginResourceEvent>(registry, "PluginResourceEvent",
-                                        {Field("uri", &PluginResourceEvent::uri),
-                                         Field("eventType", &PluginResourceEvent::eventType),
-                                         Field("data", &PluginResourceEvent::data)});
-    RegisterStruct<PluginLcdsEvent>(registry, "PluginLcdsEvent",
-                                    {Field("clientId", &PluginLcdsEvent::clientId),
-                                     Field("subtopic", &PluginLcdsEvent::subtopic),
-                                     Field("typeName", &PluginLcdsEvent::typeName),
-                                     Field("body", &PluginLcdsEvent::body)});
-    RegisterStruct<PluginLcdsResponse>(registry, "PluginLcdsResponse",
-                                       {Field("typeName", &PluginLcdsResponse::typeName),
-                                        Field("body", &PluginLcdsResponse::body)});
-    RegisterStruct<PluginServiceProxyResponse>(registry, "PluginServiceProxyResponse",
-                                               {Field("uuid", &PluginServiceProxyResponse::uuid),
-                                                Field("serviceName", &PluginServiceProxyResponse::serviceName),
-                                                Field("methodName", &PluginServiceProxyResponse::methodName),
-                                                Field("payload", &PluginServiceProxyResponse::payload),
-                                                Field("status", &PluginServiceProxyResponse::status),
-                                                Field("error", &PluginServiceProxyResponse::error)});
+    RegisterStruct<PluginResourceEvent>(
+        registry, "PluginResourceEvent",
+        {Field("uri", &PluginResourceEvent::uri), Field("eventType", &PluginResourceEvent::eventType),
+         Field("data", &PluginResourceEvent::data)});
+    RegisterStruct<PluginLcdsEvent>(
+        registry, "PluginLcdsEvent",
+        {Field("clientId", &PluginLcdsEvent::clientId), Field("subtopic", &PluginLcdsEvent::subtopic),
+         Field("typeName", &PluginLcdsEvent::typeName), Field("body", &PluginLcdsEvent::body)});
+    RegisterStruct<PluginLcdsResponse>(
+        registry, "PluginLcdsResponse",
+        {Field("typeName", &PluginLcdsResponse::typeName), Field("body", &PluginLcdsResponse::body)});
+    RegisterStruct<PluginServiceProxyResponse>(
+        registry, "PluginServiceProxyResponse",
+        {Field("uuid", &PluginServiceProxyResponse::uuid),
+         Field("serviceName", &PluginServiceProxyResponse::serviceName),
+         Field("methodName", &PluginServiceProxyResponse::methodName),
+         Field("payload", &PluginServiceProxyResponse::payload), Field("status", &PluginServiceProxyResponse::status),
+         Field("error", &PluginServiceProxyResponse::error)});
 
     RegisterEvent<PluginResourceEvent>(registry, kEventOnJsonApiEvent)
         .SetDescription(kDescOnJsonApiEvent)

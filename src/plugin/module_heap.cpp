@@ -68,7 +68,9 @@ void operator delete[](void* block, std::size_t) noexcept { hpk::Free(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { hpk::Free(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { hpk::Free(block); }
 
-void* operator new(std::size_t size, std::align_val_t alignment) { return hpk::AllocateAlignedOrThrow(size, alignment); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return hpk::AllocateAlignedOrThrow(size, alignment);
+}
 void* operator new[](std::size_t size, std::align_val_t alignment) {
     return hpk::AllocateAlignedOrThrow(size, alignment);
 }

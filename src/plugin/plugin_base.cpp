@@ -117,9 +117,8 @@ bool PluginBase::HandleInit(const HostApi& api) {
     telemetry_ = std::make_unique<TelemetrySender>(*this);
     RegisterEventHandler(kEventServiceProxyUuid,
                          ServiceProxyHandler([this](const PluginServiceProxyResponse& r) { OnServiceProxyUuid(r); }));
-    RegisterEventHandler(kEventServiceProxyMethod, ServiceProxyHandler([this](const PluginServiceProxyResponse& r) {
-                             OnServiceProxyMethod(r);
-                         }));
+    RegisterEventHandler(kEventServiceProxyMethod,
+                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) { OnServiceProxyMethod(r); }));
     RegisterEventHandler(kEventServiceProxyAsync,
                          ServiceProxyHandler([this](const PluginServiceProxyResponse& r) { OnServiceProxyAsync(r); }));
     return Initialize();

@@ -76,8 +76,8 @@ std::string EventNameOfUri(std::string_view uri);
 // its own reference while the table entry is replaced or erased.
 struct EventHandlerEntry {
     HostSubscriptionKind kind = HostSubscriptionKind::Resource;
-    ResourceListener onResource;          // kind Resource
-    ServiceProxyHandler onServiceProxy;   // kind ServiceProxy
+    ResourceListener onResource;         // kind Resource
+    ServiceProxyHandler onServiceProxy;  // kind ServiceProxy
 };
 
 class PluginBase {
@@ -236,7 +236,7 @@ private:
     // its replacement).
     std::unordered_map<std::string, ListenerPtr, FnvStringHash> exactListeners_;
     std::map<std::string, ListenerPtr> wildcardListeners_;  // walked in pattern order
-    std::unique_ptr<BindingRouter> router_;  // the plugin's registry; lives until destruction
+    std::unique_ptr<BindingRouter> router_;                 // the plugin's registry; lives until destruction
     std::int32_t pluginHandle_ = 0;
     std::string fullName_;
     std::string userAgent_;
@@ -259,7 +259,7 @@ private:
     std::vector<std::string> apiTags_;
     HostCoreApi core_;  // null table until init
     PluginCallbacks callbacks_;
-    HostTableRecord hostTable_{};  // lives until shutdown
+    HostTableRecord hostTable_{};                 // lives until shutdown
     std::unique_ptr<ServedEndpoints> endpoints_;  // the endpoint records hostTable_ points to
     std::function<void(const std::string&)> traceSink_;
     std::function<std::int64_t()> clock_;

@@ -59,14 +59,14 @@ inline constexpr const char kDescOnLcdsEvent[] = "Fired when a message is receiv
 inline constexpr const char kEventServiceProxyUuid[] = "OnServiceProxyUuidEvent";
 inline constexpr const char kDescServiceProxyUuid[] = "Fired when a uuid-based service proxy message is received.";
 inline constexpr const char kEventServiceProxyMethod[] = "OnServiceProxyMethodEvent";
-inline constexpr const char kDescServiceProxyMethod[] =
-    "Fired when a method-based service proxy message is received.";
+inline constexpr const char kDescServiceProxyMethod[] = "Fired when a method-based service proxy message is received.";
 inline constexpr const char kEventServiceProxyAsync[] = "OnServiceProxyAsyncEvent";
 inline constexpr const char kDescServiceProxyAsync[] = "Fired when an async service proxy message is received.";
 inline constexpr const char kHostNamespaceTag[] = "vclient";
 
 // Service proxy (printf). Full name, key.
-inline constexpr const char kLogNoAsyncHandler[] = "%s: Could not find registered handler for async service proxy event %s";
+inline constexpr const char kLogNoAsyncHandler[] =
+    "%s: Could not find registered handler for async service proxy event %s";
 inline constexpr const char kLogFulfilled[] = "%s: Fulfilled service proxy request: %s";
 
 // Telemetry.

@@ -58,9 +58,8 @@ void PluginBase::Subscribe(std::string_view uri) {
     std::int32_t& count = subscriptionCounts_[name];
     if (count++ != 0) return;
     Trace(kTraceSubscribing, fullName_.c_str(), name.c_str());
-    RegisterEventHandler(name, ResourceListener([this](const PluginResourceEvent& event) {
-                             DispatchResourceEvent(event);
-                         }));
+    RegisterEventHandler(name,
+                         ResourceListener([this](const PluginResourceEvent& event) { DispatchResourceEvent(event); }));
 }
 
 void PluginBase::Unsubscribe(std::string_view uri) {
@@ -128,8 +127,7 @@ void PluginBase::DeliverHostEvent(const HostEvent& event) {
     PluginResourceEvent resourceEvent;
     ReadNative(converted, resourceEvent, decoded.Value(), kResultValuePath, Registry());
     if (!converted.IsOk()) {
-        Trace(kTraceBadPayload, fullName_.c_str(), decoded.Value().Text().c_str(), name,
-              converted.ErrorText().c_str());
+        Trace(kTraceBadPayload, fullName_.c_str(), decoded.Value().Text().c_str(), name, converted.ErrorText().c_str());
         return;
     }
     Trace(kTraceHandlingEvent, fullName_.c_str(), name);

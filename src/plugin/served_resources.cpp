@@ -95,9 +95,10 @@ std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTable
         // its user data, or the host could not reach it at all.
         const char* name = endpoint.function.name;
         const std::string_view functionName =
-            name != nullptr ? std::string_view(name)
-                            : (registrations[i]->Function() != nullptr ? std::string_view(registrations[i]->Function()->name)
-                                                                       : std::string_view());
+            name != nullptr
+                ? std::string_view(name)
+                : (registrations[i]->Function() != nullptr ? std::string_view(registrations[i]->Function()->name)
+                                                           : std::string_view());
         EndpointUserData* userData = router.UserDataFor(functionName);
         userData->api = &router;
         userData->registration = registrations[i];

@@ -235,9 +235,7 @@ void ArgumentBinder::BindNamedValue(std::string_view key, std::string_view value
         return;
     }
     switch (argument->kind) {
-        case BindingTypeKind::Bool:
-            target.SetBool(true);
-            break;
+        case BindingTypeKind::Bool: target.SetBool(true); break;
         case BindingTypeKind::Object:
         case BindingTypeKind::Struct:
             target.Clear();
@@ -247,8 +245,7 @@ void ArgumentBinder::BindNamedValue(std::string_view key, std::string_view value
             target.Clear();
             target.MakeCollection();
             break;
-        default:
-            response_.SetError(FormatPositional(kMsgExpectedValue, argument->name));
+        default: response_.SetError(FormatPositional(kMsgExpectedValue, argument->name));
     }
 }
 

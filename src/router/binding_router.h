@@ -35,9 +35,7 @@ namespace hpk {
 struct ArgumentSpec {
     ArgumentSpec(std::string argumentName, ArgumentLocation argumentLocation = ArgumentLocation::Any,
                  bool isOptional = false, std::string argumentDescription = {})
-        : name(std::move(argumentName)),
-          location(argumentLocation),
-          optional(isOptional),
+        : name(std::move(argumentName)), location(argumentLocation), optional(isOptional),
           description(std::move(argumentDescription)) {}
 
     std::string name;

@@ -15,7 +15,8 @@ constexpr std::string_view kAnyGroup = "(.*)";
 constexpr std::string_view kEscaped = "^$.*+?()[]|\\";
 
 void AppendLiteral(std::vector<RoutePiece>& pieces, char c) {
-    if (pieces.empty() || pieces.back().kind != RoutePieceKind::Literal) pieces.push_back({RoutePieceKind::Literal, {}});
+    if (pieces.empty() || pieces.back().kind != RoutePieceKind::Literal)
+        pieces.push_back({RoutePieceKind::Literal, {}});
     pieces.back().text.push_back(c);
 }
 

@@ -103,9 +103,7 @@ public:
     // outlive the handler (it owns it).
     TypedRequestHandler(F callable, const BindingTypeRegistry& registry, std::vector<std::string> names,
                         std::vector<bool> optional)
-        : callable_(std::move(callable)),
-          registry_(registry),
-          names_(std::move(names)),
+        : callable_(std::move(callable)), registry_(registry), names_(std::move(names)),
           optional_(std::move(optional)) {
         names_.resize(kArgumentCount);
         optional_.resize(kArgumentCount, false);

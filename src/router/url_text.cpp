@@ -98,18 +98,13 @@ std::string OperationName(std::uint32_t method, std::string_view path) {
             case '-':
             case '.':
             case '/':
-            case '_':
-                capitalise = true;
-                break;
+            case '_': capitalise = true; break;
             case '{':
                 out += "By";
                 capitalise = true;
                 break;
-            case '}':
-                break;
-            default:
-                out.push_back(capitalise ? UpperAscii(c) : c);
-                capitalise = false;
+            case '}': break;
+            default: out.push_back(capitalise ? UpperAscii(c) : c); capitalise = false;
         }
     }
     return out;

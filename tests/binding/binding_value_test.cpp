@@ -36,7 +36,10 @@ BindingValue MakeOfKind(BindingValueKind kind) {
         case BindingValueKind::Blob: value.SetBlob({'a', 'b', 'c', 'd'}); break;
         case BindingValueKind::Enum: value.SetEnum(-7, nullptr); break;
         case BindingValueKind::Collection: value.Element(2).SetBool(false); break;
-        case BindingValueKind::Structure: value.Member("x"); value.Member("y"); break;
+        case BindingValueKind::Structure:
+            value.Member("x");
+            value.Member("y");
+            break;
         default: break;
     }
     return value;
@@ -46,8 +49,8 @@ TEST(BindingValue, KindTextNamesEveryKindAndNothingElse) {
     const struct {
         int code;
         const char* text;
-    } rows[] = {{0, "empty"},  {1, "bool"},      {2, "signed"},    {3, "unsigned"}, {4, "float"}, {5, "string"},
-                {6, "blob"},   {7, "enum"},      {8, "collection"}, {9, "structure"}, {10, ""},     {255, ""}};
+    } rows[] = {{0, "empty"}, {1, "bool"}, {2, "signed"},     {3, "unsigned"},  {4, "float"}, {5, "string"},
+                {6, "blob"},  {7, "enum"}, {8, "collection"}, {9, "structure"}, {10, ""},     {255, ""}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.code);
         EXPECT_STREQ(KindText(static_cast<BindingValueKind>(row.code)), row.text);
@@ -60,16 +63,11 @@ TEST(BindingValue, SizeAndTextOfEveryKind) {
         std::size_t size;
         const char* text;
     } rows[] = {
-        {BindingValueKind::Empty, 0, ""},
-        {BindingValueKind::Bool, 1, "true"},
-        {BindingValueKind::Signed, 1, "-42"},
-        {BindingValueKind::Unsigned, 1, "18446744073709551615"},
-        {BindingValueKind::Float, 1, "1.500000"},
-        {BindingValueKind::String, 3, "abc"},
-        {BindingValueKind::Blob, 4, "YWJjZA=="},
-        {BindingValueKind::Enum, 1, "-7"},
-        {BindingValueKind::Collection, 3, ""},
-        {BindingValueKind::Structure, 2, ""},
+        {BindingValueKind::Empty, 0, ""},         {BindingValueKind::Bool, 1, "true"},
+        {BindingValueKind::Signed, 1, "-42"},     {BindingValueKind::Unsigned, 1, "18446744073709551615"},
+        {BindingValueKind::Float, 1, "1.500000"}, {BindingValueKind::String, 3, "abc"},
+        {BindingValueKind::Blob, 4, "YWJjZA=="},  {BindingValueKind::Enum, 1, "-7"},
+        {BindingValueKind::Collection, 3, ""},    {BindingValueKind::Structure, 2, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(KindText(row.kind));
@@ -98,9 +96,9 @@ TEST(BindingValue, FloatTextUsesSixDecimals) {
 }
 
 TEST(BindingValue, TypedReadsFallBackUnlessTheKindMatches) {
-    const BindingValueKind kinds[] = {BindingValueKind::Empty,  BindingValueKind::Bool,     BindingValueKind::Signed,
-                                      BindingValueKind::Unsigned, BindingValueKind::Float,  BindingValueKind::String,
-                                      BindingValueKind::Blob,   BindingValueKind::Enum,     BindingValueKind::Collection,
+    const BindingValueKind kinds[] = {BindingValueKind::Empty,    BindingValueKind::Bool,  BindingValueKind::Signed,
+                                      BindingValueKind::Unsigned, BindingValueKind::Float, BindingValueKind::String,
+                                      BindingValueKind::Blob,     BindingValueKind::Enum,  BindingValueKind::Collection,
                                       BindingValueKind::Structure};
     for (BindingValueKind kind : kinds) {
         SCOPED_TRACE(KindText(kind));

@@ -68,10 +68,26 @@ struct Tree {
     std::vector<Tree> children;
 };
 
-BindingValue Str(const char* text) { BindingValue v; v.SetString(text); return v; }
-BindingValue Sgn(std::int64_t n) { BindingValue v; v.SetSigned(n); return v; }
-BindingValue Uns(std::uint64_t n) { BindingValue v; v.SetUnsigned(n); return v; }
-BindingValue Flt(double n) { BindingValue v; v.SetFloat(n); return v; }
+BindingValue Str(const char* text) {
+    BindingValue v;
+    v.SetString(text);
+    return v;
+}
+BindingValue Sgn(std::int64_t n) {
+    BindingValue v;
+    v.SetSigned(n);
+    return v;
+}
+BindingValue Uns(std::uint64_t n) {
+    BindingValue v;
+    v.SetUnsigned(n);
+    return v;
+}
+BindingValue Flt(double n) {
+    BindingValue v;
+    v.SetFloat(n);
+    return v;
+}
 
 class ConvertNative : public ::testing::Test {
 protected:
@@ -83,27 +99,26 @@ protected:
                                     {"SUCCEEDED", SessionState::Succeeded},
                                     {"LOGGING_OUT", SessionState::LoggingOut}});
         RegisterStruct<Inner>(registry_, "Inner", {Field("x", &Inner::x), Field("label", &Inner::label)});
-        RegisterStruct<Outer>(registry_, "Outer",
-                              {Field("flag", &Outer::flag), Field("inner", &Outer::inner),
-                               Field("items", &Outer::items), Field("numbers", &Outer::numbers),
-                               Field("letter", &Outer::letter), Field("extra", &Outer::extra),
-                               Field("bytes", &Outer::bytes), Field("ratio", &Outer::ratio),
-                               Field("bits", &Outer::bits)});
+        RegisterStruct<Outer>(
+            registry_, "Outer",
+            {Field("flag", &Outer::flag), Field("inner", &Outer::inner), Field("items", &Outer::items),
+             Field("numbers", &Outer::numbers), Field("letter", &Outer::letter), Field("extra", &Outer::extra),
+             Field("bytes", &Outer::bytes), Field("ratio", &Outer::ratio), Field("bits", &Outer::bits)});
         RegisterStruct<Strict>(registry_, "Strict",
                                {Field("id", &Strict::id).Required(), Field("count", &Strict::count)});
-        RegisterStruct<Sparse>(registry_, "Sparse",
-                               {Field("text", &Sparse::text).OmitWhenEmpty(), Field("on", &Sparse::on).OmitWhenEmpty(),
-                                Field("number", &Sparse::number).OmitWhenEmpty(),
-                                Field("state", &Sparse::state).OmitWhenEmpty(),
-                                Field("list", &Sparse::list).OmitWhenEmpty(), Field("any", &Sparse::any).OmitWhenEmpty(),
-                                Field("kept", &Sparse::kept)});
-        RegisterStruct<AllOptional>(registry_, "AllOptional",
-                                    {Field("note", &AllOptional::note).OmitWhenEmpty(),
-                                     Field("list", &AllOptional::list).OmitWhenEmpty()});
-        RegisterStruct<Holder>(registry_, "Holder",
-                               {Field("optional", &Holder::optional).OmitWhenEmpty(),
-                                Field("inner", &Holder::inner).OmitWhenEmpty(),
-                                Field("any", &Holder::any).OmitWhenEmpty(), Field("after", &Holder::after)});
+        RegisterStruct<Sparse>(
+            registry_, "Sparse",
+            {Field("text", &Sparse::text).OmitWhenEmpty(), Field("on", &Sparse::on).OmitWhenEmpty(),
+             Field("number", &Sparse::number).OmitWhenEmpty(), Field("state", &Sparse::state).OmitWhenEmpty(),
+             Field("list", &Sparse::list).OmitWhenEmpty(), Field("any", &Sparse::any).OmitWhenEmpty(),
+             Field("kept", &Sparse::kept)});
+        RegisterStruct<AllOptional>(
+            registry_, "AllOptional",
+            {Field("note", &AllOptional::note).OmitWhenEmpty(), Field("list", &AllOptional::list).OmitWhenEmpty()});
+        RegisterStruct<Holder>(
+            registry_, "Holder",
+            {Field("optional", &Holder::optional).OmitWhenEmpty(), Field("inner", &Holder::inner).OmitWhenEmpty(),
+             Field("any", &Holder::any).OmitWhenEmpty(), Field("after", &Holder::after)});
         RegisterStruct<HoldsUnknown>(registry_, "HoldsUnknown",
                                      {Field("unknown", &HoldsUnknown::unknown).OmitWhenEmpty()});
         RegisterStruct<Tree>(registry_, "Tree", {Field("id", &Tree::id), Field("children", &Tree::children)});
@@ -136,7 +151,8 @@ TEST_F(ConvertNative, EnumerationTable) {
         {"hex number as text", Str("0x2"), Letter::B, ""},
         {"enum of another enumeration", otherEnum, Letter::B, ""},
         {"wrong case", Str("a"), Letter::A, "a is not a valid Letters enumeration value for 'field'."},
-        {"text number not an enumerator", Str("3"), Letter::A, "3 is not a valid Letters enumeration value for 'field'."},
+        {"text number not an enumerator", Str("3"), Letter::A,
+         "3 is not a valid Letters enumeration value for 'field'."},
         {"huge text number", Str("99999999999999999999"), Letter::A,
          "99999999999999999999 is not a valid Letters enumeration value for 'field'."},
         {"number not an enumerator", Uns(5), Letter::A, "5 is not a valid Letters enumeration value for 'field'."},
@@ -165,8 +181,8 @@ TEST_F(ConvertNative, EnumerationValuesAreNotPositions) {
 
 TEST_F(ConvertNative, UnregisteredEnumerationIsNamedByItsRecord) {
     Unregistered target = Unregistered::X;
-    const std::string expected = std::string("1 is not a valid ") + TypeRecordOf<Unregistered>().name +
-                                 " enumeration value for 'field'.";
+    const std::string expected =
+        std::string("1 is not a valid ") + TypeRecordOf<Unregistered>().name + " enumeration value for 'field'.";
     EXPECT_EQ(From(target, Uns(1)), expected);
 }
 
@@ -245,11 +261,14 @@ TEST_F(ConvertNative, StructureMessages) {
     badField.Member("id").SetString("a");
     badField.Member("count").SetString("-1");
     const std::vector<Row> rows = {
-        {"not a structure", notStructure, "Couldn't assign value to 'field' of type Strict because the input not a structure."},
+        {"not a structure", notStructure,
+         "Couldn't assign value to 'field' of type Strict because the input not a structure."},
         {"required missing", missingRequired,
-         "Couldn't assign value to 'field' of type Strict because the input structure doesn't have required field 'id'."},
+         "Couldn't assign value to 'field' of type Strict because the input structure doesn't have required field "
+         "'id'."},
         {"required present but empty", emptyRequired,
-         "Couldn't assign value to 'field' of type Strict because the input structure doesn't have required field 'id'."},
+         "Couldn't assign value to 'field' of type Strict because the input structure doesn't have required field "
+         "'id'."},
         {"field error uses the field name", badField, "Value -1 for 'count' of type uint32 is out of range"},
         {"empty", BindingValue(), "A value for 'field' is required."},
     };
@@ -259,8 +278,9 @@ TEST_F(ConvertNative, StructureMessages) {
         EXPECT_EQ(From(strict, row.input), row.message);
     }
     NotRegistered unknown;
-    EXPECT_EQ(From(unknown, badField),
-              "Couldn't assign value to 'field' because the input is an unregistered structure or not a structure at all.");
+    EXPECT_EQ(
+        From(unknown, badField),
+        "Couldn't assign value to 'field' because the input is an unregistered structure or not a structure at all.");
 }
 
 TEST_F(ConvertNative, OptionalFieldMissingKeepsItsContent) {
@@ -282,8 +302,8 @@ TEST_F(ConvertNative, FirstErrorWinsAndEarlierFieldsStay) {
     BindingResult result;
     FromValue(result, outer, input, "<value>", registry_);
     EXPECT_EQ(result.ErrorText(), "Value bad for 'x' of type int32 is in an incorrect format");
-    EXPECT_TRUE(outer.flag);                // converted before the failing field
-    EXPECT_EQ(outer.letter, Letter::A);     // after it: untouched
+    EXPECT_TRUE(outer.flag);             // converted before the failing field
+    EXPECT_EQ(outer.letter, Letter::A);  // after it: untouched
 
     // A later conversion into the same result does nothing.
     std::string text = "keep";
@@ -304,7 +324,8 @@ TEST_F(ConvertNative, VectorKeepsDefaultsForEmptyElements) {
 
 TEST_F(ConvertNative, VectorMessages) {
     std::vector<std::int32_t> numbers{1, 2};
-    EXPECT_EQ(From(numbers, Str("1")), "Couldn't assign value to 'field' of type vector because the input not a collection.");
+    EXPECT_EQ(From(numbers, Str("1")),
+              "Couldn't assign value to 'field' of type vector because the input not a collection.");
     EXPECT_TRUE(numbers.empty());  // emptied before the check
 
     BindingValue input;
@@ -330,7 +351,8 @@ TEST_F(ConvertNative, ObjectAndBlobTargets) {
     EXPECT_EQ(From(object, BindingValue()), "A value for 'field' is required.");
 
     std::vector<std::uint8_t> bytes;
-    EXPECT_EQ(From(bytes, Str("AQID")), "Couldn't assign value to 'field' of type blob because the input is of an invalid type string.");
+    EXPECT_EQ(From(bytes, Str("AQID")),
+              "Couldn't assign value to 'field' of type blob because the input is of an invalid type string.");
 }
 
 TEST_F(ConvertNative, StructureToValueWritesEveryField) {
@@ -439,12 +461,10 @@ TEST_F(ConvertNative, OmittableValueTable) {
         bool omittable;
     };
     const std::vector<Row> rows = {
-        {"empty", BindingValue(), true},     {"false", BindingValue(), true},
-        {"true", boolTrue, false},           {"signed zero", Sgn(0), true},
-        {"signed", Sgn(-1), false},          {"unsigned zero", Uns(0), true},
-        {"float zero", negativeZero, true},  {"float", Flt(0.1), false},
-        {"enum zero", enumZero, true},       {"empty string", Str(""), true},
-        {"string", Str("x"), false},         {"empty structure", emptyStructure, true},
+        {"empty", BindingValue(), true},    {"false", BindingValue(), true}, {"true", boolTrue, false},
+        {"signed zero", Sgn(0), true},      {"signed", Sgn(-1), false},      {"unsigned zero", Uns(0), true},
+        {"float zero", negativeZero, true}, {"float", Flt(0.1), false},      {"enum zero", enumZero, true},
+        {"empty string", Str(""), true},    {"string", Str("x"), false},     {"empty structure", emptyStructure, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

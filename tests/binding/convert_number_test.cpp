@@ -11,13 +11,41 @@
 namespace hpk {
 namespace {
 
-BindingValue Str(const char* text) { BindingValue v; v.SetString(text); return v; }
-BindingValue Sgn(std::int64_t n) { BindingValue v; v.SetSigned(n); return v; }
-BindingValue Uns(std::uint64_t n) { BindingValue v; v.SetUnsigned(n); return v; }
-BindingValue Flt(double n) { BindingValue v; v.SetFloat(n); return v; }
-BindingValue Boolean(bool b) { BindingValue v; v.SetBool(b); return v; }
-BindingValue EnumOf(std::int32_t n) { BindingValue v; v.SetEnum(n, nullptr); return v; }
-BindingValue Collection() { BindingValue v; v.MakeCollection(); return v; }
+BindingValue Str(const char* text) {
+    BindingValue v;
+    v.SetString(text);
+    return v;
+}
+BindingValue Sgn(std::int64_t n) {
+    BindingValue v;
+    v.SetSigned(n);
+    return v;
+}
+BindingValue Uns(std::uint64_t n) {
+    BindingValue v;
+    v.SetUnsigned(n);
+    return v;
+}
+BindingValue Flt(double n) {
+    BindingValue v;
+    v.SetFloat(n);
+    return v;
+}
+BindingValue Boolean(bool b) {
+    BindingValue v;
+    v.SetBool(b);
+    return v;
+}
+BindingValue EnumOf(std::int32_t n) {
+    BindingValue v;
+    v.SetEnum(n, nullptr);
+    return v;
+}
+BindingValue Collection() {
+    BindingValue v;
+    v.MakeCollection();
+    return v;
+}
 BindingValue Empty() { return BindingValue(); }
 
 // One conversion: the input, and either the expected native value or the
@@ -113,8 +141,7 @@ TEST(ConvertNumber, NarrowAndWideIntegers) {
         {"int64 min text", Str("-9223372036854775808"), std::numeric_limits<std::int64_t>::min(), ""},
         {"int64 below min text", Str("-9223372036854775809"), 0,
          "Value -9223372036854775809 for 'field' of type int64 is out of range"},
-        {"2^63 as float", Flt(9223372036854775808.0), 0,
-         "Value 9.22337e+18 for 'field' of type int64 is out of range"},
+        {"2^63 as float", Flt(9223372036854775808.0), 0, "Value 9.22337e+18 for 'field' of type int64 is out of range"},
         {"unsigned above max", Uns(9223372036854775808ULL), 0,
          "Value 9223372036854775808 for 'field' of type int64 is out of range"},
     });
@@ -180,7 +207,8 @@ TEST(ConvertNumber, BoolTable) {
         {"text false", Str("false"), false, ""},
         {"text 0", Str("0"), false, ""},
         {"upper case", Str("TRUE"), false,
-         "Value TRUE for 'field' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", \"0\"."},
+         "Value TRUE for 'field' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
+         "\"0\"."},
         {"number", Uns(1), false,
          "Couldn't assign value to 'field' of type bool because the input is of an invalid type unsigned."},
         {"float", Flt(1.0), false,

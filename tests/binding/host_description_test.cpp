@@ -100,10 +100,8 @@ TEST_F(HostDescription, TypeRecordsCarryFieldsAndEnumerators) {
         std::uint8_t optional;
     };
     const std::vector<Row> rows = {
-        {"items", offsetof(Basket, items), 15, 17, "Item", 1},
-        {"counts", offsetof(Basket, counts), 15, 6, "", 0},
-        {"order", offsetof(Basket, order), 16, 0, "Order", 0},
-        {"best", offsetof(Basket, best), 17, 0, "Item", 0},
+        {"items", offsetof(Basket, items), 15, 17, "Item", 1}, {"counts", offsetof(Basket, counts), 15, 6, "", 0},
+        {"order", offsetof(Basket, order), 16, 0, "Order", 0}, {"best", offsetof(Basket, best), 17, 0, "Item", 0},
         {"total", offsetof(Basket, total), 12, 0, "", 0},  // exported as a string
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {

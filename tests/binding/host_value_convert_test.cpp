@@ -43,8 +43,7 @@ std::string Render(const BindingValue& value) {
             });
             return text + "}";
         }
-        default:
-            return std::string(KindText(value.Kind())) + "(" + value.Text() + ")";
+        default: return std::string(KindText(value.Kind())) + "(" + value.Text() + ")";
     }
 }
 
@@ -309,7 +308,10 @@ TEST(HostValueConvert, ReleaseFreesOnlyWhatIsOwned) {
 TEST(HostValueConvert, OwnerReleasesUnlessHandedOver) {
     const BindingValue tree = SampleTree();
     const std::int64_t liveBefore = LiveBytes();
-    { HostValueOwner dropped; ASSERT_TRUE(ToHostValue(dropped.Get(), tree, nullptr)); }
+    {
+        HostValueOwner dropped;
+        ASSERT_TRUE(ToHostValue(dropped.Get(), tree, nullptr));
+    }
     EXPECT_EQ(LiveBytes(), liveBefore);
     HostValue handed{};
     {
@@ -402,8 +404,7 @@ TEST(HostValueConvert, AMillionLevelsDeepRoundTripAndRelease) {
         const BindingValue* walk = &back.Value();
         std::size_t depth = 0;
         while (walk->Kind() == BindingValueKind::Structure || walk->Kind() == BindingValueKind::Collection) {
-            walk = walk->Kind() == BindingValueKind::Structure ? &walk->Member("n")
-                                                               : &walk->Element(walk->Size() - 1);
+            walk = walk->Kind() == BindingValueKind::Structure ? &walk->Member("n") : &walk->Element(walk->Size() - 1);
             ++depth;
         }
         EXPECT_EQ(depth, kDepth);

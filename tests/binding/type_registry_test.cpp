@@ -35,11 +35,10 @@ struct Other {
 
 TEST(BindingTypeRecord, KindTexts) {
     const std::vector<std::pair<std::uint32_t, std::string>> rows = {
-        {0, ""},        {1, "bool"},     {2, "int8"},     {3, "uint8"},   {4, "int16"},
-        {5, "uint16"},  {6, "int32"},    {7, "uint32"},   {8, "int64"},   {9, "uint64"},
-        {10, "float"},  {11, "double"},  {12, "string"},  {13, "object"}, {14, "blob"},
-        {15, "vector"}, {16, "enum"},    {17, "struct"},  {18, "callback"}, {19, "map"},
-        {20, ""},       {0xffffffffu, ""},
+        {0, ""},          {1, "bool"},    {2, "int8"},  {3, "uint8"},      {4, "int16"},  {5, "uint16"},
+        {6, "int32"},     {7, "uint32"},  {8, "int64"}, {9, "uint64"},     {10, "float"}, {11, "double"},
+        {12, "string"},   {13, "object"}, {14, "blob"}, {15, "vector"},    {16, "enum"},  {17, "struct"},
+        {18, "callback"}, {19, "map"},    {20, ""},     {0xffffffffu, ""},
     };
     for (const auto& [code, text] : rows) {
         SCOPED_TRACE(code);
@@ -98,9 +97,8 @@ TEST(BindingTypeRegistry, DescriptionFieldsFromTheDeclarativeList) {
     RegisterEnum<Color>(registry, "Color", {{"Red", Color::Red}, {"Green", Color::Green}});
     RegisterStruct<Shape>(registry, "Shape",
                           {Field("name", &Shape::name).Required().Describe("the name"),
-                           Field("points", &Shape::points).OmitWhenEmpty().Optional(),
-                           Field("color", &Shape::color), Field("weights", &Shape::weights).ExportAs<std::string>(),
-                           Field("origin", &Shape::origin)})
+                           Field("points", &Shape::points).OmitWhenEmpty().Optional(), Field("color", &Shape::color),
+                           Field("weights", &Shape::weights).ExportAs<std::string>(), Field("origin", &Shape::origin)})
         .SetDescription("A shape.")
         .AddTag("")
         .AddTag("geometry");

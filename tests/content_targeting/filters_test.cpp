@@ -50,7 +50,8 @@ struct Scenario {
     Scenario() { config.Enabled = true; }
 
     FilterInputs Inputs() const {
-        return FilterInputs{config, geoInfo, summonerLevel, recentChampionsReceived, recentGames, kLaneQueues, nowTicks};
+        return FilterInputs{config,      geoInfo,     summonerLevel, recentChampionsReceived,
+                            recentGames, kLaneQueues, nowTicks};
     }
     // The list, or {"<gated>"} when a gate held the computation back.
     Strings Compute() const {
@@ -113,9 +114,7 @@ TEST(FilterComputation, GatesWaitForEveryInputAnEnabledKindNeeds) {
     }
 }
 
-TEST(FilterComputation, AllKindsOffGivesAnEmptyList) {
-    EXPECT_EQ(Scenario().Compute(), Strings{});
-}
+TEST(FilterComputation, AllKindsOffGivesAnEmptyList) { EXPECT_EQ(Scenario().Compute(), Strings{}); }
 
 TEST(FilterComputation, LevelAndRankedFollowTheSummonerLevel) {
     struct Row {
@@ -226,7 +225,8 @@ TEST(FilterComputation, LanesCountRankedQueuesAgainstTheThreshold) {
         std::uint32_t threshold;
         Strings expected;
     };
-    auto repeat = [](std::vector<std::pair<std::int32_t, const char*>>& games, int n, std::int32_t q, const char* lane) {
+    auto repeat = [](std::vector<std::pair<std::int32_t, const char*>>& games, int n, std::int32_t q,
+                     const char* lane) {
         for (int i = 0; i < n; ++i) games.push_back({q, lane});
     };
     std::vector<std::pair<std::int32_t, const char*>> jungleTopMid;
@@ -242,9 +242,13 @@ TEST(FilterComputation, LanesCountRankedQueuesAgainstTheThreshold) {
         {"jungle and top at 7", jungleTopMid, 7, {"filter_lane_jungle", "filter_lane_top"}},
         {"mid reaches 2", jungleTopMid, 2, {"filter_lane_jungle", "filter_lane_top", "filter_lane_mid"}},
         {"threshold 8", jungleTopMid, 8, {}},
-        {"threshold 0 adds lanes never played", {{420, "top"}}, 0,
+        {"threshold 0 adds lanes never played",
+         {{420, "top"}},
+         0,
          {"filter_lane_jungle", "filter_lane_top", "filter_lane_mid", "filter_lane_bottom"}},
-        {"fixed order, not played order", allLanes, 1,
+        {"fixed order, not played order",
+         allLanes,
+         1,
          {"filter_lane_jungle", "filter_lane_top", "filter_lane_mid", "filter_lane_bottom"}},
         {"queue 450 counts nowhere", {{450, "top"}, {450, "top"}}, 1, {}},
         {"letter case is folded", {{420, "TOP"}, {440, "Jungle"}}, 1, {"filter_lane_jungle", "filter_lane_top"}},
@@ -312,7 +316,8 @@ TEST(FilterComputation, RevivalOnlyReadsTheGamesThatExist) {
         Scenario scenario;
         scenario.config.RevivalFilterEnabled = true;
         scenario.recentChampionsReceived = true;
-        for (std::uint64_t timestamp : row.timestamps) scenario.recentGames.champions.push_back(Game(420, "top", timestamp));
+        for (std::uint64_t timestamp : row.timestamps)
+            scenario.recentGames.champions.push_back(Game(420, "top", timestamp));
         scenario.recentGames.gameCount = row.gameCount;
         EXPECT_EQ(scenario.Compute(), row.revival ? Strings{"filter_revival_true"} : Strings{});
     }
@@ -334,9 +339,9 @@ TEST(FilterComputation, KindsAppearInTheirFixedOrder) {
     scenario.geoInfo = {"PL", "Warszawa", "MZ"};
     scenario.recentChampionsReceived = true;
     scenario.recentGames = Games({Game(440, "Bottom", 1000)});
-    EXPECT_EQ(scenario.Compute(), (Strings{"filter_level_31", "filter_ranked_enabled", "filter_location_pl",
-                                           "filter_location_pl_mz", "filter_location_pl_mz_warszawa",
-                                           "filter_revival_true", "filter_lane_bottom"}));
+    EXPECT_EQ(scenario.Compute(),
+              (Strings{"filter_level_31", "filter_ranked_enabled", "filter_location_pl", "filter_location_pl_mz",
+                       "filter_location_pl_mz_warszawa", "filter_revival_true", "filter_lane_bottom"}));
 }
 
 TEST(FormatLocationPart, FoldsSpacesAndCaseThenPercentEncodes) {

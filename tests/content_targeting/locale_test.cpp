@@ -67,8 +67,12 @@ TEST(LocaleResolution, MappingEntryMustMatchAndBeEnabled) {
         {"no mapping parsed", [](BindingValue&) {}, {"PL", "", ""}, "<before>"},
         {"unknown location", [](BindingValue& m) { AddEntry(m, "", true, "xx"); }, {"", "", ""}, "<before>"},
         {"city only still looks up the empty country",
-         [](BindingValue& m) { AddEntry(m, "", true, "xx"); }, {"", "Paris", ""}, "xx"},
-        {"lower-case keys do not match", [](BindingValue& m) { AddEntry(m, "pl", true, "pl_PL"); }, {"PL", "", ""},
+         [](BindingValue& m) { AddEntry(m, "", true, "xx"); },
+         {"", "Paris", ""},
+         "xx"},
+        {"lower-case keys do not match",
+         [](BindingValue& m) { AddEntry(m, "pl", true, "pl_PL"); },
+         {"PL", "", ""},
          "<before>"},
         {"entry disabled", [](BindingValue& m) { AddEntry(m, "PL", false, "pl_PL"); }, {"PL", "", ""}, "<before>"},
         {"Enabled as the string true",
@@ -76,29 +80,37 @@ TEST(LocaleResolution, MappingEntryMustMatchAndBeEnabled) {
              AddEntry(m, "PL", true, "pl_PL");
              m.Member("PL").Member("Enabled").SetString("true");
          },
-         {"PL", "", ""}, "<before>"},
+         {"PL", "", ""},
+         "<before>"},
         {"Enabled as the number 1",
          [](BindingValue& m) {
              AddEntry(m, "PL", true, "pl_PL");
              m.Member("PL").Member("Enabled").SetUnsigned(1);
          },
-         {"PL", "", ""}, "<before>"},
+         {"PL", "", ""},
+         "<before>"},
         {"Enabled missing",
-         [](BindingValue& m) { m.Member("PL").Member("Locale").SetString("pl_PL"); }, {"PL", "", ""}, "<before>"},
-        {"Locale missing", [](BindingValue& m) { m.Member("PL").Member("Enabled").SetBool(true); }, {"PL", "", ""},
+         [](BindingValue& m) { m.Member("PL").Member("Locale").SetString("pl_PL"); },
+         {"PL", "", ""},
+         "<before>"},
+        {"Locale missing",
+         [](BindingValue& m) { m.Member("PL").Member("Enabled").SetBool(true); },
+         {"PL", "", ""},
          "<before>"},
         {"Locale not a string",
          [](BindingValue& m) {
              AddEntry(m, "PL", true, "");
              m.Member("PL").Member("Locale").SetSigned(5);
          },
-         {"PL", "", ""}, ""},
+         {"PL", "", ""},
+         ""},
         {"Locale null",
          [](BindingValue& m) {
              AddEntry(m, "PL", true, "");
              m.Member("PL").Member("Locale").Clear();
          },
-         {"PL", "", ""}, ""},
+         {"PL", "", ""},
+         ""},
         {"mapping not an object", [](BindingValue& m) { m.SetString("PL"); }, {"PL", "", ""}, "<before>"},
         {"entry not an object", [](BindingValue& m) { m.Member("PL").SetBool(true); }, {"PL", "", ""}, "<before>"},
     };

@@ -15,11 +15,11 @@ TEST_F(ContentTargetingPluginInputs, StartWatchesTheFiveInputsInOrder) {
     for (const auto& subscription : host_.SubscribeCalls()) {
         if (subscription.kind == 0) resourceSubscriptions.push_back(subscription.name);
     }
-    EXPECT_EQ(resourceSubscriptions, (Strings{"OnJsonApiEvent_arx-login_v1_session",
-                                              "OnJsonApiEvent_arx-platform-config_v1_namespaces_TvxContentTargeting",
-                                              "OnJsonApiEvent_vodivozaze_get_region_locale",
-                                              "OnJsonApiEvent_arx-settings_v2_ready",
-                                              "OnJsonApiEvent_arx-geoinfo_v1_whereami"}));
+    EXPECT_EQ(resourceSubscriptions,
+              (Strings{"OnJsonApiEvent_arx-login_v1_session",
+                       "OnJsonApiEvent_arx-platform-config_v1_namespaces_TvxContentTargeting",
+                       "OnJsonApiEvent_vodivozaze_get_region_locale", "OnJsonApiEvent_arx-settings_v2_ready",
+                       "OnJsonApiEvent_arx-geoinfo_v1_whereami"}));
     EXPECT_EQ(RequestedUrls(), (Strings{kLogin, kConfig, kRegion, kReady, kGeo}));
     EXPECT_TRUE(host_.PostedEvents().empty());
 }
@@ -33,7 +33,8 @@ TEST_F(ContentTargetingPluginInputs, ServedResourcesAnswerTheCurrentState) {
     Update(kRegion, R"({"locale": "en_GB"})");
     Update(kGeo, R"({"success": true, "geoInfo": {"country": "GB", "city": "York", "region": "ENG"}})");
     Update(kReady, "true");  // no document served: the fetch fails and delivers nothing
-    EXPECT_EQ(ServedFilters(), (Strings{"filter_location_gb", "filter_location_gb_eng", "filter_location_gb_eng_york"}));
+    EXPECT_EQ(ServedFilters(),
+              (Strings{"filter_location_gb", "filter_location_gb_eng", "filter_location_gb_eng_york"}));
     EXPECT_EQ(ServedLocale(), "");
 
     Serve(kAccount, R"({"data": {"selectedLanguage": "cy_GB"}})");
@@ -78,7 +79,8 @@ TEST_F(ContentTargetingPluginInputs, LoginBeforeConfigurationTimesFromTheLogin) 
     Update(kConfig, kEnabledOnly);
     EXPECT_EQ(Recorded("time_to_platformConfig"), "1500");
     ASSERT_EQ(TelemetryPosts().size(), 1u);
-    EXPECT_EQ(TelemetryPosts()[0], (Fields{{"filters", ""}, {"time_to_filters", "1500"}, {"time_to_platformConfig", "1500"}}));
+    EXPECT_EQ(TelemetryPosts()[0],
+              (Fields{{"filters", ""}, {"time_to_filters", "1500"}, {"time_to_platformConfig", "1500"}}));
 }
 
 TEST_F(ContentTargetingPluginInputs, ConfigurationBeforeLoginTimesFrom1970) {
@@ -135,7 +137,9 @@ TEST_F(ContentTargetingPluginInputs, LoginWithAccountIdZeroWaitsForARealLogin) {
 }
 
 TEST_F(ContentTargetingPluginInputs, DeleteOfTheConfigurationFreezesWhatIsServed) {
-    Serve(kConfig, R"({"Enabled": true, "LevelFilterEnabled": true, "Mapping": "{\"PL\": {\"Enabled\": true, \"Locale\": \"pl_PL\"}}"})");
+    Serve(
+        kConfig,
+        R"({"Enabled": true, "LevelFilterEnabled": true, "Mapping": "{\"PL\": {\"Enabled\": true, \"Locale\": \"pl_PL\"}}"})");
     Serve(kLogin, kLoggedIn);
     Serve(kSummoner, R"({"summonerLevel": 42})");
     Serve(kRegion, R"({"locale": "pl_PL"})");
@@ -237,8 +241,9 @@ TEST_F(ContentTargetingPluginInputs, UnconvertibleUpdatesAreDropped) {
     Update(kConfig, R"({"Enabled": "yes"})");
     Update(kSummoner, R"({"summonerLevel": -4})");
     EXPECT_EQ(PublishedFilters().size(), 2u);
-    EXPECT_TRUE(Traced("Couldn't convert resource HpkBeArxContentTargetingPlatformConfig to C++ while handling "
-                       "update for URL: /arx-platform-config/v1/namespaces/TvxContentTargeting"));
+    EXPECT_TRUE(
+        Traced("Couldn't convert resource HpkBeArxContentTargetingPlatformConfig to C++ while handling "
+               "update for URL: /arx-platform-config/v1/namespaces/TvxContentTargeting"));
     EXPECT_EQ(ServedFilters(), Strings{"filter_level_10"});
 }
 

@@ -23,7 +23,8 @@ protected:
     }
 };
 
-constexpr char kPlMapping[] = R"({"PL": {"Enabled": true, "Locale": "pl_PL"}, "DE": {"Enabled": true, "Locale": "de_DE"}})";
+constexpr char kPlMapping[] =
+    R"({"PL": {"Enabled": true, "Locale": "pl_PL"}, "DE": {"Enabled": true, "Locale": "de_DE"}})";
 constexpr char kInPoland[] = R"({"success": true, "geoInfo": {"country": "PL", "city": "Krakow"}})";
 
 TEST_F(ContentTargetingPluginLocale, PlayerLanguageWinsOverTheMapping) {
@@ -76,7 +77,8 @@ TEST_F(ContentTargetingPluginLocale, AutoDefersToAnEnabledMappingEntry) {
         host.ServeValue(kConfig, Json(ConfigWithMapping(row.mapping).c_str()));
         host.ServeValue(kRegion, Json(R"({"locale": "en_US"})"));
         host.ServeValue(kGeo, Json(row.geo));
-        host.ServeValue(kAccount, Json((std::string(R"({"data": {"selectedLanguage": ")") + row.selected + "\"}}").c_str()));
+        host.ServeValue(kAccount,
+                        Json((std::string(R"({"data": {"selectedLanguage": ")") + row.selected + "\"}}").c_str()));
         host.ServeValue(kReady, Json("true"));
         ASSERT_TRUE(session.Load());
         ASSERT_TRUE(session.Init());

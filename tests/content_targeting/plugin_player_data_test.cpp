@@ -22,8 +22,8 @@ TEST_F(ContentTargetingPlayerData, TriggerIsRequestedBeforeTheGamesAreWatched) {
     Serve(kGames, GamesJson(0, {}));
     Serve(kSummoner, R"({"summonerLevel": 3})");
     Start();
-    EXPECT_EQ(RequestedUrls(), (Strings{kLogin, kConfig, kGamesTrigger, kGames, kSummoner, kTelemetryUrl, kRegion,
-                                        kReady, kGeo}));
+    EXPECT_EQ(RequestedUrls(),
+              (Strings{kLogin, kConfig, kGamesTrigger, kGames, kSummoner, kTelemetryUrl, kRegion, kReady, kGeo}));
     Strings calls;
     for (const std::string& call : host_.Calls()) {
         if (call.find("recently-played") != std::string::npos || call.find("current-summoner") != std::string::npos) {
@@ -56,9 +56,11 @@ TEST_F(ContentTargetingPlayerData, FetchStartsWithWhicheverOfLoginAndConfigurati
             for (const auto& request : host.Requests()) n += request.url == kGamesTrigger;
             return n;
         };
-        deliver(row.loginFirst ? kLogin : kConfig, row.loginFirst ? kLoggedIn : R"({"Enabled": true, "RevivalFilterEnabled": true})");
+        deliver(row.loginFirst ? kLogin : kConfig,
+                row.loginFirst ? kLoggedIn : R"({"Enabled": true, "RevivalFilterEnabled": true})");
         EXPECT_EQ(fetched(), 0u);
-        deliver(row.loginFirst ? kConfig : kLogin, row.loginFirst ? R"({"Enabled": true, "RevivalFilterEnabled": true})" : kLoggedIn);
+        deliver(row.loginFirst ? kConfig : kLogin,
+                row.loginFirst ? R"({"Enabled": true, "RevivalFilterEnabled": true})" : kLoggedIn);
         EXPECT_EQ(fetched(), 1u);
         // Once per lifetime, whatever arrives later.
         deliver(kConfig, R"({"Enabled": true, "RevivalFilterEnabled": true})");
@@ -140,7 +142,8 @@ TEST_F(ContentTargetingPlayerData, OnlyTheFirstCollectionCounts) {
 
 TEST_F(ContentTargetingPlayerData, AnEmptyFirstCollectionStillCountsAsReceived) {
     Serve(kLogin, kLoggedIn);
-    Serve(kConfig, R"({"Enabled": true, "LaneFilterEnabled": true, "RevivalFilterEnabled": true, "LaneFilterThreshold": 0})");
+    Serve(kConfig,
+          R"({"Enabled": true, "LaneFilterEnabled": true, "RevivalFilterEnabled": true, "LaneFilterThreshold": 0})");
     Serve(kGames, GamesJson(0, {}));
     Start();
     // No games: lanes skipped (even at threshold 0), revival by level (unknown, 0).
@@ -217,10 +220,8 @@ TEST_F(ContentTargetingPlayerData, RevivalNeedsThirtyDaysWithoutAGame) {
         bool revival;
     };
     const Row rows[] = {
-        {"31 days ago", kStartMs - 31 * kDayMs, true},
-        {"29 days ago", kStartMs - 29 * kDayMs, false},
-        {"exactly the cutoff second", kCutoffMs, false},
-        {"within the cutoff second", kCutoffMs + 999, false},
+        {"31 days ago", kStartMs - 31 * kDayMs, true},   {"29 days ago", kStartMs - 29 * kDayMs, false},
+        {"exactly the cutoff second", kCutoffMs, false}, {"within the cutoff second", kCutoffMs + 999, false},
         {"the second before", kCutoffMs - 1, true},
     };
     for (const Row& row : rows) {
@@ -229,7 +230,8 @@ TEST_F(ContentTargetingPlayerData, RevivalNeedsThirtyDaysWithoutAGame) {
         FakePluginSession session(host);
         host.ServeValue(kLogin, Json(kLoggedIn));
         host.ServeValue(kConfig, Json(R"({"Enabled": true, "RevivalFilterEnabled": true})"));
-        host.ServeValue(kGames, Json(GamesJson(2, {{420, "top", kStartMs - 60 * kDayMs}, {450, "mid", row.newest}}).c_str()));
+        host.ServeValue(kGames,
+                        Json(GamesJson(2, {{420, "top", kStartMs - 60 * kDayMs}, {450, "mid", row.newest}}).c_str()));
         ASSERT_TRUE(session.Load());
         session.Plugin().SetClock([] { return kStartTicks + 9'999'999; });  // truncated to the start second
         ASSERT_TRUE(session.Init());
@@ -245,7 +247,8 @@ TEST_F(ContentTargetingPlayerData, RevivalWithoutGamesFollowsTheLevel) {
         FakeHost host;
         FakePluginSession session(host);
         host.ServeValue(kLogin, Json(kLoggedIn));
-        host.ServeValue(kConfig, Json(R"({"Enabled": true, "RevivalFilterEnabled": true, "LevelFilterEnabled": true})"));
+        host.ServeValue(kConfig,
+                        Json(R"({"Enabled": true, "RevivalFilterEnabled": true, "LevelFilterEnabled": true})"));
         // Listed games that gameCount does not count change nothing.
         host.ServeValue(kGames, Json(GamesJson(0, Repeat(3, 420, "top")).c_str()));
         host.ServeValue(kSummoner, Json(("{\"summonerLevel\": " + std::to_string(level) + "}").c_str()));
@@ -270,7 +273,10 @@ TEST_F(ContentTargetingPlayerData, LanesCountRankedQueuesAgainstTheThreshold) {
     const auto jungleTopMid = Join({Repeat(7, 420, "jungle"), Repeat(7, 400, "top"), Repeat(2, 440, "mid")});
     const Row rows[] = {
         {"jungle 7, top 7, mid 2 at 7", 7, 16, jungleTopMid, {"filter_lane_jungle", "filter_lane_top"}},
-        {"threshold 0: every lane", 0, 1, Repeat(1, 420, "top"),
+        {"threshold 0: every lane",
+         0,
+         1,
+         Repeat(1, 420, "top"),
          {"filter_lane_jungle", "filter_lane_top", "filter_lane_mid", "filter_lane_bottom"}},
         {"queue 450 counts nowhere", 1, 3, Repeat(3, 450, "top"), {}},
         {"TOP counts as top", 2, 2, Join({Repeat(1, 420, "TOP"), Repeat(1, 420, "top")}), {"filter_lane_top"}},
@@ -284,7 +290,8 @@ TEST_F(ContentTargetingPlayerData, LanesCountRankedQueuesAgainstTheThreshold) {
         FakePluginSession session(host);
         host.ServeValue(kLogin, Json(kLoggedIn));
         host.ServeValue(kConfig, Json(("{\"Enabled\": true, \"LaneFilterEnabled\": true, \"LaneFilterThreshold\": " +
-                                       std::to_string(row.threshold) + "}").c_str()));
+                                       std::to_string(row.threshold) + "}")
+                                          .c_str()));
         host.ServeValue(kGames, Json(GamesJson(row.gameCount, row.games).c_str()));
         ASSERT_TRUE(session.Load());
         ASSERT_TRUE(session.Init());

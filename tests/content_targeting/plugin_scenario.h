@@ -72,8 +72,8 @@ inline std::string GamesJson(std::uint32_t gameCount, const std::vector<GameRow>
     for (std::size_t i = 0; i < games.size(); ++i) {
         if (i != 0) json += ", ";
         json += "{\"championId\": " + std::to_string(i + 1) + ", \"queue\": " + std::to_string(games[i].queue) +
-                ", \"lane\": \"" + games[i].lane + "\", \"role\": \"SOLO\", \"timestamp\": " +
-                std::to_string(games[i].timestamp) + "}";
+                ", \"lane\": \"" + games[i].lane +
+                "\", \"role\": \"SOLO\", \"timestamp\": " + std::to_string(games[i].timestamp) + "}";
     }
     return json + "]}";
 }
@@ -111,7 +111,9 @@ protected:
         ASSERT_TRUE(host_.DeliverResourceEvent(uri, type, json.empty() ? BindingValue() : Json(json.c_str())))
             << "nobody subscribed to " << uri;
     }
-    void Update(const std::string& uri, const std::string& json) { Deliver(uri, PluginResourceEventType::Update, json); }
+    void Update(const std::string& uri, const std::string& json) {
+        Deliver(uri, PluginResourceEventType::Update, json);
+    }
     void Remove(const std::string& uri) { Deliver(uri, PluginResourceEventType::Delete, ""); }
 
     void AdvanceMs(std::int64_t ms) { now_ += ms * kTicksPerMs; }
@@ -152,14 +154,16 @@ protected:
     std::vector<Strings> PublishedFilters() const {
         std::vector<Strings> lists;
         for (const auto& event : host_.PostedEvents()) {
-            if (event.name == kFiltersEvent) lists.push_back(StringList(event.payload.Member("data").Member("filters")));
+            if (event.name == kFiltersEvent)
+                lists.push_back(StringList(event.payload.Member("data").Member("filters")));
         }
         return lists;
     }
     Strings PublishedLocales() const {
         Strings locales;
         for (const auto& event : host_.PostedEvents()) {
-            if (event.name == kLocaleEvent) locales.emplace_back(event.payload.Member("data").Member("locale").AsString());
+            if (event.name == kLocaleEvent)
+                locales.emplace_back(event.payload.Member("data").Member("locale").AsString());
         }
         return locales;
     }

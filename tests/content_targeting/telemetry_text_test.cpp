@@ -41,7 +41,8 @@ TEST(TelemetryText, ReportedFiltersLeaveLocationOut) {
         {{"filter_level_31", "filter_location_pl", "filter_revival_true", "filter_location_pl_mz", "filter_lane_top"},
          "filter_level_31,filter_revival_true,filter_lane_top"},
         // Exactly the prefix is a location filter; shorter or different texts are kept.
-        {{"filter_location_", "filter_location", "x", "", "Filter_location_us"}, "filter_location,x,,Filter_location_us"},
+        {{"filter_location_", "filter_location", "x", "", "Filter_location_us"},
+         "filter_location,x,,Filter_location_us"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected);

@@ -24,9 +24,9 @@ TEST(AssertionReport, LeavesOutEmptyParts) {
         {nullptr, nullptr, -3, nullptr, nullptr, "Assertion failed!\n\nLine: -3\n\n"},
         {"", "", 0, "", "", "Assertion failed!\n\n"},
         {nullptr, nullptr, 0, nullptr, "only words", "Assertion failed!\n\n\n\nDescription: only words"},
-        {"ok", "dir\\file.cpp", 0, "Run", nullptr, "Assertion failed!\n\nFile: dir\\file.cpp\nFunction: Run\n\nExpression: ok"},
-        {"%s%n", nullptr, 2147483647, nullptr, nullptr,
-         "Assertion failed!\n\nLine: 2147483647\n\nExpression: %s%n"},
+        {"ok", "dir\\file.cpp", 0, "Run", nullptr,
+         "Assertion failed!\n\nFile: dir\\file.cpp\nFunction: Run\n\nExpression: ok"},
+        {"%s%n", nullptr, 2147483647, nullptr, nullptr, "Assertion failed!\n\nLine: 2147483647\n\nExpression: %s%n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected);

@@ -28,7 +28,8 @@ protected:
 
     std::vector<std::string> AttachedNames() {
         std::vector<std::string> names;
-        for (LogTargetInterface* target : LogManager::Instance()->AttachedTargets()) names.push_back(target->name(target));
+        for (LogTargetInterface* target : LogManager::Instance()->AttachedTargets())
+            names.push_back(target->name(target));
         return names;
     }
 
@@ -91,7 +92,8 @@ TEST_F(LogManagerTest, FiltersByLevelMuteAndSuppressedCategories) {
         SCOPED_TRACE(row.message);
         capture.Clear();
         LogMessage(row.level, row.categories, "%s", row.message);
-        EXPECT_EQ(capture.Messages(), row.delivered ? std::vector<std::string>{row.message} : std::vector<std::string>{});
+        EXPECT_EQ(capture.Messages(),
+                  row.delivered ? std::vector<std::string>{row.message} : std::vector<std::string>{});
     }
 
     capture.Clear();

@@ -166,9 +166,14 @@ TEST(LogCategories, UnknownNamesTakeTheNextSlotOnce) {
         std::uint64_t mask;
     };
     const Step steps[] = {
-        {"NET", std::uint64_t{1} << 6}, {"DBG", 1},  {"ABC", std::uint64_t{1} << 8},
-        {"ABC", std::uint64_t{1} << 8}, {"ABCDEF", std::uint64_t{1} << 8},  // only three characters count
-        {"XY", std::uint64_t{1} << 9},  {"XY", std::uint64_t{1} << 9},     {nullptr, 0},
+        {"NET", std::uint64_t{1} << 6},
+        {"DBG", 1},
+        {"ABC", std::uint64_t{1} << 8},
+        {"ABC", std::uint64_t{1} << 8},
+        {"ABCDEF", std::uint64_t{1} << 8},  // only three characters count
+        {"XY", std::uint64_t{1} << 9},
+        {"XY", std::uint64_t{1} << 9},
+        {nullptr, 0},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name != nullptr ? step.name : "(null)");

@@ -14,11 +14,11 @@ std::string DetailsText(const std::vector<NamedDetail>& details) {
         if (!text.empty()) text += ",";
         text += detail.name + "=";
         switch (detail.value.Kind()) {
-        case NamedValueKind::Bool: text += detail.value.AsBool() ? "b:true" : "b:false"; break;
-        case NamedValueKind::Signed: text += "i:" + std::to_string(detail.value.AsSigned()); break;
-        case NamedValueKind::Unsigned: text += "u:" + std::to_string(detail.value.AsUnsigned()); break;
-        case NamedValueKind::Double: text += "d:" + std::to_string(detail.value.AsDouble()); break;
-        case NamedValueKind::String: text += "s:" + detail.value.AsString(); break;
+            case NamedValueKind::Bool: text += detail.value.AsBool() ? "b:true" : "b:false"; break;
+            case NamedValueKind::Signed: text += "i:" + std::to_string(detail.value.AsSigned()); break;
+            case NamedValueKind::Unsigned: text += "u:" + std::to_string(detail.value.AsUnsigned()); break;
+            case NamedValueKind::Double: text += "d:" + std::to_string(detail.value.AsDouble()); break;
+            case NamedValueKind::String: text += "s:" + detail.value.AsString(); break;
         }
     }
     return text;
@@ -67,8 +67,7 @@ TEST(NamedTemplate, ExpandsToPositionalFormatDetailsAndMessage) {
         {"{a\\:b}", {"v"}, "%1", "a:b=s:v", "v"},
         {"{a{b}", {"v"}, "%1", "ab=s:v", "v"},
         {"{}", {"v"}, "%1", "", "v"},
-        {"%d items in {where}", {NamedValue::Signed(3), "bag"}, "%d items in %2", "where=s:bag",
-         "3 items in bag"},
+        {"%d items in {where}", {NamedValue::Signed(3), "bag"}, "%d items in %2", "where=s:bag", "3 items in bag"},
         {"open {never", {"v"}, "open ", "", "open "},
         {"{x}{x}", {"a", "b"}, "%1%2", "x=s:b", "ab"},
     };

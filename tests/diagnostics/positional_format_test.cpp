@@ -115,8 +115,8 @@ TEST(PositionalFormat, StopsAtAnArgumentThatDoesNotExist) {
 }
 
 TEST(PositionalFormat, StopsAtASpecLongerThan59Characters) {
-    const std::string fits = "%" + std::string(57, '-') + "d|";   // 59 characters
-    const std::string tooLong = "%" + std::string(58, '-') + "d|"; // 60 characters
+    const std::string fits = "%" + std::string(57, '-') + "d|";     // 59 characters
+    const std::string tooLong = "%" + std::string(58, '-') + "d|";  // 60 characters
     const FormatArgument args[] = {5};
     EXPECT_EQ(FormatPositionalArgs("x" + fits, args, 1), "x5|");
     EXPECT_EQ(FormatPositionalArgs("x" + tooLong, args, 1), "x");
@@ -161,8 +161,8 @@ TEST(PositionalFormat, SmallBuffersStayTerminated) {
 
 TEST(PositionalFormat, TemplateHelperTakesMixedArguments) {
     const std::string plugin = "hpk-be-arx-content-targeting";
-    EXPECT_EQ(FormatPositional("%1 which supports plugin API %2 is not compatible with core's plugin API %3",
-                               plugin, "17.0.0", std::string("18.0.0")),
+    EXPECT_EQ(FormatPositional("%1 which supports plugin API %2 is not compatible with core's plugin API %3", plugin,
+                               "17.0.0", std::string("18.0.0")),
               "hpk-be-arx-content-targeting which supports plugin API 17.0.0 is not compatible with core's "
               "plugin API 18.0.0");
     const std::uint64_t big = 5000000000ULL;

@@ -12,14 +12,10 @@ TEST(TextUtil, SplitKeepsEmptyPieces) {
         std::vector<std::string> pieces;
     };
     const Row rows[] = {
-        {"a&&b", "&", {"a", "", "b"}},
-        {"a&", "&", {"a", ""}},
-        {"&a", "&", {"", "a"}},
-        {"", "&", {""}},
-        {"abc", "&", {"abc"}},
-        {"a::b::", "::", {"a", "b", ""}},
-        {"a:::b", "::", {"a", ":b"}},
-        {"abc", "", {"abc"}},
+        {"a&&b", "&", {"a", "", "b"}}, {"a&", "&", {"a", ""}},
+        {"&a", "&", {"", "a"}},        {"", "&", {""}},
+        {"abc", "&", {"abc"}},         {"a::b::", "::", {"a", "b", ""}},
+        {"a:::b", "::", {"a", ":b"}},  {"abc", "", {"abc"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -35,8 +31,8 @@ TEST(TextUtil, JoinTakesARangeOfPieces) {
         const char* joined;
     };
     const Row rows[] = {
-        {0, 4, "a/b/c/d"}, {1, 2, "b/c"},  {2, 100, "c/d"}, {3, 1, "d"},
-        {4, 1, ""},        {9, 1, ""},     {0, 0, ""},      {1, static_cast<std::size_t>(-1), "b/c/d"},
+        {0, 4, "a/b/c/d"}, {1, 2, "b/c"}, {2, 100, "c/d"}, {3, 1, "d"},
+        {4, 1, ""},        {9, 1, ""},    {0, 0, ""},      {1, static_cast<std::size_t>(-1), "b/c/d"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.first << "," << row.count);
@@ -53,15 +49,9 @@ TEST(TextUtil, ReplaceAllIsNonOverlappingAndNeverRescans) {
         const char* result;
     };
     const Row rows[] = {
-        {"a.b.c", ".", "::", "a::b::c"},
-        {"aaa", "aa", "b", "ba"},
-        {"aa", "a", "aa", "aaaa"},
-        {"abc", "", "x", "abc"},
-        {"", "a", "x", ""},
-        {"abab", "ab", "ab", "abab"},
-        {"xyz", "q", "r", "xyz"},
-        {"%20%20", "%20", " ", "  "},
-        {"abc", "abc", "", ""},
+        {"a.b.c", ".", "::", "a::b::c"}, {"aaa", "aa", "b", "ba"},     {"aa", "a", "aa", "aaaa"},
+        {"abc", "", "x", "abc"},         {"", "a", "x", ""},           {"abab", "ab", "ab", "abab"},
+        {"xyz", "q", "r", "xyz"},        {"%20%20", "%20", " ", "  "}, {"abc", "abc", "", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -91,8 +81,7 @@ TEST(TextUtil, Base64EncodesWithPadding) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.encoded);
-        EXPECT_EQ(Base64Encode(reinterpret_cast<const std::uint8_t*>(row.input.data()), row.input.size()),
-                  row.encoded);
+        EXPECT_EQ(Base64Encode(reinterpret_cast<const std::uint8_t*>(row.input.data()), row.input.size()), row.encoded);
     }
     EXPECT_EQ(Base64Encode(nullptr, 0), "");
 }

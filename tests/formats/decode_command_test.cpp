@@ -64,21 +64,38 @@ struct Row {
 
 TEST_F(DecodeCommand, PrintsTreesAndErrors) {
     const Row rows[] = {
-        {{"--json", "@"}, "{\"b\": [-1, 1.5], \"a\": 5}", 0,
-         "structure (2)\n  \"a\": unsigned 5\n  \"b\": collection (2)\n    [0] signed -1\n    [1] float 1.5\n", ""},
-        {{"--print", "json", "--json", "@"}, "{\"b\": [1, -1, 1.5, 2.0, null, true, \"x\\n\"], \"a\": {}}", 0,
-         "{\"a\":{},\"b\":[1,-1,1.5,2.0,null,true,\"x\\n\"]}\n", ""},
-        {{"--yaml", "--print", "typed", "@"}, "k: [nan, -inf, 1e300, 0.1, -0.0, ~]\n\"q\\\"\": yes\n", 0,
+        {{"--json", "@"},
+         "{\"b\": [-1, 1.5], \"a\": 5}",
+         0,
+         "structure (2)\n  \"a\": unsigned 5\n  \"b\": collection (2)\n    [0] signed -1\n    [1] float 1.5\n",
+         ""},
+        {{"--print", "json", "--json", "@"},
+         "{\"b\": [1, -1, 1.5, 2.0, null, true, \"x\\n\"], \"a\": {}}",
+         0,
+         "{\"a\":{},\"b\":[1,-1,1.5,2.0,null,true,\"x\\n\"]}\n",
+         ""},
+        {{"--yaml", "--print", "typed", "@"},
+         "k: [nan, -inf, 1e300, 0.1, -0.0, ~]\n\"q\\\"\": yes\n",
+         0,
          "structure (2)\n  \"k\": collection (6)\n    [0] float nan\n    [1] float -inf\n    [2] float 1e+300\n"
          "    [3] float 0.1\n    [4] unsigned 0\n    [5] empty\n  \"q\\\"\": bool true\n",
          ""},
-        {{"--yaml", "--print", "json", "@"}, "[nan, -inf, 1.0e+300, 2.5, !!float 3]", 0,
-         "[\"NaN\",\"-Infinity\",1e+300,2.5,3.0]\n", ""},
-        {{"--msgpack", "@"}, test::Bytes("83 a1 62 c4 03 61 62 63 a1 61 a2 01 ff a1 63 cb 80 00 00 00 00 00 00 00"), 0,
-         "structure (3)\n  \"a\": string \"\\u0001\\xff\"\n  \"b\": blob YWJj\n  \"c\": float -0\n", ""},
+        {{"--yaml", "--print", "json", "@"},
+         "[nan, -inf, 1.0e+300, 2.5, !!float 3]",
+         0,
+         "[\"NaN\",\"-Infinity\",1e+300,2.5,3.0]\n",
+         ""},
+        {{"--msgpack", "@"},
+         test::Bytes("83 a1 62 c4 03 61 62 63 a1 61 a2 01 ff a1 63 cb 80 00 00 00 00 00 00 00"),
+         0,
+         "structure (3)\n  \"a\": string \"\\u0001\\xff\"\n  \"b\": blob YWJj\n  \"c\": float -0\n",
+         ""},
         {{"--msgpack", "--print", "json", "@"}, test::Bytes("a2 01 ff"), 0, "\"\\u0001\\ufffd\"\n", ""},
-        {{"--msgpack", "--print", "json", "@"}, test::Bytes("82 a1 62 c4 03 61 62 63 a1 61 c4 00"), 0,
-         "{\"a\":\"\",\"b\":\"YWJj\"}\n", ""},
+        {{"--msgpack", "--print", "json", "@"},
+         test::Bytes("82 a1 62 c4 03 61 62 63 a1 61 c4 00"),
+         0,
+         "{\"a\":\"\",\"b\":\"YWJj\"}\n",
+         ""},
         {{"--json", "@"}, "", 0, "empty\n", ""},
         {{"--yaml", "@"}, "", 0, "empty\n", ""},
         {{"--msgpack", "@"}, "", 0, "empty\n", ""},
@@ -88,7 +105,10 @@ TEST_F(DecodeCommand, PrintsTreesAndErrors) {
         {{"--json", "--repeat", "0", "@"}, "not json", 0, "", ""},
         // Failures: the reader's text, alone on standard error.
         {{"--json", "@"}, "[1,]", 1, "", "Error: Invalid value. at offset 3.\n"},
-        {{"--json", "--repeat", "2", "@"}, "{} x", 1, "",
+        {{"--json", "--repeat", "2", "@"},
+         "{} x",
+         1,
+         "",
          "Error: The document root must not be followed by other values. at offset 3.\n"},
         {{"--yaml", "@"}, "a: *b", 1, "", "Undefined alias encountered: \"b\". At line: 1 col: 4\n"},
         {{"--msgpack", "@"}, test::Bytes("01 02"), 1, "", "Extra MessgePack data found in body\n"},
@@ -149,7 +169,7 @@ TEST(ValuePrinter, WritesEnumsAndEscapes) {
     value.Element(1).SetString(std::string_view("\x7f\"\\\b\f\n\r\t\xe2\x82\xac\xed\xa0\x80\xc0\xaf", 16));
     value.Element(2).Member("\xf0\x9f\x8d\xba").SetSigned(1);
     EXPECT_EQ(host::ValueToJson(value),
-              "[-3,\"\x7f\\\"\\\\\\b\\f\\n\\r\\t\xe2\x82\xac\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\"," 
+              "[-3,\"\x7f\\\"\\\\\\b\\f\\n\\r\\t\xe2\x82\xac\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\","
               "{\"\xf0\x9f\x8d\xba\":1}]");
     std::string typed;
     ASSERT_TRUE(host::ValueToTyped(value, typed));

@@ -43,7 +43,8 @@ TEST(JsonReader, BuildsTreesFromEvents) {
         {"{}", "structure (0)\n"},
         {"[null]", "collection (1)\n  [0] empty\n"},
         {"[1, [2, null], {}]",
-         "collection (3)\n  [0] unsigned 1\n  [1] collection (2)\n    [0] unsigned 2\n    [1] empty\n  [2] structure (0)\n"},
+         "collection (3)\n  [0] unsigned 1\n  [1] collection (2)\n    [0] unsigned 2\n    [1] empty\n  [2] structure "
+         "(0)\n"},
         {"{\"a\": null}", "structure (1)\n  \"a\": empty\n"},
         // Members in key order, byte-wise.
         {"{\"b\": 1, \"a\": 2, \"ab\": 3, \"B\": 4}",
@@ -54,13 +55,15 @@ TEST(JsonReader, BuildsTreesFromEvents) {
         {"{\"a\": 1, \"a\": null}", "structure (1)\n  \"a\": unsigned 1\n"},
         {"{\"a\": {\"x\": 1}, \"a\": {\"y\": 2}}",
          "structure (1)\n  \"a\": structure (2)\n    \"x\": unsigned 1\n    \"y\": unsigned 2\n"},
-        {"{\"a\": [1], \"a\": [2]}", "structure (1)\n  \"a\": collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
+        {"{\"a\": [1], \"a\": [2]}",
+         "structure (1)\n  \"a\": collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
         {"{\"a\": [1], \"a\": 3}", "structure (1)\n  \"a\": unsigned 3\n"},
         {"  [1]  \n", "collection (1)\n  [0] unsigned 1\n"},
         // Strings are decoded in place in a copy of the text: escapes that
         // shorten them must not disturb the names and values after them.
         {"{\"a\\u0041b\": \"x\\ty\", \"n\\\"q\": \"\\ud83d\\ude00!\", \"z\": \"\\/\"}",
-         "structure (3)\n  \"aAb\": string \"x\\ty\"\n  \"n\\\"q\": string \"\xf0\x9f\x98\x80!\"\n  \"z\": string \"/\"\n"},
+         "structure (3)\n  \"aAb\": string \"x\\ty\"\n  \"n\\\"q\": string \"\xf0\x9f\x98\x80!\"\n  \"z\": string "
+         "\"/\"\n"},
     };
     for (const ValueRow& row : rows) {
         SCOPED_TRACE(row.json);
@@ -153,11 +156,11 @@ TEST(JsonReader, MillionDeepUnclosedArrayFailsCleanly) {
 TEST(JsonReader, NestingAroundTheRecursionHandoverReadsAlike) {
     // Documents just below, at and beyond the depth where reading moves off the
     // call stack: same trees, and an error after the deep part keeps its offset.
-    for (const std::size_t depth : {std::size_t{1}, std::size_t{127}, std::size_t{128}, std::size_t{129},
-                                    std::size_t{130}, std::size_t{1000}}) {
+    for (const std::size_t depth :
+         {std::size_t{1}, std::size_t{127}, std::size_t{128}, std::size_t{129}, std::size_t{130}, std::size_t{1000}}) {
         SCOPED_TRACE(depth);
         const std::string text = "{\"before\":1,\"deep\":" + std::string(depth, '[') + "\"x\"" +
-                           std::string(depth, ']') + ",\"after\":{\"a\":true}}";
+                                 std::string(depth, ']') + ",\"after\":{\"a\":true}}";
         const BindingResult result = ParseJson(text.c_str());
         ASSERT_TRUE(result.IsOk()) << result.ErrorText();
         EXPECT_EQ(result.Value().Member("after").Member("a").AsBool(), true);
@@ -169,8 +172,8 @@ TEST(JsonReader, NestingAroundTheRecursionHandoverReadsAlike) {
         const std::string broken = text.substr(0, text.size() - 1) + ",}";
         const BindingResult failed = ParseJson(broken.c_str());
         ASSERT_FALSE(failed.IsOk());
-        EXPECT_EQ(failed.ErrorText(), "Error: Missing a name for object member. at offset " +
-                                          std::to_string(broken.size() - 1) + ".");
+        EXPECT_EQ(failed.ErrorText(),
+                  "Error: Missing a name for object member. at offset " + std::to_string(broken.size() - 1) + ".");
     }
 }
 

@@ -51,8 +51,8 @@ TEST(MessagePackConformance, DecodesEverySuiteEncoding) {
     std::size_t decoded = 0;
     std::size_t refused = 0;
     suite.Value().ForEachMember([&](std::string_view group, const BindingValue& cases) {
-        const bool extension = group.find("timestamp") != std::string_view::npos ||
-                               group.find("ext") != std::string_view::npos;
+        const bool extension =
+            group.find("timestamp") != std::string_view::npos || group.find("ext") != std::string_view::npos;
         for (std::size_t i = 0; i < cases.Size(); ++i) {
             const BindingValue& entry = cases.Element(i);
             // Each case names its value under its type; bignum cases also
@@ -75,7 +75,8 @@ TEST(MessagePackConformance, DecodesEverySuiteEncoding) {
                 ASSERT_TRUE(read.result.IsOk()) << read.result.ErrorText();
                 EXPECT_EQ(read.consumed, DashedHex(hex).size());
                 EXPECT_TRUE(test::SameTree(read.result.Value(), expected, test::SameScalar))
-                    << test::Typed(read.result.Value()) << "expected\n" << test::Typed(expected);
+                    << test::Typed(read.result.Value()) << "expected\n"
+                    << test::Typed(expected);
                 ++decoded;
             }
         }

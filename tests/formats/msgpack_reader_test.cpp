@@ -177,9 +177,9 @@ TEST(MessagePackReader, RecognisesOnlyContainerFirstBytes) {
         const char* hex;
         bool recognised;
     } rows[] = {
-        {"", false},   {"80", true},  {"8f", true},  {"90", true},  {"9f", true},  {"dc", true},
-        {"dd", true},  {"de", true},  {"df", true},  {"7f", false}, {"a0", false}, {"db", false},
-        {"e0", false}, {"7b", false}, {"c0", false},
+        {"", false},   {"80", true},  {"8f", true},  {"90", true},  {"9f", true},
+        {"dc", true},  {"dd", true},  {"de", true},  {"df", true},  {"7f", false},
+        {"a0", false}, {"db", false}, {"e0", false}, {"7b", false}, {"c0", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.hex);

@@ -32,10 +32,27 @@ bool AgreesWithFullParse(const std::string& text) {
 }
 
 TEST(ShortDecimal, TakesTheCommonShapesAndAgreesWithTheFullParse) {
-    const char* taken[] = {"0",     "0.0",   "000.000", "5",         "5.",  ".5",   "1e5",  "1E-5",
-                           "2.5e+3", "-65.61361699999998", "43.418052999999986", "0.1", "0.3",
-                           "9007199254740996", "1234567890123456789", "0.000000000000000000000000001",
-                           "123456789012345678.9", "1e27", "1e-27", "4.35", "99.99999999999999999"};
+    const char* taken[] = {"0",
+                           "0.0",
+                           "000.000",
+                           "5",
+                           "5.",
+                           ".5",
+                           "1e5",
+                           "1E-5",
+                           "2.5e+3",
+                           "-65.61361699999998",
+                           "43.418052999999986",
+                           "0.1",
+                           "0.3",
+                           "9007199254740996",
+                           "1234567890123456789",
+                           "0.000000000000000000000000001",
+                           "123456789012345678.9",
+                           "1e27",
+                           "1e-27",
+                           "4.35",
+                           "99.99999999999999999"};
     for (const char* text : taken) {
         SCOPED_TRACE(text);
         // The sign is the caller's: strip it the way the YAML typing does.
@@ -45,11 +62,10 @@ TEST(ShortDecimal, TakesTheCommonShapesAndAgreesWithTheFullParse) {
 }
 
 TEST(ShortDecimal, LeavesEverythingElseToTheFullParse) {
-    const char* refused[] = {"",        ".",      "e5",       "1e",      "1e+",    "1.2.3",  "1_000", "0x10",
-                             "inf",     "nan",    "1 ",       " 1",      "+1",     "-1",     "1e99999",
-                             "12345678901234567890",        // 20 significant digits
-                             "1e28", "1e-28", "0.0000000000000000000000000001",
-                             "1.5f",
+    const char* refused[] = {"", ".", "e5", "1e", "1e+", "1.2.3", "1_000", "0x10", "inf", "nan", "1 ", " 1", "+1", "-1",
+                             "1e99999",
+                             "12345678901234567890",  // 20 significant digits
+                             "1e28", "1e-28", "0.0000000000000000000000000001", "1.5f",
                              // 2^53 + 1: exactly halfway between two doubles, which
                              // the extended result cannot settle.
                              "9007199254740993"};

@@ -55,15 +55,15 @@ const std::map<std::string, std::vector<std::string>> kExceptions = {
     // Valid YAML the tokenizer refuses (YAML 1.2 features, tabs, flow-key
     // forms and directives it does not know).
     {"tokenizer-rejects",
-     {"2JQS", "2LFX", "2SXE", "4ABK", "4MUZ/00", "4MUZ/01", "4MUZ/02", "58MP", "5MUD", "5T43",
-      "6BCT", "6CA3", "6LVF", "6M2F", "7Z25", "8XYN", "96NN/00", "96NN/01", "9SA2", "A2M4",
-      "BEC7", "CFD4", "DBG4", "DK3J", "DK95/00", "DK95/03", "DK95/04", "FP8R", "FRK4", "HM87/00",
-      "HWV9", "K3WX", "M7A3", "MUS6/05", "MUS6/06", "NHX8", "NJ66", "NKF9", "Q5MG", "QT73",
-      "R4YG", "S3PD", "SM9W/01", "UKK6/00", "UT92", "VJP3/01", "W4TN", "W5VH", "Y79Y/001", "Y79Y/010"}},
+     {"2JQS", "2LFX", "2SXE",    "4ABK",    "4MUZ/00", "4MUZ/01", "4MUZ/02", "58MP",    "5MUD",     "5T43",
+      "6BCT", "6CA3", "6LVF",    "6M2F",    "7Z25",    "8XYN",    "96NN/00", "96NN/01", "9SA2",     "A2M4",
+      "BEC7", "CFD4", "DBG4",    "DK3J",    "DK95/00", "DK95/03", "DK95/04", "FP8R",    "FRK4",     "HM87/00",
+      "HWV9", "K3WX", "M7A3",    "MUS6/05", "MUS6/06", "NHX8",    "NJ66",    "NKF9",    "Q5MG",     "QT73",
+      "R4YG", "S3PD", "SM9W/01", "UKK6/00", "UT92",    "VJP3/01", "W4TN",    "W5VH",    "Y79Y/001", "Y79Y/010"}},
     // Invalid YAML the tokenizer lets through.
     {"accepts-invalid",
-     {"9C9N", "9JBA", "CVW2", "DK95/01", "G5U8", "MUS6/00", "MUS6/01", "QB6E", "S98Z", "SU5Z",
-      "X4QW", "Y79Y/003", "YJV2"}},
+     {"9C9N", "9JBA", "CVW2", "DK95/01", "G5U8", "MUS6/00", "MUS6/01", "QB6E", "S98Z", "SU5Z", "X4QW", "Y79Y/003",
+      "YJV2"}},
     // Scalars or anchors the tokenizer reads otherwise ("?foo" in flow
     // context, trailing blank lines of kept block scalars, ":" in anchors).
     {"reads-differently", {"652Z", "HM87/01", "JEF9/02", "L24T/01", "Y2GN"}},
@@ -73,14 +73,14 @@ const std::map<std::string, std::vector<std::string>> kExceptions = {
     {"multi-ok", {"6XDY"}},
     // Tags other than str, int, float and bool are refused.
     {"tag",
-     {"52DL", "565N", "5TYM", "6CK3", "6WLZ", "7FWL", "8MK2", "9WXW", "CC74", "CUP7", "M5C3", "P76L",
-      "S4JQ", "UKK6/02", "Z67P", "Z9M4"}},
+     {"52DL", "565N", "5TYM", "6CK3", "6WLZ", "7FWL", "8MK2", "9WXW", "CC74", "CUP7", "M5C3", "P76L", "S4JQ", "UKK6/02",
+      "Z67P", "Z9M4"}},
     // An anchor name may be used once.
     {"anchor", {"3GZX", "PW8X"}},
     // Keys must be string scalars.
     {"key",
-     {"4FJ6", "6BFJ", "6PBE", "9MMW", "FH7J", "KK5P", "LX3P", "M2N8/00", "M2N8/01", "M5DY", "Q9WF",
-      "RZP5", "SBG9", "V9D5", "X38W", "XW4D"}},
+     {"4FJ6", "6BFJ", "6PBE", "9MMW", "FH7J", "KK5P", "LX3P", "M2N8/00", "M2N8/01", "M5DY", "Q9WF", "RZP5", "SBG9",
+      "V9D5", "X38W", "XW4D"}},
 };
 
 std::string ExpectedOutcome(const std::string& id, bool invalid) {

@@ -152,18 +152,21 @@ TEST(YamlReader, TypesScalars) {
 
 TEST(YamlReader, BuildsMappingsAndSequences) {
     const ValueRow rows[] = {
-        {"a: 1\nb: [x, 2]\n", "structure (2)\n  \"a\": unsigned 1\n  \"b\": collection (2)\n    [0] string \"x\"\n"
-                              "    [1] unsigned 2\n"},
+        {"a: 1\nb: [x, 2]\n",
+         "structure (2)\n  \"a\": unsigned 1\n  \"b\": collection (2)\n    [0] string \"x\"\n"
+         "    [1] unsigned 2\n"},
         {"- a\n- - 1\n  - ~\n- {}\n",
          "collection (3)\n  [0] string \"a\"\n  [1] collection (2)\n    [0] unsigned 1\n    [1] empty\n"
          "  [2] structure (0)\n"},
         {"b: 1\na: 2\n", "structure (2)\n  \"a\": unsigned 2\n  \"b\": unsigned 1\n"},
         // Keys keep their text, whatever a value with that text would become.
-        {"1: a\ntrue: b\n~: c\n", "structure (3)\n  \"1\": string \"a\"\n  \"true\": string \"b\"\n  \"~\": string \"c\"\n"},
+        {"1: a\ntrue: b\n~: c\n",
+         "structure (3)\n  \"1\": string \"a\"\n  \"true\": string \"b\"\n  \"~\": string \"c\"\n"},
         {"!!str k: v", "structure (1)\n  \"k\": string \"v\"\n"},
         {"a:\n", "structure (1)\n  \"a\": empty\n"},
         // Repeated keys: mappings merge, sequences concatenate, scalars replace.
-        {"a: {x: 1}\na: {y: 2}\n", "structure (1)\n  \"a\": structure (2)\n    \"x\": unsigned 1\n    \"y\": unsigned 2\n"},
+        {"a: {x: 1}\na: {y: 2}\n",
+         "structure (1)\n  \"a\": structure (2)\n    \"x\": unsigned 1\n    \"y\": unsigned 2\n"},
         {"a: [1]\na: [2]\n", "structure (1)\n  \"a\": collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
         {"a: 1\na: 2\n", "structure (1)\n  \"a\": unsigned 2\n"},
         {"a: {x: 1}\na: 5\n", "structure (1)\n  \"a\": unsigned 5\n"},
@@ -184,7 +187,8 @@ TEST(YamlReader, BuildsMappingsAndSequences) {
 TEST(YamlReader, ResolvesAnchorsAndAliases) {
     const ValueRow rows[] = {
         {"a: &x {b: 1}\nc: *x\n",
-         "structure (2)\n  \"a\": structure (1)\n    \"b\": unsigned 1\n  \"c\": structure (1)\n    \"b\": unsigned 1\n"},
+         "structure (2)\n  \"a\": structure (1)\n    \"b\": unsigned 1\n  \"c\": structure (1)\n    \"b\": unsigned "
+         "1\n"},
         {"- &s [1, &n 2]\n- *n\n- *s\n",
          "collection (3)\n  [0] collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n  [1] unsigned 2\n"
          "  [2] collection (2)\n    [0] unsigned 1\n    [1] unsigned 2\n"},
@@ -394,11 +398,50 @@ TEST(YamlScalar, DecimalIntegersAgreeWithTheNumberRule) {
 
 TEST(YamlScalar, NumberRuleMatchesTheCLibrary) {
     const char* texts[] = {
-        "1",     "-1",       "+1",      "1.5",        ".5",      "5.",        "1e5",      "1E+5",   "1e",
-        "e5",    "0x1A",     "0X1a",    "0x",         "0x.8",    "0x1p-2",    "-0x10",    "0x1e5",  "0xg",
-        "inf",   "-Infinity", "INF",    "nan",        "NAN",     "nan(123)",  "infinity", "infinit", " 1",
-        "\t-2",  "1 ",       "--1",     "+-1",        "-+1",     "1e400",     "-1e400",   "1e-400", "1e-310",
-        "",      "+",        "-",       "abc",        "1_0",     "1,5",       "0.000001e-320", "123456789012345678901234567890",
+        "1",
+        "-1",
+        "+1",
+        "1.5",
+        ".5",
+        "5.",
+        "1e5",
+        "1E+5",
+        "1e",
+        "e5",
+        "0x1A",
+        "0X1a",
+        "0x",
+        "0x.8",
+        "0x1p-2",
+        "-0x10",
+        "0x1e5",
+        "0xg",
+        "inf",
+        "-Infinity",
+        "INF",
+        "nan",
+        "NAN",
+        "nan(123)",
+        "infinity",
+        "infinit",
+        " 1",
+        "\t-2",
+        "1 ",
+        "--1",
+        "+-1",
+        "-+1",
+        "1e400",
+        "-1e400",
+        "1e-400",
+        "1e-310",
+        "",
+        "+",
+        "-",
+        "abc",
+        "1_0",
+        "1,5",
+        "0.000001e-320",
+        "123456789012345678901234567890",
         // Past the double range without an exponent, and below it despite one.
         "100000000000000000000000000000000000000000000000000000000000000000000000"
         "000000000000000000000000000000000000000000000000000000000000000000000000"

@@ -24,8 +24,8 @@ TEST(DeepInput, MillionLevelBodiesInEveryFormat) {
     };
     const Row rows[] = {
         {"json", DeepJsonArray(kMillion), "application/json", std::nullopt, kMillion - 1},
-        {"json unclosed", std::string(kMillion, '['), "application/json",
-         "Error: Invalid value. at offset 1000000.", 0},
+        {"json unclosed", std::string(kMillion, '['), "application/json", "Error: Invalid value. at offset 1000000.",
+         0},
         {"msgpack", DeepMessagePackArray(kMillion), "application/x-msgpack", std::nullopt, kMillion},
         {"yaml flow", DeepJsonArray(kMillion), "application/x-yaml",
          "YAML nesting deeper than 1000 levels is not supported. At line: 1 col: 1001", 0},
@@ -56,8 +56,9 @@ TEST(DeepInput, MillionLevelBodyIntoARecordIsAConversionError) {
         ServedFunctions served;
         HostRequestBuilder builder;
         builder.Method(6).Url("/config").Body("application/json", "{\"Enabled\": " + DeepJsonArray(kMillion) + "}");
-        EXPECT_EQ(served.Call("Config", builder).error,
-                  "Couldn't assign value to 'Enabled' of type bool because the input is of an invalid type collection.");
+        EXPECT_EQ(
+            served.Call("Config", builder).error,
+            "Couldn't assign value to 'Enabled' of type bool because the input is of an invalid type collection.");
     }
     EXPECT_EQ(leaks.BlockDelta(), 0);
 }
@@ -122,7 +123,8 @@ TEST_F(DeepEvents, PluginKeepsServingAfterMillionLevelPayloads) {
     Update(kConfig, R"({"Enabled": true, "LocationFiltersEnabled": true})");
     Update(kRegion, R"({"locale": "en_GB"})");
     Update(kGeo, R"({"success": true, "geoInfo": {"country": "GB", "city": "York", "region": "ENG"}})");
-    EXPECT_EQ(ServedFilters(), (Strings{"filter_location_gb", "filter_location_gb_eng", "filter_location_gb_eng_york"}));
+    EXPECT_EQ(ServedFilters(),
+              (Strings{"filter_location_gb", "filter_location_gb_eng", "filter_location_gb_eng_york"}));
     ShutDownAndExpectNothingLeft(leaks);
 }
 

@@ -54,8 +54,9 @@ TEST(LargeInput, HundredMegabyteJsonBodyThroughTheRequestCallback) {
 
         // Cut short, the same body is a clean reader error at the end of the text.
         builder.Body("application/json", body.substr(0, body.size() - 2));
-        EXPECT_EQ(served.Call("MeasureBody", builder).error,
-                  "Error: Missing a closing quotation mark in string. at offset " + std::to_string(body.size() - 2) + ".");
+        EXPECT_EQ(
+            served.Call("MeasureBody", builder).error,
+            "Error: Missing a closing quotation mark in string. at offset " + std::to_string(body.size() - 2) + ".");
     }
     EXPECT_EQ(leaks.BlockDelta(), 0);
     EXPECT_EQ(leaks.ByteDelta(), 0);
@@ -66,7 +67,8 @@ constexpr std::size_t kEntries = 10000;
 // k0 .. k9998, then k0 again with the text "last": 10,000 entries, 9,999 keys.
 std::string MapJson() {
     std::string text = "{";
-    for (std::size_t i = 0; i + 1 < kEntries; ++i) text += "\"k" + std::to_string(i) + "\": " + std::to_string(i) + ", ";
+    for (std::size_t i = 0; i + 1 < kEntries; ++i)
+        text += "\"k" + std::to_string(i) + "\": " + std::to_string(i) + ", ";
     return text + "\"k0\": \"last\"}";
 }
 

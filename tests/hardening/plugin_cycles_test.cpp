@@ -50,8 +50,9 @@ Strings Cycle() {
         host.ServeValue(kAccount, Json(R"({"data": {"selectedLanguage": "cy_GB"}})"));
         EXPECT_TRUE(session.Load());
         EXPECT_TRUE(session.Init());
-        EXPECT_TRUE(host.DeliverResourceEvent(kGeo, PluginResourceEventType::Update,
-                                              Json(R"({"success": true, "geoInfo": {"country": "GB", "city": "York"}})")));
+        EXPECT_TRUE(
+            host.DeliverResourceEvent(kGeo, PluginResourceEventType::Update,
+                                      Json(R"({"success": true, "geoInfo": {"country": "GB", "city": "York"}})")));
         EXPECT_TRUE(host.DeliverResourceEvent(kReady, PluginResourceEventType::Update, Json("true")));
         EXPECT_TRUE(host.DeliverResourceEvent(kLogin, PluginResourceEventType::Update, Json(kLoggedOut)));
         EXPECT_TRUE(host.DeliverResourceEvent(kConfig, PluginResourceEventType::Update, Json(kConfigAll)));

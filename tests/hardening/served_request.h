@@ -33,8 +33,7 @@ public:
         Expect(router_.RegisterFunction("Keep", "/keep", RequestMethod::Post, {{"body", ArgumentLocation::Body}},
                                         [](BindingValue body) { return body; }));
         // Reads a record, so the body goes through the typed conversion.
-        Expect(router_.RegisterFunction("Config", "/config", RequestMethod::Post,
-                                        {{"config", ArgumentLocation::Body}},
+        Expect(router_.RegisterFunction("Config", "/config", RequestMethod::Post, {{"config", ArgumentLocation::Body}},
                                         [](Vela::Client::Api::PlatformConfig config) { return config; }));
         // Answer how deep and how wide their argument is, without echoing it:
         // one takes it from anywhere but the body, the other from the body.

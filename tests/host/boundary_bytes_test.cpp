@@ -95,7 +95,8 @@ TEST(BoundaryBytes, BuiltScalarsHaveTheirLayout) {
         HostValue host{};
         ASSERT_TRUE(BuildHostValue(host, row.value));
         const bool span = row.pointee != nullptr;
-        EXPECT_EQ(Hex(&host, sizeof host, span ? std::initializer_list<std::size_t>{4} : std::initializer_list<std::size_t>{}),
+        EXPECT_EQ(Hex(&host, sizeof host,
+                      span ? std::initializer_list<std::size_t>{4} : std::initializer_list<std::size_t>{}),
                   Squeezed(row.record));
         if (span) {
             const std::string pointee = Squeezed(row.pointee);
@@ -137,14 +138,14 @@ TEST(BoundaryBytes, ReadsRecordsLaidOutByteByByte) {
     const char keyText[] = "text";
     const char keyBlob[] = "blob";
     const std::vector<std::uint8_t> elements = Bytes(
-        "01000000 0100000000000000"      // true
-        "02000000 f6ffffffffffffff"      // -10
-        "04000000 0000000000000440"      // 2.5
-        "06000000 pppppppp 03000000",    // owned "abc"
+        "01000000 0100000000000000"    // true
+        "02000000 f6ffffffffffffff"    // -10
+        "04000000 0000000000000440"    // 2.5
+        "06000000 pppppppp 03000000",  // owned "abc"
         {owned});
     const std::vector<std::uint8_t> entries = Bytes(
         "pppppppp 09000000 pppppppp 04000000 00"
-        "pppppppp 05000000 pppppppp 00000000 00"   // a borrowed text's count is not read
+        "pppppppp 05000000 pppppppp 00000000 00"  // a borrowed text's count is not read
         "pppppppp 07000000 pppppppp 02000000 00",
         {keyList, elements.data(), keyText, borrowed, keyBlob, blob});
     const std::vector<std::uint8_t> map = Bytes("0a000000 pppppppp 03000000", {entries.data()});
@@ -190,12 +191,11 @@ TEST(BoundaryBytes, ReadsALoadRecordAndHostTableLaidOutByteByByte) {
     const char* const tags[] = {"Plugins"};
     const char empty[] = "";
     const std::vector<std::uint8_t> enumerator = Bytes("00000000 pppppppp pppppppp 05000000", {"Five", empty});
-    const std::vector<std::uint8_t> type = Bytes(
-        "00000000 pppppppp pppppppp 04000000 pppppppp 00000000 00000000 00000000 pppppppp 01000000",
-        {"Count", empty, "A count.", enumerator.data()});
-    const std::vector<std::uint8_t> event = Bytes(
-        "00000000 pppppppp pppppppp pppppppp pppppppp pppppppp 01000000",
-        {"OnCount", empty, "Count", "Fired.", tags});
+    const std::vector<std::uint8_t> type =
+        Bytes("00000000 pppppppp pppppppp 04000000 pppppppp 00000000 00000000 00000000 pppppppp 01000000",
+              {"Count", empty, "A count.", enumerator.data()});
+    const std::vector<std::uint8_t> event = Bytes("00000000 pppppppp pppppppp pppppppp pppppppp pppppppp 01000000",
+                                                  {"OnCount", empty, "Count", "Fired.", tags});
     const std::vector<std::uint8_t> endpoint = Bytes(
         // function: next, zero, user data, name, namespace, arguments, count
         "00000000 00000000 pppppppp pppppppp pppppppp 00000000 00000000"
@@ -204,18 +204,17 @@ TEST(BoundaryBytes, ReadsALoadRecordAndHostTableLaidOutByteByByte) {
         "0c000000 00000000 pppppppp pppppppp pppppppp 01 pppppppp 00000000 00000000"
         // request routine, argument locations, path, method, flags, text lists, count, method name
         "pppppppp 00000000 pppppppp 02000000 00 00000000 00000000 pppppppp",
-        {&endpoint, "GetCount", empty, empty, "Reads it.", empty, empty,
-         reinterpret_cast<const void*>(&RequestStub), "/count", empty});
-    const std::vector<std::uint8_t> table = Bytes("pppppppp 01000000 pppppppp 01000000 pppppppp 01000000",
-                                                  {endpoint.data(), type.data(), event.data()});
+        {&endpoint, "GetCount", empty, empty, "Reads it.", empty, empty, reinterpret_cast<const void*>(&RequestStub),
+         "/count", empty});
+    const std::vector<std::uint8_t> table =
+        Bytes("pppppppp 01000000 pppppppp 01000000 pppppppp 01000000", {endpoint.data(), type.data(), event.data()});
     const std::vector<std::uint8_t> callbacks =
-        Bytes("pppppppp pppppppp pppppppp", {reinterpret_cast<const void*>(&InitStub),
-                                             reinterpret_cast<const void*>(&ShutdownStub),
-                                             reinterpret_cast<const void*>(&CountersStub)});
+        Bytes("pppppppp pppppppp pppppppp",
+              {reinterpret_cast<const void*>(&InitStub), reinterpret_cast<const void*>(&ShutdownStub),
+               reinterpret_cast<const void*>(&CountersStub)});
     int plugin = 0;
-    const std::vector<std::uint8_t> record = Bytes(
-        "12000000 00000000 00000000 pppppppp pppppppp pppppppp pppppppp",
-        {callbacks.data(), &plugin, "arx-content-targeting", table.data()});
+    const std::vector<std::uint8_t> record = Bytes("12000000 00000000 00000000 pppppppp pppppppp pppppppp pppppppp",
+                                                   {callbacks.data(), &plugin, "arx-content-targeting", table.data()});
 
     PluginCallbacks read{};
     std::string name;
@@ -250,8 +249,8 @@ TEST(BoundaryBytes, ReadsALoadRecordAndHostTableLaidOutByteByByte) {
 
     // A callbacks record with a null slot fails the handshake.
     const std::vector<std::uint8_t> broken =
-        Bytes("pppppppp 00000000 pppppppp", {reinterpret_cast<const void*>(&InitStub),
-                                             reinterpret_cast<const void*>(&CountersStub)});
+        Bytes("pppppppp 00000000 pppppppp",
+              {reinterpret_cast<const void*>(&InitStub), reinterpret_cast<const void*>(&CountersStub)});
     PluginLoadRecord again;
     std::memcpy(&again, record.data(), sizeof again);
     again.callbacks = reinterpret_cast<PluginCallbacks*>(const_cast<std::uint8_t*>(broken.data()));

@@ -185,19 +185,20 @@ TEST_F(HostCoreTest, DeliversResourceEventsToSubscribersAndChecksUnsubscriptions
     data.Member("state").SetString("SUCCEEDED");
     EXPECT_EQ(core_.DeliverResourceEvent("/arx-login/v1/session", "Update", data), 1u);
     EXPECT_EQ(core_.DeliverResourceEvent("/arx-geoinfo/v1/whereami", "Update", data), 0u);
-    EXPECT_EQ(Received::events, std::vector<std::string>{
-                                    "OnJsonApiEvent_arx-login_v1_session Update /arx-login/v1/session"});
+    EXPECT_EQ(Received::events,
+              std::vector<std::string>{"OnJsonApiEvent_arx-login_v1_session Update /arx-login/v1/session"});
 
     Api()->Unsubscribe(Api(), "OnJsonApiEvent_arx-login_v1_session", kHandle);
     EXPECT_TRUE(core_.Subscriptions().empty());
     Api()->Unsubscribe(Api(), "OnJsonApiEvent_arx-login_v1_session", kHandle);
     Api()->Subscribe(Api(), "OnX", 99, &Received::Callback, this, 1);
     Api()->MarkEnd(Api());
-    EXPECT_EQ(core_.Problems(), (std::vector<std::string>{
-                                    "unsubscribed from OnJsonApiEvent_arx-login_v1_session, which it had not subscribed to",
-                                    "the plugin passed handle 99, but its handle is 7",
-                                    "MarkEnd without an open MarkBegin",
-                                }));
+    EXPECT_EQ(core_.Problems(),
+              (std::vector<std::string>{
+                  "unsubscribed from OnJsonApiEvent_arx-login_v1_session, which it had not subscribed to",
+                  "the plugin passed handle 99, but its handle is 7",
+                  "MarkEnd without an open MarkBegin",
+              }));
 }
 
 // A layer over the core, as the test host is: it hears every call once the

@@ -43,9 +43,9 @@ TEST(Timeline, PrintsNestedEntriesWithTheirPayloads) {
         EXPECT_EQ(timeline.Entries()[3].depth, 0);
     }
     const std::string expected = std::string("#init        plugin handle 7\n") +
-                                 "#  request     GET /x  ->  200  {\"locale\":\"pl_PL\"}\n" +
-                                 "#  post        Event\n" + std::string(27, ' ') + "{\"text\":\"" +
-                                 std::string(120, 'a') + "\"}\n" + "\n#== step 2: expect\n";
+                                 "#  request     GET /x  ->  200  {\"locale\":\"pl_PL\"}\n" + "#  post        Event\n" +
+                                 std::string(27, ' ') + "{\"text\":\"" + std::string(120, 'a') + "\"}\n" +
+                                 "\n#== step 2: expect\n";
     EXPECT_EQ(Printed(file), expected);
     std::fclose(file);
 }

@@ -35,7 +35,7 @@ std::size_t UsableSize(void* block) {
 // The watched module's address range, and its live blocks in an open-
 // addressing table (linear probing, deletion by backward shift) that never
 // allocates.
-std::uintptr_t gLow = 0;   // Linux: the module's mapping
+std::uintptr_t gLow = 0;  // Linux: the module's mapping
 std::uintptr_t gHigh = 0;
 constexpr std::size_t kSlots = std::size_t{1} << 16;
 struct Slot {
@@ -49,8 +49,7 @@ std::atomic_flag gLock = ATOMIC_FLAG_INIT;
 
 struct Locked {
     Locked() {
-        while (gLock.test_and_set(std::memory_order_acquire)) {
-        }
+        while (gLock.test_and_set(std::memory_order_acquire)) {}
     }
     ~Locked() { gLock.clear(std::memory_order_release); }
 };
@@ -115,10 +114,10 @@ void Forget(void* block) {
 #if defined(_WIN32)
 
 // The C runtime's own functions, as the module's import table held them.
-using MallocFn = void* (__cdecl*)(std::size_t);
-using CallocFn = void* (__cdecl*)(std::size_t, std::size_t);
-using ReallocFn = void* (__cdecl*)(void*, std::size_t);
-using FreeFn = void (__cdecl*)(void*);
+using MallocFn = void*(__cdecl*)(std::size_t);
+using CallocFn = void*(__cdecl*)(std::size_t, std::size_t);
+using ReallocFn = void*(__cdecl*)(void*, std::size_t);
+using FreeFn = void(__cdecl*)(void*);
 MallocFn gMalloc = nullptr;
 CallocFn gCalloc = nullptr;
 ReallocFn gRealloc = nullptr;

@@ -13,13 +13,13 @@ namespace hpk::testing {
 
 struct HeapCensus {
     std::uint64_t allocations = 0;
-    std::uint64_t bytesAllocated = 0;   // usable sizes, as the allocator reports them
+    std::uint64_t bytesAllocated = 0;  // usable sizes, as the allocator reports them
     std::uint64_t frees = 0;
     std::uint64_t bytesFreed = 0;
     std::uint64_t liveBlocks = 0;
     std::uint64_t liveBytes = 0;
     std::uint64_t peakLiveBytes = 0;
-    std::uint64_t failed = 0;            // allocations refused on request
+    std::uint64_t failed = 0;  // allocations refused on request
 };
 
 // Watches the module whose mapping holds `address` (any function of it).

@@ -98,19 +98,19 @@ protected:
 
     static void Play(HostCore& core, PluginSession& session, const ScenarioStep& step) {
         switch (step.kind) {
-        case ScenarioStep::Kind::Update:
-            core.Serve(step.uri, step.answer);
-            core.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
-            break;
-        case ScenarioStep::Kind::Delete:
-            core.Unserve(step.uri);
-            core.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
-            break;
-        case ScenarioStep::Kind::Serve: core.Serve(step.uri, step.answer); break;
-        case ScenarioStep::Kind::Get: session.Get(step.uri); break;
-        case ScenarioStep::Kind::Post: core.DeliverEvent(step.uri, step.answer.value); break;
-        case ScenarioStep::Kind::Wait:
-        case ScenarioStep::Kind::Expect: break;
+            case ScenarioStep::Kind::Update:
+                core.Serve(step.uri, step.answer);
+                core.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
+                break;
+            case ScenarioStep::Kind::Delete:
+                core.Unserve(step.uri);
+                core.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
+                break;
+            case ScenarioStep::Kind::Serve: core.Serve(step.uri, step.answer); break;
+            case ScenarioStep::Kind::Get: session.Get(step.uri); break;
+            case ScenarioStep::Kind::Post: core.DeliverEvent(step.uri, step.answer.value); break;
+            case ScenarioStep::Kind::Wait:
+            case ScenarioStep::Kind::Expect: break;
         }
     }
 
@@ -163,7 +163,8 @@ TEST_F(ModuleHeap, EveryAllocationOfAScenarioMayFail) {
     const auto start = std::chrono::steady_clock::now();
     // HPK_FAIL_FROM=N starts at allocation N (to look into one failure).
     const char* from = std::getenv("HPK_FAIL_FROM");
-    for (std::uint64_t failAt = from != nullptr ? std::strtoull(from, nullptr, 10) : 1; failAt <= total; failAt += kStride) {
+    for (std::uint64_t failAt = from != nullptr ? std::strtoull(from, nullptr, 10) : 1; failAt <= total;
+         failAt += kStride) {
         SCOPED_TRACE(failAt);
         const CountersPair run = Run(failAt);
         ASSERT_EQ(run.census.failed, 1u);
@@ -195,8 +196,7 @@ TEST_F(ModuleHeap, AThousandLoadInitShutdownCyclesLeaveNothing) {
         ASSERT_EQ(LiveBytesOf(run.counters), 0) << cycle;
     }
     std::printf("1,000 cycles: the census found %llu blocks live before, %llu after\n",
-                static_cast<unsigned long long>(resting),
-                static_cast<unsigned long long>(ReadHeapCensus().liveBlocks));
+                static_cast<unsigned long long>(resting), static_cast<unsigned long long>(ReadHeapCensus().liveBlocks));
 }
 
 // Live bytes of the whole heap at the moments bench/README.md budgets: after
@@ -225,13 +225,12 @@ TEST_F(ModuleHeap, PeakLiveBytesStayWithinTheirBudgets) {
     const HeapCensus updated = ReadHeapCensus();
     session.Shutdown();
     core.Finish();
-    std::printf("live after load %llu (peak %llu); after init %llu (peak %llu); after 1,000 updates %llu (peak %llu)\n",
-                static_cast<unsigned long long>(loaded.liveBytes),
-                static_cast<unsigned long long>(loaded.peakLiveBytes),
-                static_cast<unsigned long long>(initialized.liveBytes),
-                static_cast<unsigned long long>(initialized.peakLiveBytes),
-                static_cast<unsigned long long>(updated.liveBytes),
-                static_cast<unsigned long long>(updated.peakLiveBytes));
+    std::printf(
+        "live after load %llu (peak %llu); after init %llu (peak %llu); after 1,000 updates %llu (peak %llu)\n",
+        static_cast<unsigned long long>(loaded.liveBytes), static_cast<unsigned long long>(loaded.peakLiveBytes),
+        static_cast<unsigned long long>(initialized.liveBytes),
+        static_cast<unsigned long long>(initialized.peakLiveBytes), static_cast<unsigned long long>(updated.liveBytes),
+        static_cast<unsigned long long>(updated.peakLiveBytes));
     EXPECT_LE(initialized.peakLiveBytes, 48000u);
     EXPECT_LE(updated.peakLiveBytes, 48000u);
 }

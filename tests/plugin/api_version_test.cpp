@@ -23,9 +23,7 @@ TEST(ApiVersion, TextFormAppendsPreReleaseAndBuild) {
     }
 }
 
-TEST(ApiVersion, SupportedVersionIs18) {
-    EXPECT_EQ(SupportedApiVersion().Text(), "18.0.0");
-}
+TEST(ApiVersion, SupportedVersionIs18) { EXPECT_EQ(SupportedApiVersion().Text(), "18.0.0"); }
 
 TEST(ApiVersion, CoreCompatibilityFollowsMajorThenMinorAndPatch) {
     struct Row {
@@ -36,10 +34,11 @@ TEST(ApiVersion, CoreCompatibilityFollowsMajorThenMinorAndPatch) {
     const ApiVersion v18{18, 0, 0, "", ""};
     const ApiVersion v181{18, 1, 0, "", ""};
     const Row rows[] = {
-        {v18, {18, 0, 0, "", ""}, true},   {v18, {18, 0, 5, "", ""}, true},  {v18, {18, 7, 0, "", ""}, true},
-        {v18, {18, 3, 0, "", ""}, true},   {v18, {17, 9, 9, "", ""}, false}, {v18, {19, 0, 0, "", ""}, false},
-        {v181, {18, 0, 9, "", ""}, false}, {v181, {18, 1, 0, "", ""}, true}, {v181, {18, 2, 0, "", ""}, true},
-        {{18, 1, 5, "", ""}, {18, 1, 4, "", ""}, false},
+        {v18, {18, 0, 0, "", ""}, true},   {v18, {18, 0, 5, "", ""}, true},
+        {v18, {18, 7, 0, "", ""}, true},   {v18, {18, 3, 0, "", ""}, true},
+        {v18, {17, 9, 9, "", ""}, false},  {v18, {19, 0, 0, "", ""}, false},
+        {v181, {18, 0, 9, "", ""}, false}, {v181, {18, 1, 0, "", ""}, true},
+        {v181, {18, 2, 0, "", ""}, true},  {{18, 1, 5, "", ""}, {18, 1, 4, "", ""}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.plugin.Text() + " on core " + row.core.Text());

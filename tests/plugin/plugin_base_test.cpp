@@ -68,7 +68,8 @@ TEST_F(PluginHandshake, FactoryThatThrowsLeavesTheRecordEmpty) {
     LoadPlugin(nullptr, &MakeFakePlugin, "x");  // no record: nothing happens
     PluginLoadRecord record{};
     record.version[0] = 18;
-    LoadPlugin(&record, []() -> std::unique_ptr<PluginBase> { throw std::runtime_error("no plugin"); }, "x");
+    LoadPlugin(
+        &record, []() -> std::unique_ptr<PluginBase> { throw std::runtime_error("no plugin"); }, "x");
     EXPECT_EQ(record.callbacks, nullptr);
     EXPECT_EQ(record.plugin, nullptr);
     EXPECT_EQ(record.fullName, nullptr);
@@ -155,8 +156,9 @@ TEST(PluginIdentity, FullNameFromTypePrefixesTheShortName) {
     EXPECT_EQ(FullNameFromShortNameAndType("x", "tool"), "hpk-xx-x");
     ASSERT_EQ(host.Logs().size(), 1u);
     EXPECT_EQ(host.Logs()[0].level, 2);
-    EXPECT_EQ(host.Logs()[0].text,
-              "            Plugin Manager| GetFullNameFromShortNameAndType(\"x\", \"tool\") called with an unknown type");
+    EXPECT_EQ(
+        host.Logs()[0].text,
+        "            Plugin Manager| GetFullNameFromShortNameAndType(\"x\", \"tool\") called with an unknown type");
 }
 
 TEST(PluginIdentity, ApiNameIsTheIdentifierFormOfTheFullName) {

@@ -15,7 +15,10 @@ namespace {
 
 class RequestClient : public FakeHostFixture {
 protected:
-    void SetUp() override { LoadAndInit(); host.ClearRecords(); }
+    void SetUp() override {
+        LoadAndInit();
+        host.ClearRecords();
+    }
 };
 
 TEST_F(RequestClient, FetchValueReturnsTheBodyAndReleasesTheResponse) {
@@ -96,7 +99,8 @@ TEST_F(RequestClient, ShortStreamChunksYieldBetweenReads) {
     ASSERT_TRUE(fetched.IsOk());
     ASSERT_EQ(fetched.value.Size(), 3u);
     EXPECT_EQ(fetched.value.Element(2).AsUnsigned(), 3u);
-    EXPECT_EQ(host.Calls(), (std::vector<std::string>{"Request GET /s", "MarkBegin Wait: yield 0", "Yield", "MarkEnd"}));
+    EXPECT_EQ(host.Calls(),
+              (std::vector<std::string>{"Request GET /s", "MarkBegin Wait: yield 0", "Yield", "MarkEnd"}));
     EXPECT_EQ(host.StreamCloses(), 1u);
 }
 
@@ -215,8 +219,7 @@ TEST_F(RequestClient, NoPathLeaksWhenAllocationsFail) {
     const auto attempt = [](auto&& call) {
         try {
             call();
-        } catch (const std::bad_alloc&) {
-        }
+        } catch (const std::bad_alloc&) {}
     };
     for (std::uint64_t n = 1; n < 60; ++n) {
         SCOPED_TRACE(n);
@@ -226,8 +229,8 @@ TEST_F(RequestClient, NoPathLeaksWhenAllocationsFail) {
         attempt([&] { FetchResult value = Plugin().FetchValue(RequestMethod::Get, "/v"); });
         attempt([&] { FetchResult streamed = Plugin().FetchValue(RequestMethod::Get, "/s"); });
         attempt([&] {
-            RequestOutcome posted = Plugin().CallWithParameters(RequestMethod::Post, "/v",
-                                                                std::map<std::string, std::string>{{"k", "v"}});
+            RequestOutcome posted =
+                Plugin().CallWithParameters(RequestMethod::Post, "/v", std::map<std::string, std::string>{{"k", "v"}});
         });
         FailAllocationAfter(0);
         host.ClearRecords();

@@ -67,13 +67,15 @@ TEST_F(ResourceEvents, UnpairedUnsubscribeIsIgnored) {
 TEST_F(ResourceEvents, WatchDeliversTheCurrentStateAtOnce) {
     host.ServeValue("/w/v1/record", Record("first", 3));
     std::vector<ResourceUpdate<WatchedRecord>> updates;
-    Plugin().Watch<WatchedRecord>("/w/v1/record", [&](const ResourceUpdate<WatchedRecord>& u) { updates.push_back(u); });
+    Plugin().Watch<WatchedRecord>("/w/v1/record",
+                                  [&](const ResourceUpdate<WatchedRecord>& u) { updates.push_back(u); });
     ASSERT_EQ(updates.size(), 1u);
     EXPECT_EQ(updates[0].uri, "/w/v1/record");
     EXPECT_EQ(updates[0].eventType, PluginResourceEventType::Create);
     EXPECT_EQ(updates[0].data.name, "first");
     EXPECT_EQ(updates[0].data.level, 3u);
-    EXPECT_EQ(host.Calls(), (std::vector<std::string>{"Subscribe OnJsonApiEvent_w_v1_record 0", "Request GET /w/v1/record"}));
+    EXPECT_EQ(host.Calls(),
+              (std::vector<std::string>{"Subscribe OnJsonApiEvent_w_v1_record 0", "Request GET /w/v1/record"}));
 
     EXPECT_TRUE(host.DeliverResourceEvent("/w/v1/record", PluginResourceEventType::Update, Record("second", 4)));
     ASSERT_EQ(updates.size(), 2u);
@@ -115,7 +117,8 @@ TEST_F(ResourceEvents, ExactListenerFirstThenMatchingPatterns) {
 
 TEST_F(ResourceEvents, DeleteReachesTheTypedHandlerWithADefaultRecord) {
     std::vector<ResourceUpdate<WatchedRecord>> updates;
-    Plugin().Watch<WatchedRecord>("/w/v1/record", [&](const ResourceUpdate<WatchedRecord>& u) { updates.push_back(u); });
+    Plugin().Watch<WatchedRecord>("/w/v1/record",
+                                  [&](const ResourceUpdate<WatchedRecord>& u) { updates.push_back(u); });
     EXPECT_TRUE(host.DeliverResourceEvent("/w/v1/record", PluginResourceEventType::Delete, BindingValue()));
     ASSERT_EQ(updates.size(), 1u);
     EXPECT_EQ(updates[0].eventType, PluginResourceEventType::Delete);
@@ -136,7 +139,8 @@ TEST_F(ResourceEvents, UpdateThatDoesNotConvertIsDroppedWithATrace) {
     EXPECT_TRUE(host.DeliverResourceEvent("/w/v1/record", PluginResourceEventType::Update, bad));
     EXPECT_EQ(typedCalls, 0);
     EXPECT_EQ(plainCalls, 1);  // the other listener still runs
-    EXPECT_EQ(traces.back(), "Couldn't convert resource WatchedRecord to C++ while handling update for URL: /w/v1/record");
+    EXPECT_EQ(traces.back(),
+              "Couldn't convert resource WatchedRecord to C++ while handling update for URL: /w/v1/record");
 }
 
 TEST_F(ResourceEvents, PayloadThatIsNoResourceEventIsDropped) {
@@ -244,8 +248,10 @@ TEST_F(ResourceEvents, FailureInsideADeliveryDropsTheEventWithOneLogLine) {
         const char* line;
     };
     const Row rows[] = {
-        {[] { throw std::bad_alloc(); }, "hpk-be-arx-content-targeting: Dropped event OnJsonApiEvent_f_v1_x: out of memory"},
-        {[] { throw std::runtime_error("broken"); }, "hpk-be-arx-content-targeting: Dropped event OnJsonApiEvent_f_v1_x: broken"},
+        {[] { throw std::bad_alloc(); },
+         "hpk-be-arx-content-targeting: Dropped event OnJsonApiEvent_f_v1_x: out of memory"},
+        {[] { throw std::runtime_error("broken"); },
+         "hpk-be-arx-content-targeting: Dropped event OnJsonApiEvent_f_v1_x: broken"},
         {[] { throw 3; }, "hpk-be-arx-content-targeting: Dropped event OnJsonApiEvent_f_v1_x: unknown failure"},
     };
     for (const Row& row : rows) {

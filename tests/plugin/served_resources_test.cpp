@@ -78,9 +78,13 @@ TEST_F(ServedResources, ArgumentLocationAndTextListRecordsAreChained) {
         RegisterStruct<Item>(plugin.Registry(), "Item", {Field("id", &Item::id), Field("count", &Item::count)});
         const EndpointRegistrationResult served = plugin.Router().RegisterFunction(
             "GetItem", "/items/{id}", RequestMethod::Get,
-            {{"id", ArgumentLocation::Path}, {"count", ArgumentLocation::Query}, {"trace", ArgumentLocation::Header, true},
+            {{"id", ArgumentLocation::Path},
+             {"count", ArgumentLocation::Query},
+             {"trace", ArgumentLocation::Header, true},
              {"any", ArgumentLocation::Any, true}},
-            [](std::string id, std::uint32_t count, std::string, std::string) { return Item{id, count}; },
+            [](std::string id, std::uint32_t count, std::string, std::string) {
+                return Item{id, count};
+            },
             plugin.ApiTags());
         ASSERT_TRUE(served) << served.error;
         // Nothing this library serves has text lists; the record format still carries them.

@@ -31,7 +31,8 @@ TEST_F(ServiceProxy, MethodEventIsStoredUnderServiceDotMethod) {
     EXPECT_EQ(Plugin().StoredServiceProxyResponseCount(), 1u);
     EXPECT_TRUE(host.Logs().empty());
     std::vector<std::string> payloads;
-    Plugin().AddPendingServiceProxyHandler("a.b", [&](const PluginServiceProxyResponse& r) { payloads.push_back(r.payload); });
+    Plugin().AddPendingServiceProxyHandler("a.b",
+                                           [&](const PluginServiceProxyResponse& r) { payloads.push_back(r.payload); });
     EXPECT_EQ(payloads, (std::vector<std::string>{"p"}));
     EXPECT_EQ(Plugin().StoredServiceProxyResponseCount(), 0u);
     ASSERT_EQ(host.Logs().size(), 1u);

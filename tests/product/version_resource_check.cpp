@@ -69,8 +69,10 @@ int main(int argc, char** argv) {
     }
     if (version != StringValue(block, L"FileVersion")) fail("the FileVersion text differs");
     if (version != StringValue(block, L"ProductVersion")) fail("the ProductVersion text differs");
-    if (std::wcscmp(StringValue(block, L"ProductName"), L"hpk-be-arx-content-targeting") != 0) fail("the ProductName differs");
-    if (std::wcscmp(StringValue(block, L"OriginalFilename"), L"hpk-be-arx-content-targeting.dll") != 0) fail("the OriginalFilename differs");
+    if (std::wcscmp(StringValue(block, L"ProductName"), L"hpk-be-arx-content-targeting") != 0)
+        fail("the ProductName differs");
+    if (std::wcscmp(StringValue(block, L"OriginalFilename"), L"hpk-be-arx-content-targeting.dll") != 0)
+        fail("the OriginalFilename differs");
     if (*StringValue(block, L"FileDescription") == L'\0') fail("the FileDescription is empty");
     return failures == 0 ? 0 : 1;
 }

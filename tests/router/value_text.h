@@ -12,24 +12,12 @@ namespace hpk {
 inline std::string ValueText(const BindingValue& value) {
     std::ostringstream out;
     switch (value.Kind()) {
-        case BindingValueKind::Empty:
-            out << "-";
-            break;
-        case BindingValueKind::Bool:
-            out << (value.AsBool() ? "true" : "false");
-            break;
-        case BindingValueKind::Signed:
-            out << "i" << value.AsSigned();
-            break;
-        case BindingValueKind::Unsigned:
-            out << "u" << value.AsUnsigned();
-            break;
-        case BindingValueKind::Float:
-            out << "f" << value.AsFloat();
-            break;
-        case BindingValueKind::String:
-            out << '"' << value.AsString() << '"';
-            break;
+        case BindingValueKind::Empty: out << "-"; break;
+        case BindingValueKind::Bool: out << (value.AsBool() ? "true" : "false"); break;
+        case BindingValueKind::Signed: out << "i" << value.AsSigned(); break;
+        case BindingValueKind::Unsigned: out << "u" << value.AsUnsigned(); break;
+        case BindingValueKind::Float: out << "f" << value.AsFloat(); break;
+        case BindingValueKind::String: out << '"' << value.AsString() << '"'; break;
         case BindingValueKind::Collection: {
             out << "[";
             for (std::size_t i = 0; i < value.Size(); ++i) out << (i ? "," : "") << ValueText(value.Element(i));
@@ -46,9 +34,7 @@ inline std::string ValueText(const BindingValue& value) {
             out << "}";
             break;
         }
-        default:
-            out << "?" << value.Text();
-            break;
+        default: out << "?" << value.Text(); break;
     }
     return out.str();
 }

@@ -107,9 +107,7 @@ bool FakeHost::Answer(HostResponse& response, const std::string& url) {
                 host::HostCore::SetError(response, 500, host::kMsgOutOfMemory);
             }
             break;
-        case Script::Kind::Error:
-            host::HostCore::SetError(response, script->status, script->message);
-            break;
+        case Script::Kind::Error: host::HostCore::SetError(response, script->status, script->message); break;
         case Script::Kind::Stream: {
             const std::uint32_t failAt = script->failAtRead ? static_cast<std::uint32_t>(*script->failAtRead + 1) : 0;
             core_.OpenStream(response, url, script->chunks, failAt, script->sizeHint);
@@ -117,9 +115,7 @@ bool FakeHost::Answer(HostResponse& response, const std::string& url) {
             if (!script->message.empty()) host::HostCore::SetError(response, script->status, script->message);
             break;
         }
-        case Script::Kind::Custom:
-            script->fill(response);
-            break;
+        case Script::Kind::Custom: script->fill(response); break;
     }
     return true;
 }

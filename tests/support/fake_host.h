@@ -53,8 +53,8 @@ public:
         std::optional<std::string> error;
         std::int32_t status = 0;
         BindingValue body;
-        std::string streamed;  // the body stream's bytes, when there was one
-        bool released = false; // the response carried a release routine and it ran
+        std::string streamed;   // the body stream's bytes, when there was one
+        bool released = false;  // the response carried a release routine and it ran
     };
 
     explicit FakeHost(std::int32_t pluginHandle = 7);
@@ -74,8 +74,7 @@ public:
     void ServeStream(std::string url, std::vector<std::string> chunks, std::optional<std::size_t> failAtRead = {},
                      std::uint64_t sizeHint = 0);
     // An error response that also carries a stream (which the reader must close).
-    void ServeStreamedError(std::string url, std::int32_t status, std::string message,
-                            std::vector<std::string> chunks);
+    void ServeStreamedError(std::string url, std::int32_t status, std::string message, std::vector<std::string> chunks);
     // Fills the response itself (a release routine is added when it sets none).
     void ServeCustom(std::string url, std::function<void(HostResponse& response)> fill);
     void Forget(const std::string& url);

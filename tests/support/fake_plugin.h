@@ -15,7 +15,7 @@ public:
     struct Script {
         std::function<void(FakePlugin&)> registerApi;
         std::function<bool(FakePlugin&)> initialize;  // unset: true
-        bool* destroyed = nullptr;                   // set to true by the destructor
+        bool* destroyed = nullptr;                    // set to true by the destructor
     };
     static Script& CurrentScript();
 

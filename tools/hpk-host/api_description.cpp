@@ -78,7 +78,8 @@ public:
             if (!nullAllowed) Problem(FormatPositional(kMsgTextNull, what, field));
             return out;
         }
-        if (!ReadTextSafely(text, kMaxText, out)) Problem(FormatPositional(kMsgTextUnreadable, what, field, Address(text)));
+        if (!ReadTextSafely(text, kMaxText, out))
+            Problem(FormatPositional(kMsgTextUnreadable, what, field, Address(text)));
         return out;
     }
 
@@ -163,7 +164,8 @@ public:
         info.size = record.size;
         info.description = Text(record.description, what, "description");
         info.tags = Texts(record.tags, record.tagCount, what, "tag");
-        if (record.fields != nullptr && record.enumerators != nullptr) Problem(FormatPositional(kMsgFieldsAndEnumerators, what));
+        if (record.fields != nullptr && record.enumerators != nullptr)
+            Problem(FormatPositional(kMsgFieldsAndEnumerators, what));
         if (record.fields != nullptr) {
             info.hasFields = true;
             if (!Chain(record.fields, record.count, what + " fields")) return;
@@ -240,7 +242,8 @@ bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::
     }
     Walker walker(out);
     if (walker.Chain(table->endpoints, table->endpointCount, "endpoint records")) {
-        for (std::uint32_t i = 0; i < table->endpointCount && walker.Ok(); ++i) walker.EndpointRecord(table->endpoints[i], i);
+        for (std::uint32_t i = 0; i < table->endpointCount && walker.Ok(); ++i)
+            walker.EndpointRecord(table->endpoints[i], i);
     }
     if (walker.Chain(table->types, table->typeCount, "type records")) {
         for (std::uint32_t i = 0; i < table->typeCount && walker.Ok(); ++i) walker.TypeRecord(table->types[i], i);
@@ -257,8 +260,8 @@ bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::
 }
 
 const char* TypeKindText(HostTypeKind kind) {
-    static const char* const kNames[] = {"",       "bool",   "int8",   "uint8",  "int16",  "uint16",   "int32",
-                                         "uint32", "int64",  "uint64", "float",  "double", "string",   "object",
+    static const char* const kNames[] = {"",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
+                                         "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
                                          "blob",   "vector", "enum",   "struct", "callback", "map"};
     const auto code = static_cast<std::uint32_t>(kind);
     return kind <= kLastHostTypeKind ? kNames[code] : "";
@@ -270,11 +273,11 @@ std::string TypeRefText(const TypeRef& type) {
         return TypeKindText(type.elementKind);
     };
     switch (type.kind) {
-    case HostTypeKind::Vector: return "vector<" + element() + ">";
-    case HostTypeKind::Map: return "map<string, " + element() + ">";
-    case HostTypeKind::Enum:
-    case HostTypeKind::Struct: return type.name.empty() ? TypeKindText(type.kind) : type.name;
-    default: return TypeKindText(type.kind);
+        case HostTypeKind::Vector: return "vector<" + element() + ">";
+        case HostTypeKind::Map: return "map<string, " + element() + ">";
+        case HostTypeKind::Enum:
+        case HostTypeKind::Struct: return type.name.empty() ? TypeKindText(type.kind) : type.name;
+        default: return TypeKindText(type.kind);
     }
 }
 

@@ -38,7 +38,7 @@ struct EndpointInfo {
     std::uint32_t method = 0;
     std::string methodName;
     std::uint8_t flags = 0;
-    std::vector<std::int32_t> locations;    // one per argument
+    std::vector<std::int32_t> locations;  // one per argument
     std::vector<std::vector<std::string>> textLists;
 };
 
@@ -75,7 +75,7 @@ struct TypeInfo {
     std::uint32_t size = 0;
     std::string description;
     std::vector<std::string> tags;
-    bool hasFields = false;     // false: an enumeration (or a structure without fields)
+    bool hasFields = false;  // false: an enumeration (or a structure without fields)
     std::vector<FieldInfo> fields;
     std::vector<EnumeratorInfo> enumerators;
 };
@@ -89,7 +89,7 @@ struct EventInfo {
 };
 
 struct ApiDescription {
-    std::vector<FunctionInfo> functions;    // one per endpoint record, in table order
+    std::vector<FunctionInfo> functions;  // one per endpoint record, in table order
     std::vector<TypeInfo> types;
     std::vector<EventInfo> events;
     // Facts that break the contract without stopping the walk (a null text,

@@ -48,37 +48,39 @@ void IntegerSchema(BindingValue& schema, std::int64_t minimum, std::uint64_t max
 void KindSchema(BindingValue& schema, HostTypeKind kind, const std::string& name) {
     schema.MakeStructure();
     switch (kind) {
-    case HostTypeKind::Bool: schema.Member("type").SetString("boolean"); break;
-    case HostTypeKind::Int8: IntegerSchema(schema, -128, 127, nullptr); break;
-    case HostTypeKind::UInt8: IntegerSchema(schema, 0, 255, nullptr); break;
-    case HostTypeKind::Int16: IntegerSchema(schema, -32768, 32767, nullptr); break;
-    case HostTypeKind::UInt16: IntegerSchema(schema, 0, 65535, nullptr); break;
-    case HostTypeKind::Int32: IntegerSchema(schema, std::numeric_limits<std::int32_t>::min(), 2147483647u, "int32"); break;
-    case HostTypeKind::UInt32: IntegerSchema(schema, 0, 4294967295u, nullptr); break;
-    case HostTypeKind::Int64:
-        IntegerSchema(schema, std::numeric_limits<std::int64_t>::min(),
-                      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()), "int64");
-        break;
-    case HostTypeKind::UInt64: IntegerSchema(schema, 0, std::numeric_limits<std::uint64_t>::max(), nullptr); break;
-    case HostTypeKind::Float:
-    case HostTypeKind::Double:
-        schema.Member("type").SetString("number");
-        schema.Member("format").SetString(kind == HostTypeKind::Float ? "float" : "double");
-        break;
-    case HostTypeKind::String: schema.Member("type").SetString("string"); break;
-    case HostTypeKind::Blob:
-        schema.Member("type").SetString("string");
-        schema.Member("contentEncoding").SetString("base64");
-        break;
-    case HostTypeKind::Enum:
-    case HostTypeKind::Struct:
-        if (!name.empty()) {
-            SetRef(schema, name);
-        } else {
-            schema.Member("type").SetString(kind == HostTypeKind::Struct ? "object" : "string");
-        }
-        break;
-    default: break;  // object, callback, unknown: any value
+        case HostTypeKind::Bool: schema.Member("type").SetString("boolean"); break;
+        case HostTypeKind::Int8: IntegerSchema(schema, -128, 127, nullptr); break;
+        case HostTypeKind::UInt8: IntegerSchema(schema, 0, 255, nullptr); break;
+        case HostTypeKind::Int16: IntegerSchema(schema, -32768, 32767, nullptr); break;
+        case HostTypeKind::UInt16: IntegerSchema(schema, 0, 65535, nullptr); break;
+        case HostTypeKind::Int32:
+            IntegerSchema(schema, std::numeric_limits<std::int32_t>::min(), 2147483647u, "int32");
+            break;
+        case HostTypeKind::UInt32: IntegerSchema(schema, 0, 4294967295u, nullptr); break;
+        case HostTypeKind::Int64:
+            IntegerSchema(schema, std::numeric_limits<std::int64_t>::min(),
+                          static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()), "int64");
+            break;
+        case HostTypeKind::UInt64: IntegerSchema(schema, 0, std::numeric_limits<std::uint64_t>::max(), nullptr); break;
+        case HostTypeKind::Float:
+        case HostTypeKind::Double:
+            schema.Member("type").SetString("number");
+            schema.Member("format").SetString(kind == HostTypeKind::Float ? "float" : "double");
+            break;
+        case HostTypeKind::String: schema.Member("type").SetString("string"); break;
+        case HostTypeKind::Blob:
+            schema.Member("type").SetString("string");
+            schema.Member("contentEncoding").SetString("base64");
+            break;
+        case HostTypeKind::Enum:
+        case HostTypeKind::Struct:
+            if (!name.empty()) {
+                SetRef(schema, name);
+            } else {
+                schema.Member("type").SetString(kind == HostTypeKind::Struct ? "object" : "string");
+            }
+            break;
+        default: break;  // object, callback, unknown: any value
     }
 }
 
@@ -127,8 +129,10 @@ BindingFullTypeIdentifier TypeIdentifier(const TypeRef& type) {
     const bool named = IsNamedKind(type.kind);
     const bool container = IsContainerKind(type.kind);
     const bool namedElement = container && IsNamedKind(type.elementKind) && !type.name.empty();
-    return {named && !type.name.empty() ? type.name : TypeKindText(type.kind),
-            namedElement ? type.name : container ? TypeKindText(type.elementKind) : ""};
+    return {named && !type.name.empty() ? type.name : TypeKindText(type.kind), namedElement ? type.name
+                                                                               : container
+                                                                                   ? TypeKindText(type.elementKind)
+                                                                                   : ""};
 }
 
 // A registry of the built-in records alone, kept until the process ends.
@@ -149,9 +153,9 @@ const char* OperationName(std::uint32_t method) {
 
 const char* ParameterPlace(std::int32_t location) {
     switch (location) {
-    case 2: return "path";
-    case 4: return "header";
-    default: return "query";  // 0 (anywhere) and 1
+        case 2: return "path";
+        case 4: return "header";
+        default: return "query";  // 0 (anywhere) and 1
     }
 }
 
@@ -219,8 +223,8 @@ BindingValue ApiHelpDocument(const ApiDescription& api) {
         item.name = function.name;
         item.nameSpace = function.nameSpace;
         for (const ArgumentInfo& argument : function.arguments) {
-            item.arguments.push_back({argument.name, argument.description, TypeIdentifier(argument.type),
-                                      argument.optional});
+            item.arguments.push_back(
+                {argument.name, argument.description, TypeIdentifier(argument.type), argument.optional});
         }
         item.returns = TypeIdentifier(function.result);
         item.description = function.description;

@@ -47,7 +47,9 @@ private:
     unsigned count_ = 0;
 };
 
-std::string FirstProblem(const HostCore& core) { return core.Problems().empty() ? std::string() : core.Problems().front(); }
+std::string FirstProblem(const HostCore& core) {
+    return core.Problems().empty() ? std::string() : core.Problems().front();
+}
 
 std::string CheckHandshake(const PluginSession& session) {
     const PluginLoadRecord& record = session.LoadRecord();
@@ -124,7 +126,8 @@ std::string CheckCycles(const std::string& path, std::string& detail) {
         if (!failure.empty()) return FormatPositional(kMsgCheckCycleFailed, cycle, failure);
         const auto bytes = static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed);
         const auto blocks = static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees);
-        if (counters.totalFrees > counters.totalAllocations || counters.peakLiveBytes < static_cast<std::uint64_t>(bytes)) {
+        if (counters.totalFrees > counters.totalAllocations ||
+            counters.peakLiveBytes < static_cast<std::uint64_t>(bytes)) {
             return FormatPositional(kMsgCheckCountersInconsistent, cycle);
         }
         if (cycle == 1) {
@@ -185,20 +188,24 @@ int RunCheckCommand(int argc, char** argv) {
         if (function.endpoint.pathTemplate.find('{') != std::string::npos) continue;
         EndpointAnswer answer = session.Call(function, 2, function.endpoint.pathTemplate);
         std::string failure = answer.failed ? answer.error : FirstProblem(core);
-        if (!checker.Report("GET " + function.endpoint.pathTemplate, failure, JsonText(answer.body, JsonLayout::Compact))) {
+        if (!checker.Report("GET " + function.endpoint.pathTemplate, failure,
+                            JsonText(answer.body, JsonLayout::Compact))) {
             return kExitFailed;
         }
     }
     EndpointAnswer unknown = session.Call(api.functions.front(), 2, kUnknownPath);
-    std::string unknownFailure = !unknown.failed || unknown.status != 404
-                                     ? FormatPositional(kMsgCheckUnknownPath, kUnknownPath, unknown.status, unknown.error)
-                                     : FirstProblem(core);
-    if (!checker.Report("unknown path", unknownFailure, FormatPositional(kMsgCheckUnknownDetail, kUnknownPath, unknown.error))) {
+    std::string unknownFailure =
+        !unknown.failed || unknown.status != 404
+            ? FormatPositional(kMsgCheckUnknownPath, kUnknownPath, unknown.status, unknown.error)
+            : FirstProblem(core);
+    if (!checker.Report("unknown path", unknownFailure,
+                        FormatPositional(kMsgCheckUnknownDetail, kUnknownPath, unknown.error))) {
         return kExitFailed;
     }
     session.Shutdown();
     std::string shutdownFailure;
-    if (!core.Subscriptions().empty()) shutdownFailure = FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name);
+    if (!core.Subscriptions().empty())
+        shutdownFailure = FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name);
     core.Finish();
     if (shutdownFailure.empty()) shutdownFailure = FirstProblem(core);
     if (!checker.Report("shutdown", shutdownFailure,

@@ -111,10 +111,8 @@ bool ReadAll(const char* file, std::string& bytes) {
 
 BindingResult Decode(Format format, const std::string& bytes) {
     switch (format) {
-        case Format::Json:
-            return ParseJson(bytes.c_str());
-        case Format::Yaml:
-            return ParseYaml(bytes.c_str(), bytes.size());
+        case Format::Json: return ParseJson(bytes.c_str());
+        case Format::Yaml: return ParseYaml(bytes.c_str(), bytes.size());
         default: {
             MessagePackReadResult read = ReadMessagePack(bytes);
             if (read.result.IsOk() && read.consumed < bytes.size()) read.result.SetError(kMsgMessagePackExtraData);

@@ -135,17 +135,20 @@ int RunDescribeCommand(int argc, char** argv) {
     const std::string versionText =
         std::to_string(version[0]) + "." + std::to_string(version[1]) + "." + std::to_string(version[2]);
     switch (options.format) {
-    case DescribeFormat::Text:
-        std::printf("%s, plugin API %s\n", session.FullName().c_str(), versionText.c_str());
-        std::printf("library %s\n", options.pluginPath.c_str());
-        PrintFunctions(api);
-        PrintTypes(api);
-        PrintEvents(api);
-        break;
-    case DescribeFormat::Json: std::printf("%s\n", JsonText(ApiHelpDocument(api), JsonLayout::Pretty).c_str()); break;
-    case DescribeFormat::OpenApi:
-        std::printf("%s\n", JsonText(OpenApiDocument(api, session.FullName(), versionText), JsonLayout::Pretty).c_str());
-        break;
+        case DescribeFormat::Text:
+            std::printf("%s, plugin API %s\n", session.FullName().c_str(), versionText.c_str());
+            std::printf("library %s\n", options.pluginPath.c_str());
+            PrintFunctions(api);
+            PrintTypes(api);
+            PrintEvents(api);
+            break;
+        case DescribeFormat::Json:
+            std::printf("%s\n", JsonText(ApiHelpDocument(api), JsonLayout::Pretty).c_str());
+            break;
+        case DescribeFormat::OpenApi:
+            std::printf("%s\n",
+                        JsonText(OpenApiDocument(api, session.FullName(), versionText), JsonLayout::Pretty).c_str());
+            break;
     }
     session.Shutdown();
     for (const std::string& problem : api.problems) std::fprintf(stderr, "hpk-host describe: %s\n", problem.c_str());

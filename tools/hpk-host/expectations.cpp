@@ -152,8 +152,8 @@ std::size_t CountExpectations(const Expectations& expect) {
     return (expect.filters ? 1 : 0) + expect.filtersInclude.size() + expect.filtersExclude.size() +
            (expect.locale ? 1 : 0) + expect.posted.size() + expect.notPosted.size() + expect.postedCount.size() +
            (expect.telemetryCount ? 1 : 0) + expect.telemetryFields.size() + expect.telemetryMissing.size() +
-           expect.telemetryValues.size() + expect.requested.size() + expect.notRequested.size() + expect.requestedCount.size() +
-           expect.subscribed.size() + expect.notSubscribed.size() + expect.logged.size();
+           expect.telemetryValues.size() + expect.requested.size() + expect.notRequested.size() +
+           expect.requestedCount.size() + expect.subscribed.size() + expect.notSubscribed.size() + expect.logged.size();
 }
 
 }  // namespace hpk::host

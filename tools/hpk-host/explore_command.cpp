@@ -25,7 +25,8 @@ namespace hpk::host {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: hpk-host explore [SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] [--json]";
+    "usage: hpk-host explore [SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] "
+    "[--json]";
 
 bool Number(const char* text, std::uint64_t& out) {
     char* end = nullptr;
@@ -97,7 +98,7 @@ struct Failure {
     std::uint64_t index = 0;
     std::string invariant;
     std::string message;
-    std::string file;           // the shrunk scenario
+    std::string file;  // the shrunk scenario
     std::size_t originalSteps = 0;
     std::size_t shrunkSteps = 0;
 };
@@ -127,17 +128,26 @@ public:
 private:
     static constexpr std::uint64_t kBroken = ~std::uint64_t{0};
 
-    double Elapsed() const {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    double Elapsed() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
 
     // Runs sessions first.. in one worker; returns the index to go on from.
     std::uint64_t RunBatch(std::uint64_t first, std::uint64_t count) {
         WorkerProcess worker;
-        std::vector<std::string> arguments = {"explore", "--worker", space_.path, "--plugin", options_.pluginPath,
-                                              "--seed", std::to_string(options_.seed), "--first", std::to_string(first),
-                                              "--sessions", std::to_string(count), "--steps", std::to_string(options_.steps),
-                                              "--timeout", std::to_string(options_.timeoutSeconds)};
+        std::vector<std::string> arguments = {"explore",
+                                              "--worker",
+                                              space_.path,
+                                              "--plugin",
+                                              options_.pluginPath,
+                                              "--seed",
+                                              std::to_string(options_.seed),
+                                              "--first",
+                                              std::to_string(first),
+                                              "--sessions",
+                                              std::to_string(count),
+                                              "--steps",
+                                              std::to_string(options_.steps),
+                                              "--timeout",
+                                              std::to_string(options_.timeoutSeconds)};
         if (!worker.Start(arguments)) {
             std::fprintf(stderr, "hpk-host explore: cannot start a worker process\n");
             return kBroken;
@@ -173,7 +183,8 @@ private:
             // The worker died inside session `next`: a crash of the plugin (or
             // of the host's side, which the message cannot tell apart).
             ++totals_.sessions;
-            failure_ = Failure{next, "no-crash", "the session's process ended (" + how + ") during the session", {}, 0, 0};
+            failure_ =
+                Failure{next, "no-crash", "the session's process ended (" + how + ") during the session", {}, 0, 0};
         }
         return failure_ ? next + 1 : first + count;
     }
@@ -191,7 +202,8 @@ private:
     }
 
     void Shrink() {
-        const ExploreSession session = GenerateSession(space_, options_.seed, failure_->index, static_cast<std::uint32_t>(options_.steps));
+        const ExploreSession session =
+            GenerateSession(space_, options_.seed, failure_->index, static_cast<std::uint32_t>(options_.steps));
         failure_->originalSteps = session.document.Member("steps").Size();
         ShrinkResult result = ShrinkSession(options_, session, failure_->invariant);
         failure_->shrunkSteps = result.document.Member("steps").Size();
@@ -239,7 +251,8 @@ private:
         std::printf("== explore %s, seed %llu\n", space_.path.c_str(), static_cast<unsigned long long>(options_.seed));
         std::printf("  plugin      %s\n", options_.pluginPath.c_str());
         std::printf("  sessions    %llu (%llu metamorphic pairs), %llu steps, %llu invariants checked\n",
-                    static_cast<unsigned long long>(totals_.sessions), static_cast<unsigned long long>(totals_.metamorphic),
+                    static_cast<unsigned long long>(totals_.sessions),
+                    static_cast<unsigned long long>(totals_.metamorphic),
                     static_cast<unsigned long long>(totals_.steps), static_cast<unsigned long long>(totals_.checks));
         std::printf("  time        %.1f s, %.0f sessions per second\n", seconds,
                     seconds > 0 ? static_cast<double>(totals_.sessions) / seconds : 0.0);
@@ -250,9 +263,11 @@ private:
             std::printf("  result      ok, no invariant broken\n");
             return;
         }
-        std::printf("  result      FAILED: session %llu broke %s: %s\n", static_cast<unsigned long long>(failure_->index),
-                    failure_->invariant.c_str(), failure_->message.c_str());
-        std::printf("  shrunk      %zu steps to %zu: %s\n", failure_->originalSteps, failure_->shrunkSteps, failure_->file.c_str());
+        std::printf("  result      FAILED: session %llu broke %s: %s\n",
+                    static_cast<unsigned long long>(failure_->index), failure_->invariant.c_str(),
+                    failure_->message.c_str());
+        std::printf("  shrunk      %zu steps to %zu: %s\n", failure_->originalSteps, failure_->shrunkSteps,
+                    failure_->file.c_str());
         std::printf("  replay      hpk-host run %s\n", failure_->file.c_str());
         std::fprintf(stderr, "hpk-host explore: seed %llu session %llu broke %s; shrunk to %s\n",
                      static_cast<unsigned long long>(options_.seed), static_cast<unsigned long long>(failure_->index),

@@ -38,9 +38,8 @@ public:
     void Serve(BindingValue& step, const SpaceInput& input) {
         const SpaceVariant& variant = input.variants[random_.Weighted(input.allWeights)];
         step.Member("serve").SetString(input.uri);
-        variant.answer.ForEachMember([&](std::string_view key, const BindingValue& member) {
-            step.Member(key).CopyFrom(member);
-        });
+        variant.answer.ForEachMember(
+            [&](std::string_view key, const BindingValue& member) { step.Member(key).CopyFrom(member); });
     }
 
     void Step(BindingValue& steps) {
@@ -48,39 +47,41 @@ public:
         BindingValue& step = steps.Append();
         step.MakeStructure();
         switch (kind) {
-        case SpaceStepKind::Repeat:
-            if (steps.Size() >= 2 && steps.Element(steps.Size() - 2).HasMember("update") &&
-                !steps.Element(steps.Size() - 2).HasMember("during")) {
-                step.CopyFrom(steps.Element(steps.Size() - 2));
+            case SpaceStepKind::Repeat:
+                if (steps.Size() >= 2 && steps.Element(steps.Size() - 2).HasMember("update") &&
+                    !steps.Element(steps.Size() - 2).HasMember("during")) {
+                    step.CopyFrom(steps.Element(steps.Size() - 2));
+                    return;
+                }
+                [[fallthrough]];
+            case SpaceStepKind::Update:
+            case SpaceStepKind::Nested: {
+                const SpaceInput& input = PickInput();
+                const SpaceVariant* variant = PickValue(input);
+                if (variant == nullptr) {
+                    Serve(step, input);
+                    return;
+                }
+                Update(step, input, *variant);
+                if (kind == SpaceStepKind::Nested) {
+                    step.Member("during").SetString(
+                        space_.nestIn[random_.Below(static_cast<std::uint32_t>(space_.nestIn.size()))]);
+                }
                 return;
             }
-            [[fallthrough]];
-        case SpaceStepKind::Update:
-        case SpaceStepKind::Nested: {
-            const SpaceInput& input = PickInput();
-            const SpaceVariant* variant = PickValue(input);
-            if (variant == nullptr) {
-                Serve(step, input);
+            case SpaceStepKind::Serve: Serve(step, PickInput()); return;
+            case SpaceStepKind::Delete: step.Member("delete").SetString(PickInput().uri); return;
+            case SpaceStepKind::Get:
+                step.Member("get").SetString(
+                    space_.gets[random_.Below(static_cast<std::uint32_t>(space_.gets.size()))]);
+                return;
+            case SpaceStepKind::Post: {
+                const SpacePost& post = space_.posts[random_.Weighted(space_.postWeights)];
+                step.Member("post").SetString(post.event);
+                step.Member("payload").CopyFrom(post.payload);
                 return;
             }
-            Update(step, input, *variant);
-            if (kind == SpaceStepKind::Nested) {
-                step.Member("during").SetString(space_.nestIn[random_.Below(static_cast<std::uint32_t>(space_.nestIn.size()))]);
-            }
-            return;
-        }
-        case SpaceStepKind::Serve: Serve(step, PickInput()); return;
-        case SpaceStepKind::Delete: step.Member("delete").SetString(PickInput().uri); return;
-        case SpaceStepKind::Get:
-            step.Member("get").SetString(space_.gets[random_.Below(static_cast<std::uint32_t>(space_.gets.size()))]);
-            return;
-        case SpaceStepKind::Post: {
-            const SpacePost& post = space_.posts[random_.Weighted(space_.postWeights)];
-            step.Member("post").SetString(post.event);
-            step.Member("payload").CopyFrom(post.payload);
-            return;
-        }
-        case SpaceStepKind::Count: break;
+            case SpaceStepKind::Count: break;
         }
     }
 
@@ -102,7 +103,8 @@ ExploreSession Metamorphic(const Space& space, ExploreRandom& random, std::uint6
     session.document.Member("resources").CopyFrom(space.metamorphic.resources);
     BindingValue& steps = session.document.Member("steps");
     steps.MakeCollection();
-    for (std::size_t i = 0; i < space.metamorphic.setup.Size(); ++i) steps.Append().CopyFrom(space.metamorphic.setup.Element(i));
+    for (std::size_t i = 0; i < space.metamorphic.setup.Size(); ++i)
+        steps.Append().CopyFrom(space.metamorphic.setup.Element(i));
     session.setupSteps = steps.Size();
     // Per input, its updates in order; the two sessions interleave them
     // differently but keep each input's own order, so both end with the same
@@ -123,7 +125,8 @@ ExploreSession Metamorphic(const Space& space, ExploreRandom& random, std::uint6
         std::vector<std::size_t> next(queues.size(), 0);
         for (std::uint32_t placed = 0; placed < count; ++placed) {
             std::vector<std::uint32_t> left;
-            for (std::size_t q = 0; q < queues.size(); ++q) left.push_back(static_cast<std::uint32_t>(queues[q].size() - next[q]));
+            for (std::size_t q = 0; q < queues.size(); ++q)
+                left.push_back(static_cast<std::uint32_t>(queues[q].size() - next[q]));
             const std::size_t q = random.Weighted(left);
             target.Append().CopyFrom(queues[q][next[q]++]);
         }

@@ -11,11 +11,11 @@
 namespace hpk::host {
 
 struct ExploreSession {
-    BindingValue document;      // {name, invariants, resources, steps}
+    BindingValue document;  // {name, invariants, resources, steps}
     // Metamorphic sessions: the same steps with the commuting ones in another
     // order; both must end serving the same values. Empty otherwise.
     BindingValue reordered;
-    std::size_t setupSteps = 0; // steps before the commuting ones
+    std::size_t setupSteps = 0;  // steps before the commuting ones
 };
 
 // Session `index` of the exploration seeded with `seed`: the same arguments

@@ -17,8 +17,8 @@ constexpr unsigned kMany = ~0u;
 
 struct TextPattern::Node {
     struct Item {
-        std::bitset<256> set;                       // for a character item
-        std::vector<std::shared_ptr<Node>> choices; // for a group
+        std::bitset<256> set;                        // for a character item
+        std::vector<std::shared_ptr<Node>> choices;  // for a group
         unsigned min = 1;
         unsigned max = 1;
     };
@@ -104,28 +104,40 @@ private:
     bool Repeat(Node::Item& item) {
         if (at_ >= text_.size()) return true;
         switch (text_[at_]) {
-        case '*': item.min = 0; item.max = kMany; ++at_; return true;
-        case '+': item.min = 1; item.max = kMany; ++at_; return true;
-        case '?': item.min = 0; item.max = 1; ++at_; return true;
-        case '{': {
-            const std::size_t close = text_.find('}', at_);
-            if (close == std::string_view::npos) {
-                Fail("a count without its '}'");
-                return false;
-            }
-            unsigned count = 0;
-            for (std::size_t i = at_ + 1; i < close; ++i) {
-                if (text_[i] < '0' || text_[i] > '9' || count > 1000) {
-                    Fail("a count must be a number up to 1000");
+            case '*':
+                item.min = 0;
+                item.max = kMany;
+                ++at_;
+                return true;
+            case '+':
+                item.min = 1;
+                item.max = kMany;
+                ++at_;
+                return true;
+            case '?':
+                item.min = 0;
+                item.max = 1;
+                ++at_;
+                return true;
+            case '{': {
+                const std::size_t close = text_.find('}', at_);
+                if (close == std::string_view::npos) {
+                    Fail("a count without its '}'");
                     return false;
                 }
-                count = count * 10 + static_cast<unsigned>(text_[i] - '0');
+                unsigned count = 0;
+                for (std::size_t i = at_ + 1; i < close; ++i) {
+                    if (text_[i] < '0' || text_[i] > '9' || count > 1000) {
+                        Fail("a count must be a number up to 1000");
+                        return false;
+                    }
+                    count = count * 10 + static_cast<unsigned>(text_[i] - '0');
+                }
+                item.min = item.max = count;
+                at_ = close + 1;
+                return true;
             }
-            item.min = item.max = count;
-            at_ = close + 1;
-            return true;
-        }
-        default: return true;
+            default: return true;
         }
     }
 

@@ -18,20 +18,19 @@ std::string PathOf(const std::string& url) { return url.substr(0, url.find('?'))
 
 }  // namespace
 
-StepPlayer::StepPlayer(HostCore& core, PluginSession& session) : core_(core), session_(session) {
-    core_.Listen(this);
-}
+StepPlayer::StepPlayer(HostCore& core, PluginSession& session) : core_(core), session_(session) { core_.Listen(this); }
 
 StepPlayer::~StepPlayer() { core_.Listen(nullptr); }
 
 bool StepPlayer::Answer(HostResponse&, const std::string& url) {
     const std::string path = PathOf(url);
-    auto found = std::find_if(pending_.begin(), pending_.end(),
-                              [&](const ScenarioStep* step) { return step->during == path; });
+    auto found =
+        std::find_if(pending_.begin(), pending_.end(), [&](const ScenarioStep* step) { return step->during == path; });
     if (found == pending_.end()) return false;
     const ScenarioStep* step = *found;
-    pending_.erase(found);      // first: the delivery may request the same path again
-    core_.Log().Record("nested", std::to_string(step->number) + ": update " + step->uri + " inside the request of " + path);
+    pending_.erase(found);  // first: the delivery may request the same path again
+    core_.Log().Record("nested",
+                       std::to_string(step->number) + ": update " + step->uri + " inside the request of " + path);
     Deliver(*step);
     return false;
 }
@@ -51,23 +50,23 @@ void StepPlayer::Play(const ScenarioStep& step) {
     deliveriesBefore_[0] = deliveriesBefore_[1];
     deliveriesBefore_[1] = deliveries_;
     switch (step.kind) {
-    case ScenarioStep::Kind::Update:
-        if (step.during.empty()) {
-            Deliver(step);
-        } else {
-            pending_.push_back(&step);
-        }
-        return;
-    case ScenarioStep::Kind::Delete:
-        ++deliveries_;
-        core_.Unserve(step.uri);
-        core_.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
-        return;
-    case ScenarioStep::Kind::Serve: core_.Serve(step.uri, step.answer); return;
-    case ScenarioStep::Kind::Get: session_.Get(step.uri); return;
-    case ScenarioStep::Kind::Post: core_.DeliverEvent(step.uri, step.answer.value); return;
-    case ScenarioStep::Kind::Wait:
-    case ScenarioStep::Kind::Expect: return;
+        case ScenarioStep::Kind::Update:
+            if (step.during.empty()) {
+                Deliver(step);
+            } else {
+                pending_.push_back(&step);
+            }
+            return;
+        case ScenarioStep::Kind::Delete:
+            ++deliveries_;
+            core_.Unserve(step.uri);
+            core_.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
+            return;
+        case ScenarioStep::Kind::Serve: core_.Serve(step.uri, step.answer); return;
+        case ScenarioStep::Kind::Get: session_.Get(step.uri); return;
+        case ScenarioStep::Kind::Post: core_.DeliverEvent(step.uri, step.answer.value); return;
+        case ScenarioStep::Kind::Wait:
+        case ScenarioStep::Kind::Expect: return;
     }
 }
 
@@ -90,8 +89,8 @@ Breach InvariantChecker::Published() {
         }
         const std::string uri(first.payload.Member("uri").AsString());
         if (ResourceEventName(uri) != first.name) {
-            return {"published-twice", "posted " + first.name + " for uri " + uri + ", whose event name is " +
-                                           ResourceEventName(uri)};
+            return {"published-twice",
+                    "posted " + first.name + " for uri " + uri + ", whose event name is " + ResourceEventName(uri)};
         }
         if (i + 1 >= posted.size() || posted[i + 1].name != kGenericEvent) {
             return {"published-twice", first.name + " was not followed by the same event as \"OnJsonApiEvent\""};
@@ -120,8 +119,10 @@ Breach InvariantChecker::WellFormed(const ServedRule& rule, const BindingValue& 
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const BindingValue& item = list.Element(i);
         const std::string text(item.AsString());
-        if (item.Kind() != BindingValueKind::String) return {"well-formed", rule.path + ": item " + ValueKey(item) + " is not a text"};
-        if (!seen.insert(text).second) return {"well-formed", rule.path + ": " + text + " served twice in " + ValueKey(body)};
+        if (item.Kind() != BindingValueKind::String)
+            return {"well-formed", rule.path + ": item " + ValueKey(item) + " is not a text"};
+        if (!seen.insert(text).second)
+            return {"well-formed", rule.path + ": " + text + " served twice in " + ValueKey(body)};
         if (rule.patterns.empty()) continue;
         std::size_t k = at;
         while (k < rule.patterns.size() && !rule.patterns[k].Matches(text)) ++k;
@@ -156,8 +157,8 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
         if (latest == latest_.end()) continue;
         ++checks_;
         if (latest->second != served_[rule.path]) {
-            return {"served-is-published", rule.path + " serves " + served_[rule.path] + " but its latest publication was " +
-                                               latest->second};
+            return {"served-is-published",
+                    rule.path + " serves " + served_[rule.path] + " but its latest publication was " + latest->second};
         }
     }
     if (redelivery && !before.empty()) {
@@ -165,7 +166,8 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
         for (const auto& [path, body] : served_) {
             auto was = before.find(path);
             if (was != before.end() && was->second != body) {
-                return {"redelivery-idempotent", "the same update again changed " + path + " from " + was->second + " to " + body};
+                return {"redelivery-idempotent",
+                        "the same update again changed " + path + " from " + was->second + " to " + body};
             }
         }
     }
@@ -178,7 +180,8 @@ Breach InvariantChecker::AfterShutdown(const MemoryCountersRecord& counters) {
     const std::uint64_t bytes = counters.totalBytesAllocated - counters.totalBytesFreed;
     const std::uint64_t blocks = counters.totalAllocations - counters.totalFrees;
     if (bytes != 0 || blocks != 0) {
-        return {"counters-zero", std::to_string(bytes) + " bytes in " + std::to_string(blocks) + " blocks live after shutdown"};
+        return {"counters-zero",
+                std::to_string(bytes) + " bytes in " + std::to_string(blocks) + " blocks live after shutdown"};
     }
     return {};
 }

@@ -56,8 +56,9 @@ struct Breach {
 
 // The invariants, in the order they are documented in scenarios/README.md.
 inline constexpr const char* kInvariantNames[] = {
-    "boundary", "served-is-published", "published-twice", "redelivery-idempotent",
-    "well-formed", "counters-zero", "no-crash", "no-hang", "order-independent",
+    "boundary",          "served-is-published", "published-twice", "redelivery-idempotent",
+    "well-formed",       "counters-zero",       "no-crash",        "no-hang",
+    "order-independent",
 };
 
 class InvariantChecker {
@@ -83,15 +84,15 @@ private:
     PluginSession& session_;
     std::size_t postedSeen_ = 0;
     std::size_t problemsSeen_ = 0;
-    std::map<std::string, std::string> latest_;   // event name -> data of its latest publication
-    std::map<std::string, std::string> served_;   // path -> body at the last check
+    std::map<std::string, std::string> latest_;  // event name -> data of its latest publication
+    std::map<std::string, std::string> served_;  // path -> body at the last check
     std::uint64_t checks_ = 0;
 };
 
 // The outcome of one session played with the invariants.
 struct SessionOutcome {
     Breach breach;
-    std::size_t failedStep = 0;     // 1-based; 0 at load, init or shutdown
+    std::size_t failedStep = 0;  // 1-based; 0 at load, init or shutdown
     std::size_t steps = 0;
     std::uint64_t checks = 0;
     std::map<std::string, std::string> served;

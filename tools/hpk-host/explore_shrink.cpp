@@ -99,8 +99,13 @@ public:
     bool Fails(const BindingValue& document, const BindingValue* reordered) {
         if (++candidates_ > kMaxCandidates) return false;
         std::ofstream(candidate_, std::ios::binary | std::ios::trunc) << ScenarioYaml(document);
-        std::vector<std::string> arguments = {"explore", "--replay", candidate_, "--plugin", options_.pluginPath,
-                                              "--timeout", std::to_string(options_.timeoutSeconds)};
+        std::vector<std::string> arguments = {"explore",
+                                              "--replay",
+                                              candidate_,
+                                              "--plugin",
+                                              options_.pluginPath,
+                                              "--timeout",
+                                              std::to_string(options_.timeoutSeconds)};
         if (reordered != nullptr) {
             std::ofstream(candidateReordered_, std::ios::binary | std::ios::trunc) << ScenarioYaml(*reordered);
             arguments.push_back("--reordered");
@@ -226,7 +231,8 @@ void DropPairedSteps(Shrinker& shrinker, BindingValue& first, BindingValue& seco
                 const BindingValue& steps = first.Member("steps");
                 const std::string uri(steps.Element(i).Member("update").AsString());
                 std::size_t occurrence = 0;
-                for (std::size_t k = setup; k < i; ++k) occurrence += steps.Element(k).Member("update").AsString() == uri;
+                for (std::size_t k = setup; k < i; ++k)
+                    occurrence += steps.Element(k).Member("update").AsString() == uri;
                 const BindingValue& other = second.Member("steps");
                 for (j = setup; j < other.Size(); ++j) {
                     if (other.Element(j).Member("update").AsString() != uri) continue;
@@ -265,7 +271,8 @@ ShrinkResult ShrinkSession(const ExploreOptions& options, const ExploreSession& 
     const std::string name(result.document.Member("name").AsString());
     result.document.Member("name").SetString(name + " (shrunk)");
     result.document.Member("description")
-        .SetString(metamorphic ? "Breaks " + invariant + ": played in this order and in the order of the -reordered file, "
+        .SetString(metamorphic ? "Breaks " + invariant +
+                                     ": played in this order and in the order of the -reordered file, "
                                      "the plugin ends serving different values."
                                : "Breaks the invariant " + invariant + ": " + shrinker.Message());
     if (metamorphic) result.reordered.Member("name").SetString(name + " (shrunk, reordered)");

@@ -15,8 +15,8 @@ namespace hpk::host {
 
 struct ShrinkResult {
     BindingValue document;
-    BindingValue reordered;     // metamorphic failures: the other order
-    std::string message;        // the failure's message for the shrunk session
+    BindingValue reordered;  // metamorphic failures: the other order
+    std::string message;     // the failure's message for the shrunk session
     std::size_t candidates = 0;
 };
 

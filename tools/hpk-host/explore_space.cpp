@@ -51,7 +51,7 @@ public:
     void Input(std::string_view uri, const BindingValue& value, const std::string& where, SpaceInput& out) {
         out.uri = std::string(uri);
         if (uri.empty() || uri[0] != '/') Fail(where, "a URI must start with \"/\"");
-        if (value.Kind() == BindingValueKind::Collection) {     // commuting inputs: just the variants
+        if (value.Kind() == BindingValueKind::Collection) {  // commuting inputs: just the variants
             Variants(value, where, out);
             return;
         }
@@ -126,7 +126,8 @@ public:
                 SpaceInput input;
                 Input(uri, variants, where + " commute " + std::string(uri), input);
                 for (const SpaceVariant& variant : input.variants) {
-                    if (!variant.hasValue) Fail(where + " commute " + std::string(uri), "commuting variants are values");
+                    if (!variant.hasValue)
+                        Fail(where + " commute " + std::string(uri), "commuting variants are values");
                 }
                 out.metamorphic.commute.push_back(std::move(input));
             });

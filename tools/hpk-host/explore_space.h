@@ -20,15 +20,15 @@ namespace hpk::host {
 struct SpaceVariant {
     std::uint32_t weight = 1;
     BindingValue answer;
-    bool hasValue = false;      // a value an update event can carry
+    bool hasValue = false;  // a value an update event can carry
 };
 
 struct SpaceInput {
     std::string uri;
-    std::uint32_t weight = 1;       // share of the steps that touch this resource
-    std::uint32_t atStart = 50;     // percent of sessions that serve it from the start
+    std::uint32_t weight = 1;    // share of the steps that touch this resource
+    std::uint32_t atStart = 50;  // percent of sessions that serve it from the start
     std::vector<SpaceVariant> variants;
-    std::vector<std::uint32_t> valueWeights;    // weight per variant; 0 for those without a value
+    std::vector<std::uint32_t> valueWeights;  // weight per variant; 0 for those without a value
     std::vector<std::uint32_t> allWeights;
 };
 
@@ -53,20 +53,20 @@ const char* SpaceStepKindText(SpaceStepKind kind);
 
 struct Space {
     std::string name;
-    std::string path;                           // the file it was read from
+    std::string path;  // the file it was read from
     std::vector<ServedRule> served;
     std::vector<SpaceInput> inputs;
-    std::vector<std::uint32_t> stepWeights;     // by SpaceStepKind
+    std::vector<std::uint32_t> stepWeights;  // by SpaceStepKind
     std::vector<std::string> gets;
     std::vector<SpacePost> posts;
     std::vector<std::uint32_t> postWeights;
-    std::vector<std::string> nestIn;            // request paths nested updates are delivered in
+    std::vector<std::string> nestIn;  // request paths nested updates are delivered in
     // Sessions whose later inputs commute (see scenarios/README.md).
     struct Metamorphic {
-        std::uint32_t share = 0;                // percent of the sessions
-        BindingValue resources;                 // served from the start, as in a scenario
-        BindingValue setup;                     // steps played first, as in a scenario
-        std::vector<SpaceInput> commute;        // inputs whose updates may arrive in any order
+        std::uint32_t share = 0;          // percent of the sessions
+        BindingValue resources;           // served from the start, as in a scenario
+        BindingValue setup;               // steps played first, as in a scenario
+        std::vector<SpaceInput> commute;  // inputs whose updates may arrive in any order
     } metamorphic;
 };
 

@@ -22,11 +22,13 @@ namespace {
 
 constexpr int kExitHang = 4;
 
-std::atomic<std::int64_t> gSessionStarted{0};   // steady milliseconds; 0 between sessions
+std::atomic<std::int64_t> gSessionStarted{0};  // steady milliseconds; 0 between sessions
 std::atomic<std::uint64_t> gSessionIndex{0};
 
 std::int64_t SteadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() + 1;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+               .count() +
+           1;
 }
 
 void StartWatchdog(std::uint64_t timeoutSeconds) {
@@ -34,9 +36,11 @@ void StartWatchdog(std::uint64_t timeoutSeconds) {
         for (;;) {
             SleepMilliseconds(100);
             const std::int64_t started = gSessionStarted.load();
-            if (started == 0 || SteadyMilliseconds() - started < static_cast<std::int64_t>(timeoutSeconds) * 1000) continue;
+            if (started == 0 || SteadyMilliseconds() - started < static_cast<std::int64_t>(timeoutSeconds) * 1000)
+                continue;
             std::printf("F %llu 0 0 0 no-hang 0 the session ran for more than %llu s\n",
-                        static_cast<unsigned long long>(gSessionIndex.load()), static_cast<unsigned long long>(timeoutSeconds));
+                        static_cast<unsigned long long>(gSessionIndex.load()),
+                        static_cast<unsigned long long>(timeoutSeconds));
             std::fflush(stdout);
             std::_Exit(kExitHang);
         }
@@ -108,13 +112,14 @@ bool ParseWorkerLine(const std::string& line, WorkerLine& out) {
 int RunSessionWorker(const ExploreOptions& options, const Space& space) {
     StartWatchdog(options.timeoutSeconds);
     for (std::uint64_t index = options.first; index < options.first + options.sessions; ++index) {
-        const ExploreSession session = GenerateSession(space, options.seed, index, static_cast<std::uint32_t>(options.steps));
+        const ExploreSession session =
+            GenerateSession(space, options.seed, index, static_cast<std::uint32_t>(options.steps));
         gSessionIndex = index;
         gSessionStarted = SteadyMilliseconds();
         const bool metamorphic = !session.reordered.IsEmpty();
-        const SessionOutcome outcome = metamorphic
-                                           ? PlayMetamorphic(space, session.document, session.reordered, options.pluginPath)
-                                           : PlaySession(space, session.document, options.pluginPath);
+        const SessionOutcome outcome =
+            metamorphic ? PlayMetamorphic(space, session.document, session.reordered, options.pluginPath)
+                        : PlaySession(space, session.document, options.pluginPath);
         gSessionStarted = 0;
         if (index == options.first && outcome.breach.invariant == "boundary" && outcome.steps == 0 &&
             outcome.failedStep == 0 && outcome.checks == 0) {
@@ -149,7 +154,9 @@ int RunReplayWorker(const ExploreOptions& options) {
     Space space;
     const std::string invariants(document.Member("invariants").AsString());
     if (invariants.empty() || !ReadSpaceFile(space, ResolveSpacePath(invariants, options.replay), error)) {
-        std::printf("X %s\n", OneLine(invariants.empty() ? options.replay + " names no space under 'invariants'" : error).c_str());
+        std::printf(
+            "X %s\n",
+            OneLine(invariants.empty() ? options.replay + " names no space under 'invariants'" : error).c_str());
         return 2;
     }
     StartWatchdog(options.timeoutSeconds);

@@ -26,9 +26,9 @@ struct ExploreOptions {
     std::uint64_t first = 0;
     std::uint64_t timeoutSeconds = 10;
     bool json = false;
-    bool worker = false;            // internal: play sessions first .. first+sessions
-    std::string replay;             // internal: replay this scenario file
-    std::string reordered;          // internal: ... and this one in the other order
+    bool worker = false;    // internal: play sessions first .. first+sessions
+    std::string replay;     // internal: replay this scenario file
+    std::string reordered;  // internal: ... and this one in the other order
 };
 
 // One line of a worker: S (session passed), F (failed), E (batch done), X

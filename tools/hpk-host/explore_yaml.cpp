@@ -19,7 +19,7 @@ void Quote(std::string& out, std::string_view text) {
             std::snprintf(escape, sizeof(escape), "\\u%04X", c);
             out += escape;
         } else {
-            out.push_back(static_cast<char>(c));   // UTF-8 stays as it is
+            out.push_back(static_cast<char>(c));  // UTF-8 stays as it is
         }
     }
     out.push_back('"');
@@ -27,48 +27,49 @@ void Quote(std::string& out, std::string_view text) {
 
 void Flow(std::string& out, const BindingValue& value) {
     switch (value.Kind()) {
-    case BindingValueKind::Empty: out += "null"; return;
-    case BindingValueKind::Bool: out += value.AsBool() ? "true" : "false"; return;
-    case BindingValueKind::Signed: out += std::to_string(value.AsSigned()); return;
-    case BindingValueKind::Unsigned: out += std::to_string(value.AsUnsigned()); return;
-    case BindingValueKind::Float: {
-        const double number = value.AsFloat();
-        if (std::isnan(number)) {
-            out += ".nan";
-        } else if (std::isinf(number)) {
-            out += number < 0 ? "-.inf" : ".inf";
-        } else {
-            char text[40];
-            std::snprintf(text, sizeof(text), "%.17g", number);
-            out += text;
-            if (out.find_first_of(".eE", out.size() - std::char_traits<char>::length(text)) == std::string::npos) out += ".0";
+        case BindingValueKind::Empty: out += "null"; return;
+        case BindingValueKind::Bool: out += value.AsBool() ? "true" : "false"; return;
+        case BindingValueKind::Signed: out += std::to_string(value.AsSigned()); return;
+        case BindingValueKind::Unsigned: out += std::to_string(value.AsUnsigned()); return;
+        case BindingValueKind::Float: {
+            const double number = value.AsFloat();
+            if (std::isnan(number)) {
+                out += ".nan";
+            } else if (std::isinf(number)) {
+                out += number < 0 ? "-.inf" : ".inf";
+            } else {
+                char text[40];
+                std::snprintf(text, sizeof(text), "%.17g", number);
+                out += text;
+                if (out.find_first_of(".eE", out.size() - std::char_traits<char>::length(text)) == std::string::npos)
+                    out += ".0";
+            }
+            return;
         }
-        return;
-    }
-    case BindingValueKind::String: Quote(out, value.AsString()); return;
-    case BindingValueKind::Collection: {
-        out.push_back('[');
-        for (std::size_t i = 0; i < value.Size(); ++i) {
-            if (i != 0) out += ", ";
-            Flow(out, value.Element(i));
+        case BindingValueKind::String: Quote(out, value.AsString()); return;
+        case BindingValueKind::Collection: {
+            out.push_back('[');
+            for (std::size_t i = 0; i < value.Size(); ++i) {
+                if (i != 0) out += ", ";
+                Flow(out, value.Element(i));
+            }
+            out.push_back(']');
+            return;
         }
-        out.push_back(']');
-        return;
-    }
-    case BindingValueKind::Structure: {
-        out.push_back('{');
-        bool first = true;
-        value.ForEachMember([&](std::string_view key, const BindingValue& member) {
-            if (!first) out += ", ";
-            first = false;
-            Quote(out, key);
-            out += ": ";
-            Flow(out, member);
-        });
-        out.push_back('}');
-        return;
-    }
-    default: out += value.Text().empty() ? "null" : "\"" + value.Text() + "\""; return;
+        case BindingValueKind::Structure: {
+            out.push_back('{');
+            bool first = true;
+            value.ForEachMember([&](std::string_view key, const BindingValue& member) {
+                if (!first) out += ", ";
+                first = false;
+                Quote(out, key);
+                out += ": ";
+                Flow(out, member);
+            });
+            out.push_back('}');
+            return;
+        }
+        default: out += value.Text().empty() ? "null" : "\"" + value.Text() + "\""; return;
     }
 }
 

@@ -170,8 +170,7 @@ std::uint32_t HostCore::OnSlot1(CoreApi* self, std::uint32_t a, std::uint32_t) {
     return a;
 }
 
-std::uint32_t HostCore::OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t, std::uint32_t, double,
-                                std::uint32_t) {
+std::uint32_t HostCore::OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t, std::uint32_t, double, std::uint32_t) {
     From(self).Problem(FormatPositional(kMsgUnusedSlot, 5u));
     return a;
 }
@@ -207,8 +206,8 @@ void HostCore::PostEvent(const HostOutgoingEvent* event) {
     if (nameOk && IsSubscribed(name)) Deliver(name, posted_.back().payload);
 }
 
-std::uint32_t HostCore::OnSubscribe(CoreApi* self, const char* name, std::int32_t handle,
-                                    HostEventCallback callback, void* context, std::uint32_t kind) {
+std::uint32_t HostCore::OnSubscribe(CoreApi* self, const char* name, std::int32_t handle, HostEventCallback callback,
+                                    void* context, std::uint32_t kind) {
     HostCore& core = From(self);
     ++core.subscribeCalls_;
     GuardedCall(core, [&] { core.Subscribe(name, handle, callback, context, kind); });

@@ -25,25 +25,25 @@ struct Subscription {
     std::int32_t pluginHandle = 0;
     HostEventCallback callback = nullptr;
     void* context = nullptr;
-    std::uint32_t kind = 0;     // 0 resource events, 1 service-proxy events
+    std::uint32_t kind = 0;  // 0 resource events, 1 service-proxy events
 };
 
 struct PostedEvent {
     std::string name;
     BindingValue payload;
-    std::uint32_t value = 0;    // the number posted beside the payload
+    std::uint32_t value = 0;  // the number posted beside the payload
 };
 
 struct TelemetryEvent {
     std::string name;
-    BindingValue fields;        // structure of the posted fields
+    BindingValue fields;  // structure of the posted fields
 };
 
 struct RequestRecord {
-    std::string method;         // "GET", "POST", ... ("" for no method)
+    std::string method;  // "GET", "POST", ... ("" for no method)
     std::string url;
     std::int32_t status = 0;
-    bool failed = false;        // answered with an error
+    bool failed = false;  // answered with an error
 };
 
 struct LogLine {
@@ -164,7 +164,7 @@ public:
 private:
     friend struct HostStream;
     struct Table {
-        CoreApi api;            // first: the plugin hands this address back
+        CoreApi api;  // first: the plugin hands this address back
         HostCore* owner;
     };
     static HostCore& From(CoreApi* self);
@@ -172,8 +172,8 @@ private:
     static void OnRequest(CoreApi* self, HostResponse* response, const HostRequest* request);
     static std::uint32_t OnSlot1(CoreApi* self, std::uint32_t a, std::uint32_t b);
     static std::uint32_t OnPostEvent(CoreApi* self, const HostOutgoingEvent* event);
-    static std::uint32_t OnSubscribe(CoreApi* self, const char* name, std::int32_t handle,
-                                     HostEventCallback callback, void* context, std::uint32_t kind);
+    static std::uint32_t OnSubscribe(CoreApi* self, const char* name, std::int32_t handle, HostEventCallback callback,
+                                     void* context, std::uint32_t kind);
     static std::uint32_t OnUnsubscribe(CoreApi* self, const char* name, std::int32_t handle);
     static std::uint32_t OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t b, std::uint32_t c, double d,
                                  std::uint32_t e);
@@ -203,9 +203,9 @@ private:
     std::vector<RequestRecord> requests_;
     std::vector<LogLine> logs_;
     std::vector<std::string> problems_;
-    std::vector<std::string> marks_;    // open wait sections, innermost last
-    std::set<HostStream*> streams_;     // open streams, owned here until closed
-    HostStream* reading_ = nullptr;     // the stream opened last: yields count towards it
+    std::vector<std::string> marks_;  // open wait sections, innermost last
+    std::set<HostStream*> streams_;   // open streams, owned here until closed
+    HostStream* reading_ = nullptr;   // the stream opened last: yields count towards it
     HostCoreListener* listener_ = nullptr;
     std::size_t streamCloses_ = 0;
     std::uint32_t subscribeCalls_ = 0;

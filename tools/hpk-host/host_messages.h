@@ -27,8 +27,7 @@ inline constexpr char kMsgHostValueBadKey[] = "map entry key is unreadable or no
 inline constexpr char kMsgScenarioFileUnreadable[] = "cannot read scenario file %1";
 // %1: the YAML reader's message.
 inline constexpr char kMsgScenarioYaml[] = "not valid YAML: %1";
-inline constexpr char kMsgScenarioTopShape[] =
-    "a scenario is a mapping with name, description, resources and steps";
+inline constexpr char kMsgScenarioTopShape[] = "a scenario is a mapping with name, description, resources and steps";
 inline constexpr char kMsgScenarioResourcesShape[] = "'resources' must map URIs to what they serve";
 inline constexpr char kMsgScenarioStepsShape[] = "'steps' must be a list";
 // %1: the URI.
@@ -208,8 +207,7 @@ inline constexpr char kMsgAnswerNoRelease[] = "%1: the response has no release r
 inline constexpr char kMsgAnswerNotZeroed[] = "%1: the release routine left the response record not all zero";
 inline constexpr char kMsgCountersTrailingWords[] = "the memory counters record does not end with two zero words";
 // %1: label; %2: live bytes; %3: live blocks; %4: peak bytes; %5: allocations.
-inline constexpr char kMsgCountersSummary[] =
-    "%1: %2 bytes in %3 blocks live, peak %4 bytes, %5 allocations so far";
+inline constexpr char kMsgCountersSummary[] = "%1: %2 bytes in %3 blocks live, peak %4 bytes, %5 allocations so far";
 // %1: event name.
 inline constexpr char kMsgStillSubscribed[] = "still subscribed to %1 after shutdown";
 

@@ -37,9 +37,9 @@ std::string Narrow(const wchar_t* text, int length) {
 
 std::string SystemMessage(DWORD code) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string text = length != 0 ? Narrow(buffer, static_cast<int>(length)) : std::string();
     if (buffer != nullptr) LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
@@ -190,8 +190,7 @@ bool IsReadable(const void* address, std::size_t size) {
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
     timespec delay{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&delay, &delay) != 0) {
-    }
+    while (nanosleep(&delay, &delay) != 0) {}
 }
 
 #endif

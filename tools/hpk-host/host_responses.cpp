@@ -58,11 +58,11 @@ struct HostStream {
     HostCore* owner;
     std::string url;
     std::vector<std::string> chunks;
-    std::uint32_t failAtRead = 0;   // 1-based; 0 never
-    std::uint32_t maxRead = 0;      // bytes per read at most; 0 no cap
-    std::size_t next = 0;           // the chunk being read
-    std::size_t offset = 0;         // into chunks[next]
-    std::size_t position = 0;       // bytes delivered
+    std::uint32_t failAtRead = 0;  // 1-based; 0 never
+    std::uint32_t maxRead = 0;     // bytes per read at most; 0 no cap
+    std::size_t next = 0;          // the chunk being read
+    std::size_t offset = 0;        // into chunks[next]
+    std::size_t position = 0;      // bytes delivered
     std::uint32_t reads = 0;
     std::uint32_t yields = 0;
 
@@ -98,9 +98,9 @@ struct HostStream {
         if (self == nullptr) return;
         HostCore& core = *self->owner;
         GuardedCall(core, [self, &core] {
-            core.timeline_.Record("stream", FormatPositional(kMsgStreamClosed, self->url,
-                                                             static_cast<unsigned>(self->position), self->reads,
-                                                             self->yields));
+            core.timeline_.Record("stream",
+                                  FormatPositional(kMsgStreamClosed, self->url, static_cast<unsigned>(self->position),
+                                                   self->reads, self->yields));
         });
         core.streams_.erase(self);
         ++core.streamCloses_;
@@ -182,8 +182,8 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
         TelemetryEvent event;
         event.name = url.substr(sizeof(kTelemetryPrefix) - 1);
         if (arguments.Size() == 1) event.fields.CopyFrom(arguments.Element(0));
-        timeline_.Record("telemetry", FormatPositional(kMsgTelemetrySummary, event.name,
-                                                       static_cast<unsigned>(event.fields.Size())),
+        timeline_.Record("telemetry",
+                         FormatPositional(kMsgTelemetrySummary, event.name, static_cast<unsigned>(event.fields.Size())),
                          event.fields, Facts({{"event", event.name}}));
         telemetry_.push_back(std::move(event));
     }
@@ -229,20 +229,20 @@ std::string HostCore::Answer(HostResponse& response, const std::string& method, 
     const ResourceAnswer& answer = found->second;
     response.status = answer.status;
     switch (answer.kind) {
-    case ResourceAnswer::Kind::Value:
-        if (!BuildHostValue(response.body, answer.value)) Problem(kMsgOutOfMemory);
-        shownBody.CopyFrom(answer.value);
-        return std::to_string(answer.status);
-    case ResourceAnswer::Kind::Error:
-        SetError(response, answer.status, answer.message);
-        return std::to_string(answer.status) + " " + answer.message;
-    case ResourceAnswer::Kind::Stream: {
-        // The text as one chunk, read at most `chunkSize` bytes at a time.
-        OpenStream(response, url, {answer.streamText}, static_cast<std::uint32_t>(std::max(answer.failAtRead, 0)),
-                   answer.streamText.size(), answer.chunkSize);
-        return FormatPositional(kMsgStreamAnswer, answer.status, static_cast<unsigned>(answer.streamText.size()),
-                                answer.chunkSize);
-    }
+        case ResourceAnswer::Kind::Value:
+            if (!BuildHostValue(response.body, answer.value)) Problem(kMsgOutOfMemory);
+            shownBody.CopyFrom(answer.value);
+            return std::to_string(answer.status);
+        case ResourceAnswer::Kind::Error:
+            SetError(response, answer.status, answer.message);
+            return std::to_string(answer.status) + " " + answer.message;
+        case ResourceAnswer::Kind::Stream: {
+            // The text as one chunk, read at most `chunkSize` bytes at a time.
+            OpenStream(response, url, {answer.streamText}, static_cast<std::uint32_t>(std::max(answer.failAtRead, 0)),
+                       answer.streamText.size(), answer.chunkSize);
+            return FormatPositional(kMsgStreamAnswer, answer.status, static_cast<unsigned>(answer.streamText.size()),
+                                    answer.chunkSize);
+        }
     }
     return {};
 }

@@ -40,65 +40,65 @@ struct BuildFrame {
 bool BuildOne(const BindingValue& source, HostValue& target, std::vector<BuildFrame>& frames) {
     target = HostValue{};
     switch (source.Kind()) {
-    case BindingValueKind::Empty: return true;
-    case BindingValueKind::Bool:
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Bool);
-        target.payload.boolean = source.AsBool() ? 1 : 0;
-        return true;
-    case BindingValueKind::Signed:
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Signed);
-        target.payload.signedValue = source.AsSigned();
-        return true;
-    case BindingValueKind::Unsigned:
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Unsigned);
-        target.payload.unsignedValue = source.AsUnsigned();
-        return true;
-    case BindingValueKind::Float:
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Double);
-        target.payload.number = source.AsFloat();
-        return true;
-    case BindingValueKind::Enum:
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Signed);
-        target.payload.signedValue = source.AsEnum().value;
-        return true;
-    case BindingValueKind::String: {
-        std::string_view text = source.AsString();
-        char* copy = CopyText(text);
-        if (copy == nullptr) return false;
-        target.tag = static_cast<std::uint32_t>(HostValueTag::StringOwned);
-        target.payload.span = {copy, static_cast<std::uint32_t>(text.size())};
-        return true;
-    }
-    case BindingValueKind::Blob: {
-        std::size_t size = source.Size();
-        void* copy = std::malloc(size == 0 ? 1 : size);
-        if (copy == nullptr) return false;
-        if (size != 0) std::memcpy(copy, source.BlobData(), size);
-        target.tag = static_cast<std::uint32_t>(HostValueTag::BinaryOwned);
-        target.payload.span = {copy, static_cast<std::uint32_t>(size)};
-        return true;
-    }
-    case BindingValueKind::Collection: {
-        std::size_t count = source.Size();
-        void* elements = std::calloc(count == 0 ? 1 : count, sizeof(HostValue));
-        if (elements == nullptr) return false;
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Array);
-        target.payload.span = {elements, static_cast<std::uint32_t>(count)};
-        frames.push_back(BuildFrame{&source, &target, {}, 0});
-        return true;
-    }
-    case BindingValueKind::Structure: {
-        BuildFrame frame{&source, &target, {}, 0};
-        source.ForEachMember([&frame](std::string_view key, const BindingValue& member) {
-            frame.members.emplace_back(key, &member);
-        });
-        void* entries = std::calloc(frame.members.empty() ? 1 : frame.members.size(), sizeof(HostValueEntry));
-        if (entries == nullptr) return false;
-        target.tag = static_cast<std::uint32_t>(HostValueTag::Map);
-        target.payload.span = {entries, static_cast<std::uint32_t>(frame.members.size())};
-        frames.push_back(std::move(frame));
-        return true;
-    }
+        case BindingValueKind::Empty: return true;
+        case BindingValueKind::Bool:
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Bool);
+            target.payload.boolean = source.AsBool() ? 1 : 0;
+            return true;
+        case BindingValueKind::Signed:
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Signed);
+            target.payload.signedValue = source.AsSigned();
+            return true;
+        case BindingValueKind::Unsigned:
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Unsigned);
+            target.payload.unsignedValue = source.AsUnsigned();
+            return true;
+        case BindingValueKind::Float:
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Double);
+            target.payload.number = source.AsFloat();
+            return true;
+        case BindingValueKind::Enum:
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Signed);
+            target.payload.signedValue = source.AsEnum().value;
+            return true;
+        case BindingValueKind::String: {
+            std::string_view text = source.AsString();
+            char* copy = CopyText(text);
+            if (copy == nullptr) return false;
+            target.tag = static_cast<std::uint32_t>(HostValueTag::StringOwned);
+            target.payload.span = {copy, static_cast<std::uint32_t>(text.size())};
+            return true;
+        }
+        case BindingValueKind::Blob: {
+            std::size_t size = source.Size();
+            void* copy = std::malloc(size == 0 ? 1 : size);
+            if (copy == nullptr) return false;
+            if (size != 0) std::memcpy(copy, source.BlobData(), size);
+            target.tag = static_cast<std::uint32_t>(HostValueTag::BinaryOwned);
+            target.payload.span = {copy, static_cast<std::uint32_t>(size)};
+            return true;
+        }
+        case BindingValueKind::Collection: {
+            std::size_t count = source.Size();
+            void* elements = std::calloc(count == 0 ? 1 : count, sizeof(HostValue));
+            if (elements == nullptr) return false;
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Array);
+            target.payload.span = {elements, static_cast<std::uint32_t>(count)};
+            frames.push_back(BuildFrame{&source, &target, {}, 0});
+            return true;
+        }
+        case BindingValueKind::Structure: {
+            BuildFrame frame{&source, &target, {}, 0};
+            source.ForEachMember([&frame](std::string_view key, const BindingValue& member) {
+                frame.members.emplace_back(key, &member);
+            });
+            void* entries = std::calloc(frame.members.empty() ? 1 : frame.members.size(), sizeof(HostValueEntry));
+            if (entries == nullptr) return false;
+            target.tag = static_cast<std::uint32_t>(HostValueTag::Map);
+            target.payload.span = {entries, static_cast<std::uint32_t>(frame.members.size())};
+            frames.push_back(std::move(frame));
+            return true;
+        }
     }
     return true;
 }
@@ -142,26 +142,26 @@ void ReleaseHostValue(HostValue& value) {
         HostValue* current = pending.back();
         pending.pop_back();
         switch (static_cast<HostValueTag>(current->tag)) {
-        case HostValueTag::StringOwned:
-        case HostValueTag::BinaryOwned: std::free(current->payload.span.data); break;
-        case HostValueTag::Array: {
-            auto* elements = static_cast<HostValue*>(current->payload.span.data);
-            for (std::uint32_t i = 0; elements != nullptr && i < current->payload.span.count; ++i) {
-                pending.push_back(&elements[i]);
+            case HostValueTag::StringOwned:
+            case HostValueTag::BinaryOwned: std::free(current->payload.span.data); break;
+            case HostValueTag::Array: {
+                auto* elements = static_cast<HostValue*>(current->payload.span.data);
+                for (std::uint32_t i = 0; elements != nullptr && i < current->payload.span.count; ++i) {
+                    pending.push_back(&elements[i]);
+                }
+                blocks.push_back(elements);
+                break;
             }
-            blocks.push_back(elements);
-            break;
-        }
-        case HostValueTag::Map: {
-            auto* entries = static_cast<HostValueEntry*>(current->payload.span.data);
-            for (std::uint32_t i = 0; entries != nullptr && i < current->payload.span.count; ++i) {
-                if (entries[i].ownsKey != 0) std::free(const_cast<char*>(entries[i].key));
-                pending.push_back(&entries[i].value);
+            case HostValueTag::Map: {
+                auto* entries = static_cast<HostValueEntry*>(current->payload.span.data);
+                for (std::uint32_t i = 0; entries != nullptr && i < current->payload.span.count; ++i) {
+                    if (entries[i].ownsKey != 0) std::free(const_cast<char*>(entries[i].key));
+                    pending.push_back(&entries[i].value);
+                }
+                blocks.push_back(entries);
+                break;
             }
-            blocks.push_back(entries);
-            break;
-        }
-        default: break;
+            default: break;
         }
     }
     for (void* block : blocks) std::free(block);
@@ -200,49 +200,50 @@ std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<R
     target.Clear();
     const HostValueSpan& span = source.payload.span;
     switch (source.tag) {
-    case 0: return {};
-    case 1:
-        if (source.payload.boolean > 1) return FormatPositional(kMsgHostValueBadBool, static_cast<unsigned>(source.payload.boolean));
-        target.SetBool(source.payload.boolean != 0);
-        return {};
-    case 2: target.SetSigned(source.payload.signedValue); return {};
-    case 3: target.SetUnsigned(source.payload.unsignedValue); return {};
-    case 4: target.SetFloat(source.payload.number); return {};
-    case 5:
-    case 6: {
-        std::string text;
-        if (!memory.ReadText(static_cast<const char*>(span.data), kMaxTextLength, text)) {
-            return FormatPositional(kMsgHostValueBadText, source.tag);
+        case 0: return {};
+        case 1:
+            if (source.payload.boolean > 1)
+                return FormatPositional(kMsgHostValueBadBool, static_cast<unsigned>(source.payload.boolean));
+            target.SetBool(source.payload.boolean != 0);
+            return {};
+        case 2: target.SetSigned(source.payload.signedValue); return {};
+        case 3: target.SetUnsigned(source.payload.unsignedValue); return {};
+        case 4: target.SetFloat(source.payload.number); return {};
+        case 5:
+        case 6: {
+            std::string text;
+            if (!memory.ReadText(static_cast<const char*>(span.data), kMaxTextLength, text)) {
+                return FormatPositional(kMsgHostValueBadText, source.tag);
+            }
+            if (source.tag == 6 && text.size() != span.count) {
+                return FormatPositional(kMsgHostValueBadLength, span.count, static_cast<unsigned>(text.size()));
+            }
+            target.SetString(text);
+            return {};
         }
-        if (source.tag == 6 && text.size() != span.count) {
-            return FormatPositional(kMsgHostValueBadLength, span.count, static_cast<unsigned>(text.size()));
+        case 7:
+        case 8:
+            if (span.count != 0 && !memory.Check(span.data, span.count)) {
+                return FormatPositional(kMsgHostValueBadData, source.tag, span.count);
+            }
+            target.SetBlob(static_cast<const std::uint8_t*>(span.data), span.count);
+            return {};
+        case 9:
+        case 10: {
+            const std::size_t width = source.tag == 9 ? sizeof(HostValue) : sizeof(HostValueEntry);
+            if (span.count != 0 && !memory.Check(span.data, std::size_t{span.count} * width)) {
+                return FormatPositional(kMsgHostValueBadData, source.tag, span.count);
+            }
+            if (source.tag == 9) {
+                target.MakeCollection();
+                target.Reserve(span.count);
+            } else {
+                target.MakeStructure();
+            }
+            frames.push_back(ReadFrame{&source, &target, 0});
+            return {};
         }
-        target.SetString(text);
-        return {};
-    }
-    case 7:
-    case 8:
-        if (span.count != 0 && !memory.Check(span.data, span.count)) {
-            return FormatPositional(kMsgHostValueBadData, source.tag, span.count);
-        }
-        target.SetBlob(static_cast<const std::uint8_t*>(span.data), span.count);
-        return {};
-    case 9:
-    case 10: {
-        const std::size_t width = source.tag == 9 ? sizeof(HostValue) : sizeof(HostValueEntry);
-        if (span.count != 0 && !memory.Check(span.data, std::size_t{span.count} * width)) {
-            return FormatPositional(kMsgHostValueBadData, source.tag, span.count);
-        }
-        if (source.tag == 9) {
-            target.MakeCollection();
-            target.Reserve(span.count);
-        } else {
-            target.MakeStructure();
-        }
-        frames.push_back(ReadFrame{&source, &target, 0});
-        return {};
-    }
-    default: return FormatPositional(kMsgHostValueBadTag, source.tag);
+        default: return FormatPositional(kMsgHostValueBadTag, source.tag);
     }
 }
 

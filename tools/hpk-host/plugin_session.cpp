@@ -28,13 +28,12 @@ const BindingTypeRegistry& CountersRegistry() {
     static BindingTypeRegistry* const registry = [] {
         auto* made = new BindingTypeRegistry;
         using Counters = MemoryCountersRecord;
-        RegisterStruct<Counters>(*made, "HostMemoryCounters",
-                                 {Field("peakLiveBytes", &Counters::peakLiveBytes),
-                                  Field("peakLiveBlocks", &Counters::peakLiveBlocks),
-                                  Field("totalBytesAllocated", &Counters::totalBytesAllocated),
-                                  Field("totalAllocations", &Counters::totalAllocations),
-                                  Field("totalBytesFreed", &Counters::totalBytesFreed),
-                                  Field("totalFrees", &Counters::totalFrees)});
+        RegisterStruct<Counters>(
+            *made, "HostMemoryCounters",
+            {Field("peakLiveBytes", &Counters::peakLiveBytes), Field("peakLiveBlocks", &Counters::peakLiveBlocks),
+             Field("totalBytesAllocated", &Counters::totalBytesAllocated),
+             Field("totalAllocations", &Counters::totalAllocations),
+             Field("totalBytesFreed", &Counters::totalBytesFreed), Field("totalFrees", &Counters::totalFrees)});
         return made;
     }();
     return *registry;
@@ -92,11 +91,12 @@ bool PluginSession::Load(const std::string& path, std::string& error) {
     loaded_ = true;
     plugin_ = record_.plugin;
     if (!ReadLoadRecord(record_, callbacks_, fullName_, api_, error)) return false;
-    timeline_.Record("handshake", FormatPositional(kMsgHandshakeSummary, fullName_, VersionText(record_.version),
-                                                   static_cast<unsigned>(api_.functions.size()),
-                                                   static_cast<unsigned>(api_.types.size()),
-                                                   static_cast<unsigned>(api_.events.size())),
-                     {}, Facts({{"name", fullName_}, {"version", VersionText(record_.version)}}));
+    timeline_.Record(
+        "handshake",
+        FormatPositional(kMsgHandshakeSummary, fullName_, VersionText(record_.version),
+                         static_cast<unsigned>(api_.functions.size()), static_cast<unsigned>(api_.types.size()),
+                         static_cast<unsigned>(api_.events.size())),
+        {}, Facts({{"name", fullName_}, {"version", VersionText(record_.version)}}));
     for (const std::string& problem : api_.problems) core_.Problem(problem);
     return true;
 }
@@ -183,8 +183,9 @@ EndpointAnswer PluginSession::Call(const FunctionInfo& function, std::uint32_t m
     }
     // Served handlers set no status unless they fail: 0 with no error is a success.
     std::string summary = call + "  ->  ";
-    summary += answer.failed ? std::to_string(answer.status) + " " + answer.error
-                             : answer.status == 0 ? std::string(kMsgAnswerOk) : std::to_string(answer.status);
+    summary += answer.failed        ? std::to_string(answer.status) + " " + answer.error
+               : answer.status == 0 ? std::string(kMsgAnswerOk)
+                                    : std::to_string(answer.status);
     BindingValue detail = Facts({{"method", MethodText(method)}, {"url", url}});
     detail.Member("status").SetSigned(answer.status);
     if (answer.failed) detail.Member("error").SetString(answer.error);
@@ -225,7 +226,8 @@ void PluginSession::Shutdown() {
 
 BindingValue CountersValue(const MemoryCountersRecord& counters) {
     BindingValue value = RecordValue(counters, CountersRegistry());
-    value.Member("liveBytes").SetSigned(static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed));
+    value.Member("liveBytes")
+        .SetSigned(static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed));
     value.Member("liveBlocks").SetSigned(static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees));
     return value;
 }

@@ -24,11 +24,11 @@ inline constexpr std::int32_t kPluginHandle = 7;
 
 // What a request through an endpoint record came back with.
 struct EndpointAnswer {
-    bool reached = false;       // an endpoint matched the url and was called
+    bool reached = false;  // an endpoint matched the url and was called
     std::int32_t status = 0;
-    bool failed = false;        // the response carried an error
+    bool failed = false;  // the response carried an error
     std::string error;
-    BindingValue body;          // a streamed body is shown as its text
+    BindingValue body;  // a streamed body is shown as its text
     bool streamed = false;
 };
 

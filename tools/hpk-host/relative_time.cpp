@@ -15,11 +15,10 @@ struct Unit {
 };
 
 constexpr Unit kUnits[] = {
-    {"ms", 1},           {"millisecond", 1},  {"milliseconds", 1},    {"s", 1000},
-    {"second", 1000},    {"seconds", 1000},   {"min", 60000},         {"minute", 60000},
-    {"minutes", 60000},  {"h", 3600000},      {"hour", 3600000},      {"hours", 3600000},
-    {"d", 86400000},     {"day", 86400000},   {"days", 86400000},     {"week", 604800000},
-    {"weeks", 604800000},
+    {"ms", 1},           {"millisecond", 1},   {"milliseconds", 1}, {"s", 1000},        {"second", 1000},
+    {"seconds", 1000},   {"min", 60000},       {"minute", 60000},   {"minutes", 60000}, {"h", 3600000},
+    {"hour", 3600000},   {"hours", 3600000},   {"d", 86400000},     {"day", 86400000},  {"days", 86400000},
+    {"week", 604800000}, {"weeks", 604800000},
 };
 
 // Splits at single spaces; an empty word (two spaces, a leading or trailing
@@ -76,21 +75,21 @@ std::size_t ResolveRelativeTimes(BindingValue& value, std::uint64_t nowMilliseco
         BindingValue* node = pending.back();
         pending.pop_back();
         switch (node->Kind()) {
-        case BindingValueKind::String: {
-            std::optional<std::uint64_t> stamp = ParseRelativeTime(node->AsString(), nowMilliseconds);
-            if (stamp) {
-                node->SetUnsigned(*stamp);
-                ++replaced;
+            case BindingValueKind::String: {
+                std::optional<std::uint64_t> stamp = ParseRelativeTime(node->AsString(), nowMilliseconds);
+                if (stamp) {
+                    node->SetUnsigned(*stamp);
+                    ++replaced;
+                }
+                break;
             }
-            break;
-        }
-        case BindingValueKind::Collection:
-            for (std::size_t i = 0; i < node->Size(); ++i) pending.push_back(&node->Element(i));
-            break;
-        case BindingValueKind::Structure:
-            node->ForEachMember([&pending](std::string_view, BindingValue& member) { pending.push_back(&member); });
-            break;
-        default: break;
+            case BindingValueKind::Collection:
+                for (std::size_t i = 0; i < node->Size(); ++i) pending.push_back(&node->Element(i));
+                break;
+            case BindingValueKind::Structure:
+                node->ForEachMember([&pending](std::string_view, BindingValue& member) { pending.push_back(&member); });
+                break;
+            default: break;
         }
     }
     return replaced;

@@ -26,10 +26,10 @@ namespace hpk::host {
 namespace {
 
 struct RunOptions {
-    std::string scenarioPath;   // "": the built-in default
+    std::string scenarioPath;  // "": the built-in default
     std::string pluginPath;
     bool json = false;
-    std::string htmlPath;       // "": no page
+    std::string htmlPath;  // "": no page
     // Opened before the run, so that an unwritable path costs no run.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> html{nullptr, &std::fclose};
 };
@@ -56,11 +56,11 @@ bool ParseOptions(int argc, char** argv, RunOptions& options, std::string& error
 
 std::string AnswerSummary(const ResourceAnswer& answer) {
     switch (answer.kind) {
-    case ResourceAnswer::Kind::Value: return std::to_string(answer.status);
-    case ResourceAnswer::Kind::Error: return std::to_string(answer.status) + " " + answer.message;
-    case ResourceAnswer::Kind::Stream:
-        return FormatPositional(kMsgStreamAnswer, answer.status, static_cast<unsigned>(answer.streamText.size()),
-                                answer.chunkSize);
+        case ResourceAnswer::Kind::Value: return std::to_string(answer.status);
+        case ResourceAnswer::Kind::Error: return std::to_string(answer.status) + " " + answer.message;
+        case ResourceAnswer::Kind::Stream:
+            return FormatPositional(kMsgStreamAnswer, answer.status, static_cast<unsigned>(answer.streamText.size()),
+                                    answer.chunkSize);
     }
     return {};
 }
@@ -97,7 +97,8 @@ public:
 
 private:
     void PrintHeader() const {
-        std::printf("%s\n", FormatPositional(kMsgRunHeader, scenario_.name.empty() ? "(unnamed)" : scenario_.name).c_str());
+        std::printf("%s\n",
+                    FormatPositional(kMsgRunHeader, scenario_.name.empty() ? "(unnamed)" : scenario_.name).c_str());
         if (!scenario_.description.empty()) std::printf("  %s\n", scenario_.description.c_str());
         std::printf("  plugin %s\n\n", options_.pluginPath.c_str());
         std::printf("%s\n", kMsgRunColumns);
@@ -112,12 +113,15 @@ private:
             if (!step.note.empty()) summary += "  (" + step.note + ")";
             // Each step carries the plugin's memory counters as it begins, for
             // the page's chart of the session.
-            BindingValue detail = Facts({{"step", StepKindText(step.kind)}, {"number", std::to_string(step.number)},
-                                         {"uri", step.uri}, {"note", step.note}});
+            BindingValue detail = Facts({{"step", StepKindText(step.kind)},
+                                         {"number", std::to_string(step.number)},
+                                         {"uri", step.uri},
+                                         {"note", step.note}});
             detail.Member("memory") = CountersValue(session_.Counters());
             // A wait is one line of its own; the other steps head what follows them.
             if (step.kind == ScenarioStep::Kind::Wait) {
-                timeline_.Record("wait", FormatPositional(kMsgWaitStep, step.milliseconds, static_cast<unsigned>(step.number)),
+                timeline_.Record("wait",
+                                 FormatPositional(kMsgWaitStep, step.milliseconds, static_cast<unsigned>(step.number)),
                                  {}, std::move(detail));
             } else {
                 timeline_.Record("step", summary, {}, std::move(detail));
@@ -142,28 +146,28 @@ private:
 
     bool PlayStep(const ScenarioStep& step) {
         switch (step.kind) {
-        case ScenarioStep::Kind::Update:
-        case ScenarioStep::Kind::Delete:
-        case ScenarioStep::Kind::Get:
-        case ScenarioStep::Kind::Post: player_->Play(step); return true;
-        case ScenarioStep::Kind::Serve:
-            player_->Play(step);
-            timeline_.Record("serve", step.uri + "  ->  " + AnswerSummary(step.answer), step.answer.value);
-            return true;
-        case ScenarioStep::Kind::Wait: SleepMilliseconds(step.milliseconds); return true;
-        case ScenarioStep::Kind::Expect: {
-            std::string unmet = CheckExpectations(step.expect, session_, core_);
-            const std::size_t count = CountExpectations(step.expect);
-            if (unmet.empty()) {
-                met_ += count;
-                timeline_.Record("expect", FormatPositional(kMsgExpectMet, static_cast<unsigned>(count)));
+            case ScenarioStep::Kind::Update:
+            case ScenarioStep::Kind::Delete:
+            case ScenarioStep::Kind::Get:
+            case ScenarioStep::Kind::Post: player_->Play(step); return true;
+            case ScenarioStep::Kind::Serve:
+                player_->Play(step);
+                timeline_.Record("serve", step.uri + "  ->  " + AnswerSummary(step.answer), step.answer.value);
                 return true;
+            case ScenarioStep::Kind::Wait: SleepMilliseconds(step.milliseconds); return true;
+            case ScenarioStep::Kind::Expect: {
+                std::string unmet = CheckExpectations(step.expect, session_, core_);
+                const std::size_t count = CountExpectations(step.expect);
+                if (unmet.empty()) {
+                    met_ += count;
+                    timeline_.Record("expect", FormatPositional(kMsgExpectMet, static_cast<unsigned>(count)));
+                    return true;
+                }
+                failure_ = FormatPositional(kMsgStepFailed, static_cast<unsigned>(step.number), unmet);
+                exitCode_ = kExitFailed;
+                timeline_.Record("expect", "UNMET " + unmet, {}, Facts({{"unmet", unmet}}));
+                return false;
             }
-            failure_ = FormatPositional(kMsgStepFailed, static_cast<unsigned>(step.number), unmet);
-            exitCode_ = kExitFailed;
-            timeline_.Record("expect", "UNMET " + unmet, {}, Facts({{"unmet", unmet}}));
-            return false;
-        }
         }
         return true;
     }
@@ -175,7 +179,8 @@ private:
         served_.MakeStructure();
         for (const FunctionInfo& function : session_.Api().functions) {
             const EndpointInfo& endpoint = function.endpoint;
-            if ((endpoint.method != 0 && endpoint.method != 2) || endpoint.pathTemplate.find('{') != std::string::npos) continue;
+            if ((endpoint.method != 0 && endpoint.method != 2) || endpoint.pathTemplate.find('{') != std::string::npos)
+                continue;
             EndpointAnswer answer = session_.Call(function, 2, endpoint.pathTemplate);
             BindingValue& entry = served_.Member(endpoint.pathTemplate);
             if (answer.failed) {
@@ -245,11 +250,11 @@ private:
 
     static void PrintCounters(const char* label, const BindingValue& counters) {
         if (counters.IsEmpty()) return;
-        std::printf("  memory     %s\n", FormatPositional(kMsgCountersLine, label, counters.Member("liveBytes").Text(),
-                                                          counters.Member("liveBlocks").Text(),
-                                                          counters.Member("peakLiveBytes").Text(),
-                                                          counters.Member("totalAllocations").Text())
-                                             .c_str());
+        std::printf("  memory     %s\n",
+                    FormatPositional(kMsgCountersLine, label, counters.Member("liveBytes").Text(),
+                                     counters.Member("liveBlocks").Text(), counters.Member("peakLiveBytes").Text(),
+                                     counters.Member("totalAllocations").Text())
+                        .c_str());
     }
 
     void WritePage() {
@@ -338,9 +343,8 @@ int RunRunCommand(int argc, char** argv) {
     }
     Scenario scenario;
     const std::uint64_t now = SystemMilliseconds();
-    const bool read = options.scenarioPath.empty()
-                          ? ReadScenarioText(scenario, DefaultScenarioText(), now, error)
-                          : ReadScenarioFile(scenario, options.scenarioPath, now, error);
+    const bool read = options.scenarioPath.empty() ? ReadScenarioText(scenario, DefaultScenarioText(), now, error)
+                                                   : ReadScenarioFile(scenario, options.scenarioPath, now, error);
     if (!read) {
         std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
         return kExitUsage;

@@ -43,18 +43,18 @@ void ScenarioValueReader::CheckUnknown(const ScenarioFields& fields) {
 bool ScenarioValueReader::Text(const BindingValue& value, std::string& out, const std::string& where,
                                std::string_view key) {
     switch (value.Kind()) {
-    case BindingValueKind::Empty: out.clear(); return true;
-    case BindingValueKind::String: out = std::string(value.AsString()); return true;
-    case BindingValueKind::Bool:
-    case BindingValueKind::Signed:
-    case BindingValueKind::Unsigned:
-    case BindingValueKind::Float: out = value.Text(); return true;
-    default: Fail(where, FormatPositional(kMsgScenarioNotText, key)); return false;
+        case BindingValueKind::Empty: out.clear(); return true;
+        case BindingValueKind::String: out = std::string(value.AsString()); return true;
+        case BindingValueKind::Bool:
+        case BindingValueKind::Signed:
+        case BindingValueKind::Unsigned:
+        case BindingValueKind::Float: out = value.Text(); return true;
+        default: Fail(where, FormatPositional(kMsgScenarioNotText, key)); return false;
     }
 }
 
-bool ScenarioValueReader::TextList(const BindingValue& value, std::vector<std::string>& out,
-                                   const std::string& where, std::string_view key) {
+bool ScenarioValueReader::TextList(const BindingValue& value, std::vector<std::string>& out, const std::string& where,
+                                   std::string_view key) {
     if (value.Kind() != BindingValueKind::Collection) {
         std::string one;
         if (!Text(value, one, where, key)) return false;

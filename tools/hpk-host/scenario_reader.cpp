@@ -59,7 +59,8 @@ public:
         std::uint64_t code = 500;
         if (const BindingValue* status = fields.Take("status")) Unsigned(*status, code, fields.Where(), "status");
         out.status = static_cast<std::int32_t>(code);
-        if (const BindingValue* message = fields.Take("message")) Text(*message, out.message, fields.Where(), "message");
+        if (const BindingValue* message = fields.Take("message"))
+            Text(*message, out.message, fields.Where(), "message");
         CheckUnknown(fields);
         if (Ok() && out.message.empty()) Fail(fields.Where(), kMsgScenarioErrorMessage);
     }
@@ -143,7 +144,8 @@ void Reader::Expect(const BindingValue& value, Expectations& out, const std::str
                 std::uint64_t number = 0;
                 if (Unsigned(*count, number, inner.Where(), "count")) out.telemetryCount = number;
             }
-            if (const BindingValue* item = inner.Take("fields")) TextList(*item, out.telemetryFields, inner.Where(), "fields");
+            if (const BindingValue* item = inner.Take("fields"))
+                TextList(*item, out.telemetryFields, inner.Where(), "fields");
             if (const BindingValue* item = inner.Take("missing")) {
                 TextList(*item, out.telemetryMissing, inner.Where(), "missing");
             }
@@ -151,7 +153,8 @@ void Reader::Expect(const BindingValue& value, Expectations& out, const std::str
                 if (values->Kind() != BindingValueKind::Structure) Fail(inner.Where(), kMsgScenarioTelemetryShape);
                 values->ForEachMember([&](std::string_view name, const BindingValue& text) {
                     std::string expected;
-                    if (Text(text, expected, inner.Where(), name)) out.telemetryValues.emplace_back(std::string(name), expected);
+                    if (Text(text, expected, inner.Where(), name))
+                        out.telemetryValues.emplace_back(std::string(name), expected);
                 });
             }
             CheckUnknown(inner);
@@ -163,7 +166,8 @@ void Reader::Expect(const BindingValue& value, Expectations& out, const std::str
         if (counts->Kind() != BindingValueKind::Structure) Fail(where, kMsgScenarioRequestedCountShape);
         counts->ForEachMember([&](std::string_view request, const BindingValue& count) {
             std::uint64_t number = 0;
-            if (Unsigned(count, number, where, "requested_count")) out.requestedCount.emplace_back(std::string(request), number);
+            if (Unsigned(count, number, where, "requested_count"))
+                out.requestedCount.emplace_back(std::string(request), number);
         });
     }
     list("subscribed", out.subscribed);
@@ -203,51 +207,50 @@ void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& o
     const BindingValue& argument = *fields.Take(verb);
     if (const BindingValue* note = fields.Take("note")) Text(*note, out.note, fields.Where(), "note");
     switch (out.kind) {
-    case ScenarioStep::Kind::Update: {
-        Text(argument, out.uri, fields.Where(), verb);
-        const BindingValue* data = fields.Take("value");
-        if (data == nullptr) {
-            Fail(fields.Where(), kMsgScenarioUpdateValue);
-            break;
-        }
-        out.answer.value.CopyFrom(*data);
-        ResolveRelativeTimes(out.answer.value, now_);
-        if (const BindingValue* during = fields.Take("during")) {
-            Text(*during, out.during, fields.Where(), "during");
-            if (Ok() && (out.during.empty() || out.during[0] != '/')) Fail(fields.Where(), kMsgScenarioUri);
-        }
-        if (const BindingValue* event = fields.Take("event")) {
-            Text(*event, out.eventType, fields.Where(), "event");
-            if (Ok() && out.eventType != "Create" && out.eventType != "Update") {
-                Fail(fields.Where(), kMsgScenarioEventType);
+        case ScenarioStep::Kind::Update: {
+            Text(argument, out.uri, fields.Where(), verb);
+            const BindingValue* data = fields.Take("value");
+            if (data == nullptr) {
+                Fail(fields.Where(), kMsgScenarioUpdateValue);
+                break;
             }
-        }
-        break;
-    }
-    case ScenarioStep::Kind::Delete:
-    case ScenarioStep::Kind::Get: Text(argument, out.uri, fields.Where(), verb); break;
-    case ScenarioStep::Kind::Serve:
-        Text(argument, out.uri, fields.Where(), verb);
-        Answer(fields, out.answer);
-        break;
-    case ScenarioStep::Kind::Post: {
-        Text(argument, out.uri, fields.Where(), verb);
-        const BindingValue* payload = fields.Take("payload");
-        if (payload == nullptr) {
-            Fail(fields.Where(), kMsgScenarioPostPayload);
+            out.answer.value.CopyFrom(*data);
+            ResolveRelativeTimes(out.answer.value, now_);
+            if (const BindingValue* during = fields.Take("during")) {
+                Text(*during, out.during, fields.Where(), "during");
+                if (Ok() && (out.during.empty() || out.during[0] != '/')) Fail(fields.Where(), kMsgScenarioUri);
+            }
+            if (const BindingValue* event = fields.Take("event")) {
+                Text(*event, out.eventType, fields.Where(), "event");
+                if (Ok() && out.eventType != "Create" && out.eventType != "Update") {
+                    Fail(fields.Where(), kMsgScenarioEventType);
+                }
+            }
             break;
         }
-        out.answer.value.CopyFrom(*payload);
-        ResolveRelativeTimes(out.answer.value, now_);
-        if (Ok() && out.uri.empty()) Fail(fields.Where(), kMsgScenarioPostName);
-        break;
-    }
-    case ScenarioStep::Kind::Wait: Duration(argument, out.milliseconds, fields.Where()); break;
-    case ScenarioStep::Kind::Expect: Expect(argument, out.expect, fields.Where()); break;
+        case ScenarioStep::Kind::Delete:
+        case ScenarioStep::Kind::Get: Text(argument, out.uri, fields.Where(), verb); break;
+        case ScenarioStep::Kind::Serve:
+            Text(argument, out.uri, fields.Where(), verb);
+            Answer(fields, out.answer);
+            break;
+        case ScenarioStep::Kind::Post: {
+            Text(argument, out.uri, fields.Where(), verb);
+            const BindingValue* payload = fields.Take("payload");
+            if (payload == nullptr) {
+                Fail(fields.Where(), kMsgScenarioPostPayload);
+                break;
+            }
+            out.answer.value.CopyFrom(*payload);
+            ResolveRelativeTimes(out.answer.value, now_);
+            if (Ok() && out.uri.empty()) Fail(fields.Where(), kMsgScenarioPostName);
+            break;
+        }
+        case ScenarioStep::Kind::Wait: Duration(argument, out.milliseconds, fields.Where()); break;
+        case ScenarioStep::Kind::Expect: Expect(argument, out.expect, fields.Where()); break;
     }
     if (Ok() && out.kind != ScenarioStep::Kind::Wait && out.kind != ScenarioStep::Kind::Expect &&
-        out.kind != ScenarioStep::Kind::Post &&
-        (out.uri.empty() || out.uri[0] != '/')) {
+        out.kind != ScenarioStep::Kind::Post && (out.uri.empty() || out.uri[0] != '/')) {
         Fail(fields.Where(), kMsgScenarioUri);
     }
     CheckUnknown(fields);
@@ -257,13 +260,13 @@ void Reader::Step(const BindingValue& value, std::size_t number, ScenarioStep& o
 
 const char* StepKindText(ScenarioStep::Kind kind) {
     switch (kind) {
-    case ScenarioStep::Kind::Update: return "update";
-    case ScenarioStep::Kind::Delete: return "delete";
-    case ScenarioStep::Kind::Serve: return "serve";
-    case ScenarioStep::Kind::Get: return "get";
-    case ScenarioStep::Kind::Wait: return "wait";
-    case ScenarioStep::Kind::Expect: return "expect";
-    case ScenarioStep::Kind::Post: return "post";
+        case ScenarioStep::Kind::Update: return "update";
+        case ScenarioStep::Kind::Delete: return "delete";
+        case ScenarioStep::Kind::Serve: return "serve";
+        case ScenarioStep::Kind::Get: return "get";
+        case ScenarioStep::Kind::Wait: return "wait";
+        case ScenarioStep::Kind::Expect: return "expect";
+        case ScenarioStep::Kind::Post: return "post";
     }
     return "";
 }
@@ -277,8 +280,10 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
     }
     ScenarioFields top(root, "scenario");
     if (const BindingValue* name = top.Take("name")) reader.Text(*name, out.name, top.Where(), "name");
-    if (const BindingValue* text = top.Take("description")) reader.Text(*text, out.description, top.Where(), "description");
-    if (const BindingValue* space = top.Take("invariants")) reader.Text(*space, out.invariants, top.Where(), "invariants");
+    if (const BindingValue* text = top.Take("description"))
+        reader.Text(*text, out.description, top.Where(), "description");
+    if (const BindingValue* space = top.Take("invariants"))
+        reader.Text(*space, out.invariants, top.Where(), "invariants");
     if (const BindingValue* resources = top.Take("resources")) {
         if (resources->Kind() != BindingValueKind::Structure && !resources->IsEmpty()) {
             reader.Fail(top.Where(), kMsgScenarioResourcesShape);
@@ -300,7 +305,8 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
         if (steps->Kind() != BindingValueKind::Collection && !steps->IsEmpty()) {
             reader.Fail(top.Where(), kMsgScenarioStepsShape);
         }
-        for (std::size_t i = 0; reader.Ok() && steps->Kind() == BindingValueKind::Collection && i < steps->Size(); ++i) {
+        for (std::size_t i = 0; reader.Ok() && steps->Kind() == BindingValueKind::Collection && i < steps->Size();
+             ++i) {
             ScenarioStep step;
             reader.Step(steps->Element(i), i + 1, step);
             out.steps.push_back(std::move(step));

@@ -16,17 +16,17 @@
 namespace hpk::host {
 
 struct TimelineHeading {
-    std::size_t before = 0;     // the number of entries recorded before it
+    std::size_t before = 0;  // the number of entries recorded before it
     std::string text;
 };
 
 struct TimelineEntry {
     double milliseconds = 0;
-    int depth = 0;              // calls into the plugin this entry happened inside
-    std::string kind;           // "subscribe", "request", "post", "log", ...
-    std::string summary;        // one readable line
-    BindingValue payload;       // shown as JSON after the summary; empty: none
-    BindingValue detail;        // structure of named facts for the JSON document
+    int depth = 0;         // calls into the plugin this entry happened inside
+    std::string kind;      // "subscribe", "request", "post", "log", ...
+    std::string summary;   // one readable line
+    BindingValue payload;  // shown as JSON after the summary; empty: none
+    BindingValue detail;   // structure of named facts for the JSON document
 };
 
 class Timeline {
@@ -48,7 +48,10 @@ public:
 
     // Keep no entries from now on (and print none): for callers that only
     // need the host's own records of a run, such as the explorer's sessions.
-    void KeepNothing() { live_ = false; keep_ = false; }
+    void KeepNothing() {
+        live_ = false;
+        keep_ = false;
+    }
 
     // Bracket calls into the plugin, so what the plugin does inside them is
     // shown nested.

@@ -35,10 +35,10 @@ std::string ScriptSafe(std::string_view json) {
     out.reserve(json.size() + json.size() / 16);
     for (const char c : json) {
         switch (c) {
-        case '<': out += "\\u003c"; break;
-        case '>': out += "\\u003e"; break;
-        case '&': out += "\\u0026"; break;
-        default: out.push_back(c);
+            case '<': out += "\\u003c"; break;
+            case '>': out += "\\u003e"; break;
+            case '&': out += "\\u0026"; break;
+            default: out.push_back(c);
         }
     }
     return out;

@@ -13,14 +13,14 @@ namespace hpk::host {
 
 // What the page says about the run beyond its timeline.
 struct TimelinePageFacts {
-    std::string title;          // the scenario's name
+    std::string title;  // the scenario's name
     std::string description;
-    std::string source;         // the scenario file; "" for the built-in one
+    std::string source;  // the scenario file; "" for the built-in one
     std::string pluginPath;
-    std::string pluginName;     // "" when the handshake never completed
+    std::string pluginName;  // "" when the handshake never completed
     bool ok = false;
-    std::string outcome;        // "ok, 3 expectations met", or what failed
-    BindingValue served;        // structure of URI -> body the plugin served at the end; empty: none fetched
+    std::string outcome;  // "ok, 3 expectations met", or what failed
+    BindingValue served;  // structure of URI -> body the plugin served at the end; empty: none fetched
 };
 
 // A payload's JSON text longer than this is cut on the page (the whole of it

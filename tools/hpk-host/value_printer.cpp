@@ -146,9 +146,7 @@ public:
             case BindingValueKind::Unsigned: AppendUnsigned(out_, value.AsUnsigned()); break;
             case BindingValueKind::Float: AppendFloat(value.AsFloat()); break;
             case BindingValueKind::String: AppendJsonString(out_, value.AsString()); break;
-            case BindingValueKind::Blob:
-                AppendJsonString(out_, Base64Encode(value.BlobData(), value.Size()));
-                break;
+            case BindingValueKind::Blob: AppendJsonString(out_, Base64Encode(value.BlobData(), value.Size())); break;
             case BindingValueKind::Enum: AppendSigned(out_, value.AsEnum().value); break;
             case BindingValueKind::Collection: out_ += '['; break;
             case BindingValueKind::Structure: out_ += '{'; break;
@@ -196,8 +194,14 @@ public:
         switch (value.Kind()) {
             case BindingValueKind::Empty: break;
             case BindingValueKind::Bool: out_ += value.AsBool() ? " true" : " false"; break;
-            case BindingValueKind::Signed: out_ += ' '; AppendSigned(out_, value.AsSigned()); break;
-            case BindingValueKind::Unsigned: out_ += ' '; AppendUnsigned(out_, value.AsUnsigned()); break;
+            case BindingValueKind::Signed:
+                out_ += ' ';
+                AppendSigned(out_, value.AsSigned());
+                break;
+            case BindingValueKind::Unsigned:
+                out_ += ' ';
+                AppendUnsigned(out_, value.AsUnsigned());
+                break;
             case BindingValueKind::Float:
                 out_ += ' ';
                 if (std::isnan(value.AsFloat())) {
@@ -206,9 +210,18 @@ public:
                     AppendShortest(out_, value.AsFloat());
                 }
                 break;
-            case BindingValueKind::String: out_ += ' '; AppendQuoted(out_, value.AsString(), InvalidUtf8::AsBytes); break;
-            case BindingValueKind::Blob: out_ += ' '; out_ += Base64Encode(value.BlobData(), value.Size()); break;
-            case BindingValueKind::Enum: out_ += ' '; AppendSigned(out_, value.AsEnum().value); break;
+            case BindingValueKind::String:
+                out_ += ' ';
+                AppendQuoted(out_, value.AsString(), InvalidUtf8::AsBytes);
+                break;
+            case BindingValueKind::Blob:
+                out_ += ' ';
+                out_ += Base64Encode(value.BlobData(), value.Size());
+                break;
+            case BindingValueKind::Enum:
+                out_ += ' ';
+                AppendSigned(out_, value.AsEnum().value);
+                break;
             case BindingValueKind::Collection:
             case BindingValueKind::Structure:
                 out_ += " (";

@@ -19,13 +19,12 @@ struct CoreApi {
     // 2: delivers the event to its subscribers; the record stays the caller's. Result ignored.
     std::uint32_t (*PostEvent)(CoreApi* self, const HostOutgoingEvent* event);
     // 3: calls `callback` with each event named `name` (text borrowed for the call).
-    std::uint32_t (*Subscribe)(CoreApi* self, const char* name, std::int32_t pluginHandle,
-                               HostEventCallback callback, void* context, std::uint32_t kind);
+    std::uint32_t (*Subscribe)(CoreApi* self, const char* name, std::int32_t pluginHandle, HostEventCallback callback,
+                               void* context, std::uint32_t kind);
     // 4: stops delivering `name`.
     std::uint32_t (*Unsubscribe)(CoreApi* self, const char* name, std::int32_t pluginHandle);
     // 5: not used by this plugin; the result is passed back unchanged.
-    std::uint32_t (*Slot5)(CoreApi* self, std::uint32_t a, std::uint32_t b, std::uint32_t c, double d,
-                           std::uint32_t e);
+    std::uint32_t (*Slot5)(CoreApi* self, std::uint32_t a, std::uint32_t b, std::uint32_t c, double d, std::uint32_t e);
     // 6: lets the host run other work before returning.
     void (*Yield)(CoreApi* self);
     // 7: opens a labelled wait section (label borrowed for the call).

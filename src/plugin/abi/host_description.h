@@ -11,7 +11,7 @@
 // The codes a HostTypeTriple carries: the native shape of a value. The plugin's
 // type system names kinds with these same codes (BindingTypeKind is this type).
 enum class HostTypeKind : std::uint32_t {
-    None = 0,       // also written for any code outside 1..19
+    None = 0,  // also written for any code outside 1..19
     Bool = 1,
     Int8 = 2,
     UInt8 = 3,
@@ -24,13 +24,13 @@ enum class HostTypeKind : std::uint32_t {
     Float = 10,
     Double = 11,
     String = 12,
-    Object = 13,    // any dynamic value, passed through
-    Blob = 14,      // byte vector
+    Object = 13,  // any dynamic value, passed through
+    Blob = 14,    // byte vector
     Vector = 15,
-    Enum = 16,      // registered enumeration
-    Struct = 17,    // registered structure
+    Enum = 16,    // registered enumeration
+    Struct = 17,  // registered structure
     Callback = 18,
-    Map = 19,       // string to one element type
+    Map = 19,  // string to one element type
 };
 inline constexpr HostTypeKind kLastHostTypeKind = HostTypeKind::Map;
 
@@ -48,9 +48,9 @@ struct HostArgumentRecord {
     std::uint8_t optional;
 };
 struct HostFunctionRecord {
-    HostFunctionRecord* next;   // in an endpoint array: the next endpoint record
+    HostFunctionRecord* next;  // in an endpoint array: the next endpoint record
     std::uint32_t zero;
-    void* endpointUserData;     // set when the endpoint records are assembled
+    void* endpointUserData;  // set when the endpoint records are assembled
     const char* name;
     const char* nameSpace;
     HostArgumentRecord* arguments;
@@ -67,7 +67,7 @@ struct HostFieldRecord {
     HostFieldRecord* next;
     const char* name;
     const char* description;
-    std::uint32_t offset;       // in the native record
+    std::uint32_t offset;  // in the native record
     HostTypeTriple type;
     std::uint8_t optional;
 };
@@ -104,7 +104,7 @@ using HostRequestCallback = void (*)(HostResponse* response, const HostRequest* 
 
 struct HostArgumentLocationRecord {
     HostArgumentLocationRecord* next;
-    std::int32_t location;      // 1..5 kept, anything else written as 0
+    std::int32_t location;  // 1..5 kept, anything else written as 0
 };
 struct HostTextListRecord {
     HostTextListRecord* next;
@@ -112,11 +112,11 @@ struct HostTextListRecord {
     std::uint32_t count;
 };
 struct HostEndpointRecord {
-    HostFunctionRecord function;    // function.next chains the endpoint records
+    HostFunctionRecord function;  // function.next chains the endpoint records
     HostRequestCallback requestCallback;
     HostArgumentLocationRecord* argumentLocations;
     const char* pathTemplate;
-    std::uint32_t method;       // 1..8 as registered, else 0
+    std::uint32_t method;  // 1..8 as registered, else 0
     std::uint8_t flags;
     HostTextListRecord* textLists;
     std::uint32_t textListCount;

@@ -8,15 +8,15 @@
 
 #pragma pack(push, 1)
 struct HostEvent {
-    const char* name;           // zero-terminated event name
-    HostValue payload;          // owned by the host; valid for the callback only
-    std::uint32_t reserved;     // not read by the plugin
-    void* context;              // the context given to Subscribe (the plugin object)
+    const char* name;        // zero-terminated event name
+    HostValue payload;       // owned by the host; valid for the callback only
+    std::uint32_t reserved;  // not read by the plugin
+    void* context;           // the context given to Subscribe (the plugin object)
 };
 struct HostOutgoingEvent {
     const char* name;
-    HostValue payload;          // owned by the plugin; released after PostEvent returns
-    std::uint32_t value;        // publisher's value; 0 for every event of this plugin
+    HostValue payload;    // owned by the plugin; released after PostEvent returns
+    std::uint32_t value;  // publisher's value; 0 for every event of this plugin
 };
 #pragma pack(pop)
 

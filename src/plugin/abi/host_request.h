@@ -7,23 +7,23 @@
 
 #pragma pack(push, 1)
 struct HostArgumentEntry {
-    const char* name;           // null for a positional argument
-    HostValue value;            // owned by whoever filled the request
+    const char* name;  // null for a positional argument
+    HostValue value;   // owned by whoever filled the request
 };
 struct HostHeaderEntry {
     const char* name;
     const char* value;
 };
 struct HostRequest {
-    std::uint32_t method;       // RequestMethod code; 8: see methodName
-    const char* url;            // path, optionally "?" and a query string
+    std::uint32_t method;          // RequestMethod code; 8: see methodName
+    const char* url;               // path, optionally "?" and a query string
     HostArgumentEntry* arguments;  // null when argumentCount is 0
     std::uint32_t argumentCount;
-    void* endpointUserData;     // handed back unchanged from the endpoint record
+    void* endpointUserData;  // handed back unchanged from the endpoint record
     HostHeaderEntry* headers;
     std::uint32_t headerCount;
-    const char* contentType;    // may be null
-    const void* body;           // null: no body
+    const char* contentType;  // may be null
+    const void* body;         // null: no body
     std::uint32_t bodyLength;
     std::int32_t callerHandle;  // the sending plugin's handle
     const char* methodName;     // read only when method is 8
@@ -36,19 +36,19 @@ using HostStreamCloseFn = void (*)(void* stream);
 using HostResponseReleaseFn = void (*)(HostResponse* response);
 
 struct HostResponse {
-    HostValue body;             // owned by this record until release
-    char* error;                // null on success
-    std::uint8_t errorOwned;    // 1: `error` is freed by release
-    std::uint8_t flags;         // copied from the handler's response
-    std::uint32_t format;       // 1..3, else 0
-    std::int32_t status;        // HTTP numbering; 404 for an unknown function
-    char* text;                 // owned, or the shared empty string that is never freed
-    HostHeaderEntry* headers;   // owned array of owned texts, or null
+    HostValue body;            // owned by this record until release
+    char* error;               // null on success
+    std::uint8_t errorOwned;   // 1: `error` is freed by release
+    std::uint8_t flags;        // copied from the handler's response
+    std::uint32_t format;      // 1..3, else 0
+    std::int32_t status;       // HTTP numbering; 404 for an unknown function
+    char* text;                // owned, or the shared empty string that is never freed
+    HostHeaderEntry* headers;  // owned array of owned texts, or null
     std::uint32_t headerCount;
-    HostStreamReadFn streamRead;    // null without a stream
+    HostStreamReadFn streamRead;  // null without a stream
     HostStreamCloseFn streamClose;
     std::uint64_t streamSizeHint;   // high half always 0
-    void* stream;               // opaque; closed by whoever reads it
+    void* stream;                   // opaque; closed by whoever reads it
     HostResponseReleaseFn release;  // set by the callee; the caller calls it once
 };
 #pragma pack(pop)

@@ -17,29 +17,29 @@ enum class HostValueTag : std::uint32_t {
     StringOwned = 6,     // zero-terminated; count = length without the terminator
     BinaryBorrowed = 7,
     BinaryOwned = 8,
-    Array = 9,           // data: `count` consecutive HostValue
-    Map = 10,            // data: `count` consecutive HostValueEntry
+    Array = 9,  // data: `count` consecutive HostValue
+    Map = 10,   // data: `count` consecutive HostValueEntry
 };
 
 #pragma pack(push, 1)
-struct HostValueSpan {          // tags 5..10: text, bytes, elements or entries
+struct HostValueSpan {  // tags 5..10: text, bytes, elements or entries
     void* data;
     std::uint32_t count;
 };
 struct HostValue {
-    std::uint32_t tag;          // a HostValueTag; anything above 10 is refused on input
+    std::uint32_t tag;  // a HostValueTag; anything above 10 is refused on input
     union {
         std::uint64_t unsignedValue;  // widest first, so HostValue{} zeroes all 12 bytes
         std::int64_t signedValue;
         double number;
-        std::uint8_t boolean;         // 0 or 1
+        std::uint8_t boolean;  // 0 or 1
         HostValueSpan span;
     } payload;
 };
 struct HostValueEntry {
-    const char* key;            // zero-terminated
+    const char* key;  // zero-terminated
     HostValue value;
-    std::uint8_t ownsKey;       // 1: releasing the entry also frees `key`
+    std::uint8_t ownsKey;  // 1: releasing the entry also frees `key`
 };
 #pragma pack(pop)
 

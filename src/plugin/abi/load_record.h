@@ -21,7 +21,7 @@ struct MemoryCountersRecord {
     std::uint64_t totalAllocations;
     std::uint64_t totalBytesFreed;
     std::uint64_t totalFrees;
-    std::uint32_t zero[2];      // always written as zero
+    std::uint32_t zero[2];  // always written as zero
 };
 
 struct PluginCallbacks {
@@ -34,10 +34,10 @@ struct PluginCallbacks {
 };
 
 struct PluginLoadRecord {
-    std::uint32_t version[3];   // in: core's plugin API version; out: the plugin's (18.0.0)
-    PluginCallbacks* callbacks; // out: lives inside the plugin object
-    void* plugin;               // out: context for every PluginCallbacks operation
-    const char* fullName;       // out: owned by the plugin until shutdown
+    std::uint32_t version[3];          // in: core's plugin API version; out: the plugin's (18.0.0)
+    PluginCallbacks* callbacks;        // out: lives inside the plugin object
+    void* plugin;                      // out: context for every PluginCallbacks operation
+    const char* fullName;              // out: owned by the plugin until shutdown
     const HostTableRecord* hostTable;  // out: owned by the plugin until shutdown
 };
 #pragma pack(pop)

@@ -47,8 +47,8 @@ struct FakePlugin {
     HostEventRecord events[1];
     HostEndpointRecord endpoints[1];
     HostTableRecord table;
-    bool thing = true;          // what /fake/v1/thing serves
-    int inputs = 0;             // inputs received
+    bool thing = true;  // what /fake/v1/thing serves
+    int inputs = 0;     // inputs received
 };
 
 FakePlugin* gPlugin = nullptr;
@@ -119,8 +119,7 @@ void OnEvent(const HostEvent* event) {
     bool data = false;
     if (std::strcmp(event->name, kInputEvent) != 0 || !ReadData(event->payload, data)) return;
     if (++self->inputs == 3 && Fault("crash-third")) std::abort();
-    while (self->inputs == 3 && Fault("hang-third")) {
-    }
+    while (self->inputs == 3 && Fault("hang-third")) {}
     if (self->inputs != 3 || !Fault("stale-third")) self->thing = data;
     Publish(*self, data);
 }
