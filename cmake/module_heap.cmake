@@ -5,8 +5,9 @@
 # runtime statically already), their symbols kept private by the export list.
 target_sources(hpk-be-arx-content-targeting PRIVATE ${CMAKE_SOURCE_DIR}/src/plugin/module_heap.cpp)
 if(WIN32 AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-    # std::string's members with unwind entries (see the file).
-    target_sources(hpk-be-arx-content-targeting PRIVATE ${CMAKE_SOURCE_DIR}/src/plugin/string_instances.cpp)
+    # The C++ runtime's string members with unwind entries (see the files).
+    target_sources(hpk-be-arx-content-targeting PRIVATE ${CMAKE_SOURCE_DIR}/src/plugin/string_instances.cpp
+                                                        ${CMAKE_SOURCE_DIR}/src/plugin/cow_string_instances.cpp)
 endif()
 if(NOT WIN32)
     find_library(HPK_YAML_STATIC_LIB NAMES libyaml.a REQUIRED)
