@@ -33,7 +33,7 @@ export TZ=UTC LC_ALL=C
 source "$top/scripts/wine-env.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/hpk-package.XXXXXX")
-trap 'rm -rf "$work"; wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'rm -rf "$work"' EXIT
 
 # Fills the named template with the platform's file names.
 integration() {

@@ -9,7 +9,6 @@ bash scripts/setup.sh
 bash scripts/fetch-libyaml-source.sh
 
 source scripts/wine-env.sh
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 presets=(x86-linux x86-windows)
 if [ "${HPK_SKIP_ASAN:-0}" != 1 ]; then presets+=(x86-linux-asan x86-linux-fuzz); fi

@@ -8,7 +8,3 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || { echo "could not create the Wine prefix $WINEPREFIX" >&2; return 1; }
 fi
-# One server for the whole run: left to itself it exits a few seconds after
-# its last program, and a program that starts just then loses its connection
-# ("wine client error: recvmsg"). The sourcing script stops it on exit.
-wineserver -p >/dev/null 2>&1 || true
