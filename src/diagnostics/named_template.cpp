@@ -9,8 +9,8 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Length of the printf spec starting at `pos` (a "%"), read as the formatter
-// reads a sequential spec.
+// Length of the printf specifier starting at `pos` (a "%"), read as the formatter
+// reads a sequential specifier.
 std::size_t SpecLength(std::string_view text, std::size_t pos) { return 1 + ScanPrintfSpec(text, pos + 1).size; }
 
 // The long form that says the same as "%h" without the formatter's short-form

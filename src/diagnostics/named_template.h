@@ -5,7 +5,7 @@
 // Template grammar, outside a placeholder:
 //   "{{"  a literal "{"          "}}" or a lone "}"   a literal "}"
 //   "%%"  stays "%%" for the formatter
-//   "%"   spec  a printf spec (as the formatter reads "%" spec), copied unchanged;
+//   "%"   specifier  a printf specifier (as the formatter reads "%" specifier), copied unchanged;
 //               it uses up one placeholder number
 //   "{" body "}"   a placeholder; "{#" body "}" also appends a type suffix to its name
 // Inside a body: "!" record only (no text; trailing white space before it is

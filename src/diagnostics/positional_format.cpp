@@ -1,5 +1,5 @@
-// The positional formatter: one tokenizer for "%N", "%N$spec" and "%spec"
-// directives, each directive rendered by the C runtime's snprintf with a spec
+// The positional formatter: one tokenizer for "%N", "%N$specifier" and "%specifier"
+// directives, each directive rendered by the C runtime's snprintf with a specifier
 // rebuilt to match the argument's real type.
 #include "diagnostics/positional_format.h"
 
@@ -73,7 +73,7 @@ struct Field {
     int value = 0;  // already resolved for "*" forms; may be negative from an argument
 };
 
-// A parsed spec, ready to be rebuilt for the argument.
+// A parsed specifier, ready to be rebuilt for the argument.
 struct Spec {
     char flags[8] = {};  // each flag at most once is enough for printf
     std::size_t flagCount = 0;
@@ -186,7 +186,7 @@ bool Formatter::ResolveField(const PrintfFieldSyntax& syntax, Field& field) {
     return true;
 }
 
-// Reads the spec at pos_ and resolves its "*" fields, width first. Returns
+// Reads the specifier at pos_ and resolves its "*" fields, width first. Returns
 // false when formatting must stop.
 bool Formatter::ParseSpec(std::size_t directiveStart, Spec& spec) {
     const PrintfSpecSyntax syntax = ScanPrintfSpec(format_, pos_);

@@ -7,16 +7,16 @@
 //   "%N"           argument N with its type's default conversion; N must not
 //                  exceed the argument count. The next character is plain text,
 //                  so with two arguments "%2d" writes argument 2 and a letter d.
-//   "%N$" spec     argument N formatted with `spec`
-//   "%" spec       the next argument in sequence formatted with `spec`; this is
+//   "%N$" specifier     argument N formatted with that specifier
+//   "%" specifier       the next argument in sequence formatted with that specifier; this is
 //                  also how "%N" with N above the argument count is read (N is
 //                  then a width, as in printf's "%10s")
-//   spec      := flags* width? ("." precision)? length? conversion
+//   specifier      := flags* width? ("." precision)? length? conversion
 //   flags     := "-" | "+" | " " | "#" | "0"
 //   width     := digits | "*" | "*M$"            (precision takes the same forms)
 //   length    := "hh" | "h" | "ll" | "l" | "L" | "j" | "t" | "z"
-//   conversion:= any one character; the end of the format ends a spec without one
-// The sequence counter starts at 1 and advances for every "%" spec directive and
+//   conversion:= any one character; the end of the format ends a specifier without one
+// The sequence counter starts at 1 and advances for every "%" specifier directive and
 // for every "*" that does not name its argument; "%N" and "%N$" leave it alone.
 //
 // Typing: a conversion the argument's type does not allow is replaced by the
@@ -41,7 +41,7 @@
 // Formatting stops, keeping what was written so far, when a directive refers to
 // an argument that does not exist (an index above the count, "%N$" included, or a
 // sequence that runs past the last argument), when a "*" refers to an argument
-// that cannot serve as an integer, when a spec grows beyond 59 characters, and
+// that cannot serve as an integer, when a specifier grows beyond 59 characters, and
 // when the output is full. It never reports an error.
 //
 // Example: FormatPositional("Unknown argument '%1' for '%2'.", "x", "F")
@@ -115,7 +115,7 @@ private:
     bool terminated_ = true;
 };
 
-// The syntax of one spec (flags* width? ("." precision)? length? conversion),
+// The syntax of one specifier (flags* width? ("." precision)? length? conversion),
 // read by one scanner for the formatter and for the named templates, which
 // copy specs through and must know where each ends.
 struct PrintfFieldSyntax {
@@ -130,10 +130,10 @@ struct PrintfSpecSyntax {
     PrintfFieldSyntax precision;
     std::string_view length;  // "", or one of the length modifiers
     char conversion = '\0';   // '\0' when the text ended first
-    std::size_t size = 0;     // characters the spec takes from `pos` on
+    std::size_t size = 0;     // characters the specifier takes from `pos` on
 };
-// Reads the spec starting at `text[pos]` (just after "%" or "%N$"). Never fails:
-// whatever follows the spec is left to the caller.
+// Reads the specifier starting at `text[pos]` (just after "%" or "%N$"). Never fails:
+// whatever follows the specifier is left to the caller.
 [[nodiscard]] PrintfSpecSyntax ScanPrintfSpec(std::string_view text, std::size_t pos);
 
 // Formats into `out` (`size` bytes) and returns the number of characters written,
