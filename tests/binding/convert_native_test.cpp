@@ -8,6 +8,7 @@
 
 #include "binding/binding_convert.h"
 #include "binding/type_registration.h"
+#include "value_makers.h"
 
 namespace hpk {
 namespace {
@@ -68,26 +69,6 @@ struct Tree {
     std::vector<Tree> children;
 };
 
-BindingValue Str(const char* text) {
-    BindingValue v;
-    v.SetString(text);
-    return v;
-}
-BindingValue Sgn(std::int64_t n) {
-    BindingValue v;
-    v.SetSigned(n);
-    return v;
-}
-BindingValue Uns(std::uint64_t n) {
-    BindingValue v;
-    v.SetUnsigned(n);
-    return v;
-}
-BindingValue Flt(double n) {
-    BindingValue v;
-    v.SetFloat(n);
-    return v;
-}
 
 class ConvertNative : public ::testing::Test {
 protected:

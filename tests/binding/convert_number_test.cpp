@@ -7,30 +7,11 @@
 #include <vector>
 
 #include "binding/convert_number.h"
+#include "value_makers.h"
 
 namespace hpk {
 namespace {
 
-BindingValue Str(const char* text) {
-    BindingValue v;
-    v.SetString(text);
-    return v;
-}
-BindingValue Sgn(std::int64_t n) {
-    BindingValue v;
-    v.SetSigned(n);
-    return v;
-}
-BindingValue Uns(std::uint64_t n) {
-    BindingValue v;
-    v.SetUnsigned(n);
-    return v;
-}
-BindingValue Flt(double n) {
-    BindingValue v;
-    v.SetFloat(n);
-    return v;
-}
 BindingValue Boolean(bool b) {
     BindingValue v;
     v.SetBool(b);
