@@ -3,8 +3,10 @@
 // BindingValue interface.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 #include "binding/binding_value.h"
 #include "binding/value_arena.h"
@@ -181,8 +183,31 @@ struct BindingValueAccess {
     // from 0) into `value`, a structure: sorted by key, repeats resolved by
     // `rule`, then built as a balanced tree in one pass. Reorders `members`.
     // `orders`, when given, remembers and supplies sorted orders.
+    // Inline for the commonest structures of documents, one or two members
+    // into a structure without any yet.
     static void LinkMembers(BindingValue& value, PendingMember* members, std::size_t count, RepeatedKey rule,
-                            MemberOrderCache* orders = nullptr);
+                            MemberOrderCache* orders = nullptr) {
+        if (count - 1 < 2 && value.payload_.heap == nullptr) {
+            BindingMemberNode* root = members[0].node;
+            if (count == 2) {
+                BindingMemberNode* other = members[1].node;
+                if (other->key == root->key) return LinkManyMembers(value, members, count, rule, orders);
+                const bool otherFirst = other->key->lead != root->key->lead ? other->key->lead < root->key->lead
+                                                                              : SameLeadBefore(other->key, root->key);
+                if (otherFirst) std::swap(root, other);
+                root->right = other;  // a red leaf below a black root
+                other->parent = root;
+                other->red = true;
+            }
+            auto* structure = static_cast<BindingStructure*>(ArenaOf(value).Allocate(sizeof(BindingStructure)));
+            *structure = BindingStructure{nullptr, root, static_cast<std::uint32_t>(count)};
+            value.payload_.heap = structure;
+            return;
+        }
+        LinkManyMembers(value, members, count, rule, orders);
+    }
+    static void LinkManyMembers(BindingValue& value, PendingMember* members, std::size_t count, RepeatedKey rule,
+                                MemberOrderCache* orders);
     // `later` repeats the key of `earlier` in one structure: resolves the two
     // into `earlier` by `rule` and releases what is left of `later`.
     // Iterative: merged structures may be nested to any depth.
@@ -202,7 +227,20 @@ struct BindingValueAccess {
     }
     // Moves `count` values into the collection `value`, which has no elements
     // yet, as its elements. The values are left behind as raw storage.
-    static void TakeItems(BindingValue& value, BindingValue* values, std::size_t count);
+    // Inline: readers call it once per array.
+    static void TakeItems(BindingValue& value, BindingValue* values, std::size_t count) {
+        if (count == 0) return;
+        BindingCollection* collection = StartItems(value, count);
+        // Relocation is a field copy (values hold no pointers to themselves).
+        // Most arrays are short: a few word moves beat the library call.
+        if (count <= 4) {
+            for (std::size_t i = 0; i < count; ++i) Relocate(&collection->items[i], values[i]);
+        } else {
+            std::memcpy(static_cast<void*>(collection->items), static_cast<const void*>(values),
+                        count * sizeof(BindingValue));
+        }
+        collection->size = static_cast<std::uint32_t>(count);
+    }
     // Field copy of a value to raw storage (values hold no pointers to themselves).
     static void Relocate(BindingValue* to, const BindingValue& from) noexcept {
         InitChild(to, from.arena_);

@@ -121,8 +121,8 @@ void BindingValueAccess::ResolveRepeat(BindingValue& earlier, BindingValue& late
     ReleasePayload(later);
 }
 
-void BindingValueAccess::LinkMembers(BindingValue& value, PendingMember* members, std::size_t count,
-                                     RepeatedKey rule, MemberOrderCache* orders) {
+void BindingValueAccess::LinkManyMembers(BindingValue& value, PendingMember* members, std::size_t count,
+                                         RepeatedKey rule, MemberOrderCache* orders) {
     if (count == 0) return;
     BindingValueArena& arena = ArenaOf(value);
     auto* structure = static_cast<BindingStructure*>(value.payload_.heap);
@@ -191,20 +191,6 @@ void BindingValueAccess::LinkMembers(BindingValue& value, PendingMember* members
     const auto redDepth = static_cast<unsigned>(31 - __builtin_clz(static_cast<unsigned>(distinct + 1)));
     structure->root = BuildBalanced(members, distinct, nullptr, 0, redDepth);
     structure->count = static_cast<std::uint32_t>(distinct);
-}
-
-void BindingValueAccess::TakeItems(BindingValue& value, BindingValue* values, std::size_t count) {
-    if (count == 0) return;
-    BindingCollection* collection = StartItems(value, count);
-    // Relocation is a field copy (values hold no pointers to themselves).
-    // Most arrays are short: a few word moves beat the library call.
-    if (count <= 4) {
-        for (std::size_t i = 0; i < count; ++i) Relocate(&collection->items[i], values[i]);
-    } else {
-        std::memcpy(static_cast<void*>(collection->items), static_cast<const void*>(values),
-                    count * sizeof(BindingValue));
-    }
-    collection->size = static_cast<std::uint32_t>(count);
 }
 
 }  // namespace hpk

@@ -212,21 +212,21 @@ inline void MessagePackReader::OpenContainer(BindingValue& target, FrameKind con
         // Every element takes at least one byte, so a lying count cannot make
         // the room larger than the input, and no more elements than that can begin.
         BindingCollection* items = BindingValueAccess::StartItems(target, std::min<std::size_t>(count, size_ - position_));
-        stack_.push_back(Frame{&target, count, 0, container, items, 0});
+        stack_.Push() = Frame{&target, count, 0, container, items, 0};
     } else {
         BindingValueAccess::MakeContainer(target, BindingValueKind::Structure);
         if (count == 0) return;
-        stack_.push_back(Frame{&target, count, 0, container, nullptr, static_cast<std::uint32_t>(members_.size())});
+        stack_.Push() = Frame{&target, count, 0, container, nullptr, static_cast<std::uint32_t>(members_.Size())};
     }
 }
 
 void MessagePackReader::CloseFrame(const Frame& frame) {
     if (frame.kind == FrameKind::Structure) {
-        BindingValueAccess::LinkMembers(*frame.target, members_.data() + frame.firstMember,
-                                        members_.size() - frame.firstMember, RepeatedKey::Replace, &orders_);
-        members_.resize(frame.firstMember);
+        BindingValueAccess::LinkMembers(*frame.target, members_.Data() + frame.firstMember,
+                                        members_.Size() - frame.firstMember, RepeatedKey::Replace, &orders_);
+        members_.Truncate(frame.firstMember);
     }
-    stack_.pop_back();
+    stack_.Pop();
 }
 
 // The commonest items of a payload (small integers, short strings, booleans)
@@ -267,10 +267,10 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
     return true;
 }
 
-// `frame` is stack_.back(); it is not touched after an item opened a
+// `frame` is stack_.Back(); it is not touched after an item opened a
 // container, which may have moved the stack.
 inline bool MessagePackReader::ReadItems(Frame& frame) {
-    const std::size_t depth = stack_.size();
+    const std::size_t depth = stack_.Size();
     while (frame.begun != frame.expected) {
         if (position_ == size_) return false;  // input ended between items: the result holds what was begun
         ++frame.begun;
@@ -293,30 +293,29 @@ inline bool MessagePackReader::ReadItems(Frame& frame) {
             // out any item not begun.
             if (position_ == size_) return false;
             BindingMemberNode* node = BindingValueAccess::NewMember(*arena_, key);
-            const auto order = static_cast<std::uint32_t>(members_.size() - frame.firstMember);
-            members_.push_back(PendingMember{node->key->lead, order, node});
+            const auto order = static_cast<std::uint32_t>(members_.Size() - frame.firstMember);
+            members_.Push() = PendingMember{node->key->lead, order, node};
             item = &node->value;
         }
         if (!QuickValue(*item) && !ReadValue(*item)) return false;
-        if (stack_.size() != depth) return true;
+        if (stack_.Size() != depth) return true;
     }
     CloseFrame(frame);
     return true;
 }
 
 MessagePackReadResult MessagePackReader::Read() {
-    stack_.reserve(16);
     BindingValue& root = result_.Value();
     if (position_ < size_ && (QuickValue(root) || ReadValue(root))) {
-        while (!stack_.empty() && ReadItems(stack_.back())) {}
+        while (!stack_.Empty() && ReadItems(stack_.Back())) {}
     }
     // Input that ended inside containers leaves what was begun: their members
     // are linked now. A failed result was cleared, its nodes with it.
-    while (!stack_.empty()) {
+    while (!stack_.Empty()) {
         if (result_.IsOk()) {
-            CloseFrame(stack_.back());
+            CloseFrame(stack_.Back());
         } else {
-            stack_.pop_back();
+            stack_.Pop();
         }
     }
     MessagePackReadResult out;

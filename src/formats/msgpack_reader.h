@@ -8,6 +8,7 @@
 
 #include "binding/binding_value.h"
 #include "binding/binding_value_parts.h"
+#include "binding/scratch_stack.h"
 
 namespace hpk {
 
@@ -63,9 +64,9 @@ private:
     std::size_t position_ = 0;
     BindingResult result_;
     BindingValueArena* arena_ = nullptr;  // the root's, once a container needs it
-    std::vector<Frame> stack_;
+    ScratchStack<Frame, 16> stack_;
     // Members of the open structures, each linked when its structure ends.
-    std::vector<PendingMember> members_;
+    ScratchStack<PendingMember, 32> members_;
     MemberOrderCache orders_;
 };
 
