@@ -247,6 +247,10 @@ struct BindingValueAccess {
         to->payload_ = from.payload_;
         to->kind_ = from.kind_;
     }
+    // Null when every structure below `value` is a sound red-black tree in
+    // key order with its count right; otherwise what is wrong. For tests
+    // and fuzzing: it walks the whole tree.
+    static const char* ShapeProblem(const BindingValue& value);
     // Constructs in raw storage a value of `arena`'s tree holding the scalar
     // `bits` (a member of the payload union) of `kind`.
     template <class T>

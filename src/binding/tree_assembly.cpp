@@ -193,4 +193,57 @@ void BindingValueAccess::LinkManyMembers(BindingValue& value, PendingMember* mem
     structure->count = static_cast<std::uint32_t>(distinct);
 }
 
+namespace {
+
+// The checks of one structure's tree; pushes its member values on `pending`.
+const char* StructureProblem(const BindingStructure& structure, std::vector<const BindingValue*>& pending) {
+    const Node* root = structure.root;
+    if (root == nullptr) return structure.count == 0 ? nullptr : "a structure without members counts some";
+    if (root->parent != nullptr) return "a root has a parent";
+    if (root->red) return "a root is red";
+    std::size_t count = 0;
+    int blackHeight = -1;
+    const Node* previous = nullptr;
+    // In order, without a stack: through the parent links.
+    const Node* node = root;
+    while (node->left != nullptr) node = node->left;
+    while (node != nullptr) {
+        ++count;
+        pending.push_back(&node->value);
+        if (previous != nullptr && CompareKeys(previous->key->View(), node->key->View()) >= 0) {
+            return "members out of key order";
+        }
+        for (const Node* child : {node->left, node->right}) {
+            if (child != nullptr && child->parent != node) return "a child does not name its parent";
+            if (child != nullptr && node->red && child->red) return "a red node has a red child";
+        }
+        if (node->left == nullptr || node->right == nullptr) {
+            int blacks = 0;
+            for (const Node* up = node; up != nullptr; up = up->parent) blacks += up->red ? 0 : 1;
+            if (blackHeight < 0) blackHeight = blacks;
+            if (blacks != blackHeight) return "paths differ in black nodes";
+        }
+        previous = node;
+        node = BindingValueAccess::NextMember(node);
+    }
+    return count == structure.count ? nullptr : "a structure's count is not its number of members";
+}
+
+}  // namespace
+
+const char* BindingValueAccess::ShapeProblem(const BindingValue& value) {
+    std::vector<const BindingValue*> pending{&value};
+    while (!pending.empty()) {
+        const BindingValue* at = pending.back();
+        pending.pop_back();
+        if (const BindingCollection* items = Collection(*at)) {
+            if (items->size > items->capacity) return "a collection holds more than its room";
+            for (std::uint32_t i = 0; i < items->size; ++i) pending.push_back(&items->items[i]);
+        } else if (const BindingStructure* structure = Structure(*at)) {
+            if (const char* problem = StructureProblem(*structure, pending)) return problem;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace hpk
