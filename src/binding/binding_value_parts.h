@@ -21,10 +21,10 @@ struct BindingBlob {
 };
 
 // `pendingNext` links containers waiting to be released, so releasing a tree
-// needs neither recursion nor memory. A collection whose size was known when
-// it was made (a reader's) has its elements in the same block, right after
-// the header: `inlineCapacity` slots of them, kept with the header even when
-// growth later moves the elements elsewhere.
+// needs neither recursion nor memory. A short collection whose size was known
+// when it was made (a reader's) has its elements in the same block, right
+// after the header: `inlineCapacity` slots of them, kept with the header even
+// when growth later moves the elements elsewhere.
 struct BindingCollection {
     void* pendingNext;
     BindingValue* items;
@@ -217,14 +217,20 @@ struct BindingValueAccess {
     // by the caller (InitChild), raising `size` one at a time.
     // Inline: readers make one per array.
     static BindingCollection* StartItems(BindingValue& value, std::size_t capacity) {
-        if (capacity > 0x7FFFFFFu) throw std::bad_alloc();  // beyond what a 32-bit process can hold
-        auto* collection = static_cast<BindingCollection*>(
-            ArenaOf(value).Allocate(sizeof(BindingCollection) + capacity * sizeof(BindingValue)));
-        const auto room = static_cast<std::uint32_t>(capacity);
-        *collection = BindingCollection{nullptr, collection->InlineItems(), 0, room, room, 0};
-        value.payload_.heap = collection;
-        return collection;
+        const std::size_t together = sizeof(BindingCollection) + capacity * sizeof(BindingValue);
+        if (capacity <= (BindingValueArena::kLargestPooledSize - sizeof(BindingCollection)) / sizeof(BindingValue)) {
+            // One pool slot for both.
+            const auto room = static_cast<std::uint32_t>(capacity);
+            auto* collection = static_cast<BindingCollection*>(ArenaOf(value).Allocate(together));
+            *collection = BindingCollection{nullptr, collection->InlineItems(), 0, room, room, 0};
+            value.payload_.heap = collection;
+            return collection;
+        }
+        return StartItemsApart(value, capacity);
     }
+    // The elements in a block of their own: of a few more elements than fit
+    // beside the header, they still fit a pool slot.
+    static BindingCollection* StartItemsApart(BindingValue& value, std::size_t capacity);
     // Moves `count` values into the collection `value`, which has no elements
     // yet, as its elements. The values are left behind as raw storage.
     // Inline: readers call it once per array.

@@ -193,6 +193,17 @@ void BindingValueAccess::LinkManyMembers(BindingValue& value, PendingMember* mem
     structure->count = static_cast<std::uint32_t>(distinct);
 }
 
+BindingCollection* BindingValueAccess::StartItemsApart(BindingValue& value, std::size_t capacity) {
+    if (capacity > 0x7FFFFFFu) throw std::bad_alloc();  // beyond what a 32-bit process can hold
+    BindingValueArena& arena = ArenaOf(value);
+    auto* collection = static_cast<BindingCollection*>(arena.Allocate(sizeof(BindingCollection)));
+    *collection = BindingCollection{nullptr, nullptr, 0, 0, 0, 0};
+    value.payload_.heap = collection;  // an empty collection, should the elements fail
+    collection->items = static_cast<BindingValue*>(arena.Allocate(capacity * sizeof(BindingValue)));
+    collection->capacity = static_cast<std::uint32_t>(capacity);
+    return collection;
+}
+
 namespace {
 
 // The checks of one structure's tree; pushes its member values on `pending`.
