@@ -128,6 +128,7 @@ void BindingValueAccess::LinkManyMembers(BindingValue& value, PendingMember* mem
     auto* structure = static_cast<BindingStructure*>(value.payload_.heap);
     if (structure != nullptr && structure->root != nullptr) {
         // Members already there: each pending one joins them as a repeat would.
+        if (orders != nullptr) orders->Forget();  // releasing may free remembered entries
         for (std::size_t i = 0; i < count; ++i) {
             Node* node = members[i].node;
             ResolveRepeat(InsertMember(value, node->key->View(), node->key), node->value, rule);
