@@ -58,6 +58,17 @@ std::uint64_t AppendDigits(std::uint64_t m, const char* p, const char* q) {
     return m;
 }
 
+// Four digits, their bytes less '0' each, as a number below 10^4 (see
+// AppendDigits).
+std::uint32_t FourDigits(std::uint32_t w) {
+    w = w * 10 + (w >> 8);
+    return ((w & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
+}
+
+bool AreDigits(std::uint32_t w) { return (((w + 0x76767676u) | w) & 0x80808080u) == 0; }
+
+constexpr std::uint32_t kSmallPowers[] = {1, 10, 100, 1000};
+
 // The host process may run the x87 unit at reduced precision (graphics
 // runtimes do): the computation sets 64-bit precision and round-to-nearest
 // for itself and puts the caller's control word back.
@@ -77,6 +88,68 @@ private:
 };
 
 }  // namespace
+
+// DigitsEnd and AppendDigits in one pass. Eight
+// digits are joined in 32 bits first, so the wide multiplication comes once
+// per eight, and once for the last few.
+const char* AppendShortDigits(const char* p, const char* end, std::uint64_t& m) {
+    while (end - p >= 8) {
+        const std::uint32_t high = Load32(p) - 0x30303030u;
+        const std::uint32_t low = Load32(p + 4) - 0x30303030u;
+        if (!AreDigits(high) || !AreDigits(low)) break;
+        m = m * 100000000u + (FourDigits(high) * 10000u + FourDigits(low));
+        p += 8;
+    }
+    if (end - p >= 4) {
+        const std::uint32_t word = Load32(p) - 0x30303030u;
+        if (AreDigits(word)) {
+            m = m * 10000u + FourDigits(word);
+            p += 4;
+        }
+    }
+    // Fewer than four digits are left: a non-digit or the end comes first.
+    const char* start = p;
+    std::uint32_t tail = 0;
+    for (; p < end; ++p) {
+        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9) break;
+        tail = tail * 10 + digit;
+    }
+    if (p != start) m = m * kSmallPowers[p - start] + tail;
+    return p;
+}
+
+bool ReadShortExponent(const char*& p, const char* end, int& scale) {
+    if (p == end || (*p != 'e' && *p != 'E')) return true;
+    ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p == end) return false;
+    int exponent = 0;
+    for (int count = 0; p < end && IsDigit(*p); ++p) {
+        if (++count > 4) return false;
+        exponent = exponent * 10 + (*p - '0');
+    }
+    scale += negative ? -exponent : exponent;
+    return true;
+}
+
+bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
+    if (mantissa == 0) {
+        out = 0.0;
+        return true;
+    }
+    if (scale > kMaxPower || scale < -kMaxPower) return false;
+    ExtendedPrecision precision;
+    const long double m = static_cast<long double>(mantissa);
+    const long double value = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
+    std::uint64_t significand;
+    std::memcpy(&significand, &value, sizeof significand);  // the low 8 bytes: the 64-bit significand
+    if ((significand & 0x7FFu) == 0x400u) return false;     // on a halfway point: undecided
+    volatile double rounded = static_cast<double>(value);   // stored: rounded to 53 bits here
+    out = rounded;
+    return true;
+}
 
 bool ReadShortDecimal(const char* p, const char* end, double& out) {
     // The shape first: digits, an optional point and digits.
@@ -98,38 +171,8 @@ bool ReadShortDecimal(const char* p, const char* end, double& out) {
         while (fraction < fractionEnd && *fraction == '0') ++fraction;
     }
     if ((integerEnd - integer) + (fractionEnd - fraction) > kMaxDigits) return false;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        bool negative = false;
-        if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-        if (p == end) return false;
-        int exponent = 0;
-        for (int count = 0; p < end && IsDigit(*p); ++p) {
-            if (++count > 4) return false;
-            exponent = exponent * 10 + (*p - '0');
-        }
-        scale += negative ? -exponent : exponent;
-    }
-    if (p != end) return false;
-    const std::uint64_t mantissa = AppendDigits(AppendDigits(0, integer, integerEnd), fraction, fractionEnd);
-    if (mantissa == 0) {
-        out = 0.0;
-        return true;
-    }
-    if (scale > kMaxPower || scale < -kMaxPower) return false;
-
-    long double value;
-    std::uint64_t significand;
-    {
-        ExtendedPrecision precision;
-        const long double m = static_cast<long double>(mantissa);
-        value = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
-        std::memcpy(&significand, &value, sizeof significand);  // the low 8 bytes: the 64-bit significand
-        if ((significand & 0x7FFu) == 0x400u) return false;     // on a halfway point: undecided
-        volatile double rounded = static_cast<double>(value);   // stored: rounded to 53 bits here
-        out = rounded;
-    }
-    return true;
+    if (!ReadShortExponent(p, end, scale) || p != end) return false;
+    return ScaledToDouble(AppendDigits(AppendDigits(0, integer, integerEnd), fraction, fractionEnd), scale, out);
 }
 
 }  // namespace hpk
