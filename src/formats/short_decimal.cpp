@@ -87,12 +87,11 @@ private:
     std::uint16_t saved_;
 };
 
-}  // namespace
-
+// The digits from `p` on appended to `m`; returns the end of their run:
 // DigitsEnd and AppendDigits in one pass. Eight
 // digits are joined in 32 bits first, so the wide multiplication comes once
 // per eight, and once for the last few.
-const char* AppendShortDigits(const char* p, const char* end, std::uint64_t& m) {
+inline const char* AppendShortDigits(const char* p, const char* end, std::uint64_t& m) {
     while (end - p >= 8) {
         const std::uint32_t high = Load32(p) - 0x30303030u;
         const std::uint32_t low = Load32(p + 4) - 0x30303030u;
@@ -119,6 +118,9 @@ const char* AppendShortDigits(const char* p, const char* end, std::uint64_t& m) 
     return p;
 }
 
+// At `p`, just past a mantissa: an optional exponent, (e|E)[+|-]digits with
+// at most four digits, added to `scale`, and `p` moved past it. False for an
+// exponent mark without digits or with more of them.
 bool ReadShortExponent(const char*& p, const char* end, int& scale) {
     if (p == end || (*p != 'e' && *p != 'E')) return true;
     ++p;
@@ -134,6 +136,8 @@ bool ReadShortExponent(const char*& p, const char* end, int& scale) {
     return true;
 }
 
+// mantissa * 10^scale as the correctly rounded double; false when the power
+// is beyond 10^27 either way or the rounding is undecided.
 bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
     if (mantissa == 0) {
         out = 0.0;
@@ -150,6 +154,8 @@ bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
     out = rounded;
     return true;
 }
+
+}  // namespace
 
 bool ReadShortDecimal(const char* p, const char* end, double& out) {
     // The shape first: digits, an optional point and digits.
@@ -173,6 +179,67 @@ bool ReadShortDecimal(const char* p, const char* end, double& out) {
     if ((integerEnd - integer) + (fractionEnd - fraction) > kMaxDigits) return false;
     if (!ReadShortExponent(p, end, scale) || p != end) return false;
     return ScaledToDouble(AppendDigits(AppendDigits(0, integer, integerEnd), fraction, fractionEnd), scale, out);
+}
+
+bool ReadShortNumber(const char* p, const char* end, ShortNumber& out) {
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    // The first nine digits fit 32 bits, which cost the target less than 64:
+    // most integers end there.
+    const char* integer = p;
+    const char* headEnd = end - p > 9 ? p + 9 : end;
+    std::uint32_t head = 0;
+    for (; p < headEnd; ++p) {
+        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9) break;
+        head = head * 10 + digit;
+    }
+    if (p == end && p != integer) {
+        out.kind = ShortNumber::Kind::Integer;
+        out.negative = negative;
+        out.integer = head;
+        return true;
+    }
+    std::uint64_t mantissa = head;
+    if (p == headEnd) p = AppendShortDigits(p, end, mantissa);
+    std::ptrdiff_t digits = p - integer;
+    int scale = 0;
+    bool fractional = false;
+    bool whole = true;  // no point, no exponent
+    if (p < end && *p == '.') {
+        whole = false;
+        const char* fraction = ++p;
+        p = AppendShortDigits(p, end, mantissa);
+        scale = -static_cast<int>(p - fraction);
+        digits += p - fraction;
+        const char* last = p;
+        while (last > fraction && last[-1] == '0') --last;
+        fractional = last != fraction;
+    }
+    // Counting leading zeros too keeps the mantissa below 10^19; the rare
+    // longer texts take the full parse.
+    if (digits == 0 || digits > kMaxDigits) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        whole = false;
+        fractional = false;
+        if (!ReadShortExponent(p, end, scale)) return false;
+    }
+    if (p != end) return false;
+    if (whole && mantissa <= (std::uint64_t{1} << 53)) {
+        out.kind = ShortNumber::Kind::Integer;
+        out.negative = negative;
+        out.integer = mantissa;
+        return true;
+    }
+    double number = 0.0;
+    if (!ScaledToDouble(mantissa, scale, number)) return false;
+    out.kind = ShortNumber::Kind::Number;
+    out.number = negative ? -number : number;
+    // A fraction that is not zero keeps the double from being whole while the
+    // mantissa is below 2^53: the distance to the nearest integer, at least
+    // one unit of the last digit, exceeds half the double's spacing there.
+    out.fractional = fractional && mantissa < (std::uint64_t{1} << 53);
+    return true;
 }
 
 }  // namespace hpk

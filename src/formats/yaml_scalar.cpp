@@ -189,6 +189,21 @@ void SetNumber(BindingValue& target, double number) {
     }
 }
 
+// A decimal of up to 19 digits typed by the number rule, without the general
+// parse; false, with `target` untouched, for any other text.
+bool TypeShortDecimal(BindingValue& target, std::string_view text) {
+    ShortNumber number;
+    if (!ReadShortNumber(text.data(), text.data() + text.size(), number)) return false;
+    if (number.kind == ShortNumber::Kind::Integer) {
+        SetExactInteger(target, number.negative, number.integer);
+    } else if (number.fractional) {
+        target.SetFloat(number.number);
+    } else {
+        SetNumber(target, number.number);
+    }
+    return true;
+}
+
 void TypeTagged(BindingResult& result, BindingValue& target, const char* tag, std::string_view text) {
     if (std::strcmp(tag, kTagStr) == 0) {
         target.SetString(text);
@@ -273,18 +288,7 @@ void TypeYamlPlainScalar(BindingValue& target, std::string_view text) {
     }
     // The usual numbers, decimals of a few digits, in one pass; anything else
     // takes the rule's order below.
-    ShortDecimal decimal;
-    if (start == PlainStart::Any && ScanShortDecimal(text.data(), text.data() + text.size(), decimal)) {
-        if (decimal.integer && decimal.mantissa <= kTwoTo53) {
-            SetExactInteger(target, decimal.negative, decimal.mantissa);
-            return;
-        }
-        double number = 0.0;
-        if (ScaledToDouble(decimal.mantissa, decimal.scale, number)) {
-            SetNumber(target, decimal.negative ? -number : number);
-            return;
-        }
-    }
+    if (start == PlainStart::Any && TypeShortDecimal(target, text)) return;
     if (start != PlainStart::BoolOrText) {
         if (IsNullSpelling(text)) {
             if (!target.IsEmpty()) target.Clear();
