@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "binding/binding_value_parts.h"
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
 #include "formats/yaml_anchor_table.h"
@@ -200,7 +201,8 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
         if (!hasPendingKey_) return nullptr;
         hasPendingKey_ = false;
         targetStep_.kind = StepKind::Key;
-        return &top.value->Member(pendingKey_);
+        // The top node is a structure already: straight to the insertion.
+        return &BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
     }
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
