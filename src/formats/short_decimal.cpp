@@ -92,11 +92,9 @@ private:
 // digits are joined in 32 bits first, so the wide multiplication comes once
 // per eight, and once for the last few.
 inline const char* AppendShortDigits(const char* p, const char* end, std::uint64_t& m) {
-    while (end - p >= 8) {
-        const std::uint32_t high = Load32(p) - 0x30303030u;
-        const std::uint32_t low = Load32(p + 4) - 0x30303030u;
-        if (!AreDigits(high) || !AreDigits(low)) break;
-        m = m * 100000000u + (FourDigits(high) * 10000u + FourDigits(low));
+    std::uint32_t group = 0;
+    while (end - p >= 8 && ReadEightDigits(p, group)) {
+        m = m * 100000000u + group;
         p += 8;
     }
     if (end - p >= 4) {

@@ -189,20 +189,30 @@ void SetNumber(BindingValue& target, double number) {
     }
 }
 
-// The most common numbers, integers of up to nine digits, read in 32 bits
-// right here; false, with `target` untouched, for any other text.
+// The most common numbers, integers of up to 16 digits, read right here in
+// 32-bit parts; false, with `target` untouched, for any other text.
 bool TypeShortInteger(BindingValue& target, std::string_view text) {
     const char* p = text.data();
     const char* end = p + text.size();
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
-    if (p == end || end - p > 9) return false;
-    std::uint32_t value = 0;
-    for (; p < end; ++p) {
+    if (p == end || end - p > 16) return false;
+    // Beyond eight digits, the last eight are read as one group.
+    const char* split = end - p > 8 ? end - 8 : end;
+    std::uint32_t head = 0;
+    for (; p < split; ++p) {
         const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
         if (digit > 9) return false;
-        value = value * 10 + digit;
+        head = head * 10 + digit;
     }
+    if (split == end) {
+        SetExactInteger(target, negative, head);
+        return true;
+    }
+    std::uint32_t last = 0;
+    if (!ReadEightDigits(split, last)) return false;
+    const std::uint64_t value = std::uint64_t{head} * 100000000u + last;
+    if (value > kTwoTo53) return false;
     SetExactInteger(target, negative, value);
     return true;
 }
@@ -307,7 +317,7 @@ void TypeYamlPlainScalar(BindingValue& target, std::string_view text) {
     // The usual numbers, decimals of a few digits, in one pass; anything else
     // takes the rule's order below.
     if (start == PlainStart::Any) {
-        if (text.size() <= 10 && TypeShortInteger(target, text)) return;  // a sign and nine digits at most
+        if (text.size() <= 17 && TypeShortInteger(target, text)) return;  // a sign and 16 digits at most
         if (TypeShortDecimal(target, text)) return;
     }
     if (start != PlainStart::BoolOrText) {
