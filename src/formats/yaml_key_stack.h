@@ -27,10 +27,14 @@ public:
     T& operator[](std::size_t i) { return data_[i]; }
     const T& operator[](std::size_t i) const { return data_[i]; }
     T& Back() { return data_[size_ - 1]; }
-    void Push(const T& item) {
+    // A new top item, default-initialised (fields without an initialiser are
+    // indeterminate):
+    // the caller fills it in place.
+    T& Push() {
         if (size_ == capacity_) Grow();
-        new (&data_[size_]) T(item);
+        T* item = new (&data_[size_]) T;
         ++size_;
+        return *item;
     }
     void Pop() { --size_; }
 

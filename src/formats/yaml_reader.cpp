@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "binding/binding_value_parts.h"
 #include "diagnostics/positional_format.h"
@@ -38,7 +39,7 @@ private:
     bool ready_;
 };
 
-// Owns one event at a time; Reset releases it before the slot is refilled.
+// Owns one event at a time, released when the slot is refilled or goes.
 // Releasing zeroes the event, so a slot with no event costs no call.
 class YamlEvent {
 public:
@@ -276,13 +277,20 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
         return;
     }
     if (targetStep_.kind != StepKind::None) {
-        Step step = targetStep_;
-        if (step.kind == StepKind::Key) {
-            step.index = keys_.Size();
-            step.keyLength = pendingKey_.size();
+        Node& node = stack_.Push();
+        node.value = target;
+        node.anchor = nullptr;
+        node.record = kNoRecord;
+        node.reopened = false;
+        node.elements = 0;
+        node.step.kind = targetStep_.kind;
+        if (targetStep_.kind == StepKind::Key) {
+            node.step.index = keys_.Size();
+            node.step.keyLength = pendingKey_.size();
             keys_.Append(pendingKey_);
+        } else {
+            node.step.index = targetStep_.index;
         }
-        stack_.Push(Node{target, nullptr, kNoRecord, Role::Value, false, 0, step});
     }
     Node& top = stack_.Back();
     // A repeated key can lead back into a container that is already filled:
@@ -366,7 +374,8 @@ void YamlValueReader::OnDocumentStart() {
     if (!result_.Value().IsEmpty()) {
         result_.SetError(kMsgYamlMultiDocument);
     } else if (stack_.Empty()) {
-        stack_.Push(Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, {}});
+        Node& root = stack_.Push();
+        root = Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, {}};
     }
 }
 
@@ -378,23 +387,23 @@ void YamlValueReader::Read(const char* text, std::size_t length) {
     }
     yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
     yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
-    // Two slots: a key's event stays in its slot, unreleased, while the next
-    // event (the key's value) is read into the other.
+    // Two slots: a key's event is held, unreleased, while the next event (the
+    // key's value) is read into the other.
     YamlEvent events[2];
-    std::size_t slot = 0;
+    yaml_event_t* event = events[0].Get();
+    yaml_event_t* held = events[1].Get();
     for (;;) {
-        YamlEvent& event = events[slot];
-        event.Reset();
-        if (yaml_parser_parse(parser.Get(), event.Get()) == 0) break;
-        switch (event.Get()->type) {
+        if (event->type != YAML_NO_EVENT) yaml_event_delete(event);
+        if (yaml_parser_parse(parser.Get(), event) == 0) break;
+        switch (event->type) {
             case YAML_SCALAR_EVENT:
-                if (OnScalar(*event.Get())) slot ^= 1;
+                if (OnScalar(*event)) std::swap(event, held);
                 break;
-            case YAML_MAPPING_START_EVENT: OnContainerStart(*event.Get(), Role::Mapping); break;
-            case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event.Get(), Role::Sequence); break;
+            case YAML_MAPPING_START_EVENT: OnContainerStart(*event, Role::Mapping); break;
+            case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event, Role::Sequence); break;
             case YAML_MAPPING_END_EVENT:
             case YAML_SEQUENCE_END_EVENT: Pop(); continue;
-            case YAML_ALIAS_EVENT: OnAlias(*event.Get()); break;
+            case YAML_ALIAS_EVENT: OnAlias(*event); break;
             case YAML_DOCUMENT_START_EVENT: OnDocumentStart(); break;
             case YAML_STREAM_END_EVENT: return;
             default: continue;  // stream start, document end
