@@ -43,7 +43,8 @@ private:
 // Releasing zeroes the event, so a slot with no event costs no call.
 class YamlEvent {
 public:
-    YamlEvent() { std::memset(&event_, 0, sizeof event_); }
+    // The tokenizer clears the whole event before filling it.
+    YamlEvent() { event_.type = YAML_NO_EVENT; }
     ~YamlEvent() { Reset(); }
     YamlEvent(const YamlEvent&) = delete;
     YamlEvent& operator=(const YamlEvent&) = delete;

@@ -197,9 +197,14 @@ bool TypeShortInteger(BindingValue& target, std::string_view text) {
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
     if (p == end || end - p > 16) return false;
-    // Beyond eight digits, the last eight are read as one group.
+    // Beyond eight digits, the last eight are read as one group, and so are
+    // the first eight of sixteen.
     const char* split = end - p > 8 ? end - 8 : end;
     std::uint32_t head = 0;
+    if (split - p == 8) {
+        if (!ReadEightDigits(p, head)) return false;
+        p = split;
+    }
     for (; p < split; ++p) {
         const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
         if (digit > 9) return false;
