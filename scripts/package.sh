@@ -33,7 +33,9 @@ export TZ=UTC LC_ALL=C
 source "$top/scripts/wine-env.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/hpk-package.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; wine_stop_server' EXIT
+# One Wine server for every Windows program of the run (see wine-env.sh).
+wine_start_server || { echo "package: could not start the Wine server" >&2; exit 1; }
 
 # Fills the named template with the platform's file names.
 integration() {

@@ -9,6 +9,9 @@ bash scripts/setup.sh
 bash scripts/fetch-libyaml-source.sh
 
 source scripts/wine-env.sh
+# One Wine server for every Windows program of the run (see wine-env.sh).
+wine_start_server || { echo "test: could not start the Wine server" >&2; exit 1; }
+trap wine_stop_server EXIT
 
 presets=(x86-linux x86-windows)
 if [ "${HPK_SKIP_ASAN:-0}" != 1 ]; then presets+=(x86-linux-asan x86-linux-fuzz); fi

@@ -93,6 +93,14 @@ void ContentTargetingPlugin::OnPlatformConfig(const Update<PlatformConfig>& upda
     BindingResult parsed = ParseJson(platformConfig_.Mapping.c_str());
     if (parsed.IsOk()) parsed.TakeValue(localeMapping_);
     AddTelemetryValue(kTimeToPlatformConfig);
+    // The first update that finds the player logged in starts the player data
+    // fetch here, and its watches deliver the current level and games at once:
+    // their handlers compute and publish the filters before this handler does.
+    // That is two passes, and two publications of what is usually the same
+    // list, for one configuration update; both are meant. Each pass publishes
+    // (subscribers hear of every computation, changed or not), and this
+    // handler's own pass must not be skipped: when the fetch delivers nothing
+    // new (a level already known, or no data wanted) it is the only one.
     RequestPlayerData();
     ComputeLocale();
     ComputeFilters();

@@ -48,6 +48,10 @@ inline constexpr const char kTraceSendingEvent[] = "%s: Sending event: %s";
 inline constexpr const char kLogDroppedEvent[] = "%s: Dropped event %s: %s";
 // A host callback that failed inside the plugin (printf: full name, callback, what failed).
 inline constexpr const char kLogFailedCallback[] = "%s: %s failed: %s";
+// A publication whose payload could not be built (printf: full name, event name, what failed).
+inline constexpr const char kLogEventNotSent[] = "%s: Couldn't send event %s: %s";
+// A request whose argument could not be built (printf: full name, the request error's message).
+inline constexpr const char kLogRequestNotSent[] = "%s: %s";
 inline constexpr const char kFailureOutOfMemory[] = "out of memory";
 inline constexpr const char kFailureUnknown[] = "unknown failure";
 

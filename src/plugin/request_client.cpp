@@ -8,6 +8,7 @@
 #include "diagnostics/named_template.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
+#include "plugin/runtime_log.h"
 #include "plugin/value_bridge.h"
 
 namespace hpk {
@@ -121,7 +122,11 @@ RequestOutcome PluginBase::CallWithParameterValue(RequestMethod method, std::str
     }
     HostValueOwner argumentValue;
     if (auto failure = EncodeHostValue(argumentValue.Get(), parameters.Value(), &Registry())) {
-        return MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, *failure);
+        // Only memory can run out here; callers such as telemetry drop the
+        // outcome, so the request that never went out is logged.
+        RequestError error = MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, *failure);
+        LogRuntime(RuntimeLogLevel::Error, kLogRequestNotSent, fullName_.c_str(), error.message.c_str());
+        return error;
     }
     HostArgumentEntry argument{};
     argument.name = nullptr;  // positional

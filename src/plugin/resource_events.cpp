@@ -6,6 +6,7 @@
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_callbacks.h"
 #include "plugin/plugin_messages.h"
+#include "plugin/runtime_log.h"
 #include "plugin/value_bridge.h"
 
 namespace hpk {
@@ -182,7 +183,12 @@ std::optional<std::string> PluginBase::PublishEvent(std::string_view baseName, c
     const std::string name = EventNameOfUri(event.uri);
     Trace(kTraceSendingEvent, fullName_.c_str(), name.c_str());
     HostValueOwner payload;
-    if (auto failure = EncodeHostValue(payload.Get(), converted.Value(), &Registry())) return failure;
+    if (auto failure = EncodeHostValue(payload.Get(), converted.Value(), &Registry())) {
+        // Only memory can run out here, and the callers keep their failures to
+        // the trace: without this line nobody would learn that a change went unannounced.
+        LogRuntime(RuntimeLogLevel::Error, kLogEventNotSent, fullName_.c_str(), name.c_str(), failure->c_str());
+        return failure;
+    }
 
     HostOutgoingEvent outgoing{};
     outgoing.name = name.c_str();

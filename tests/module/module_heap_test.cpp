@@ -4,7 +4,8 @@
 // agree with the counters the library reports through its callback. Then the
 // same scenario with each of its allocations failing in turn, and many
 // load-init-shutdown cycles: the library survives, and both counts end at
-// zero after every shutdown.
+// zero after every shutdown. A refused allocation either costs nothing the
+// host can see or is reported, and a plugin that survived it still serves.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,9 +13,16 @@
 #include <cstdlib>
 #include <string>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "heap_census.h"
 #include "host_core.h"
 #include "host_platform.h"
+#include "json_text.h"
 #include "plugin_session.h"
 #include "run_command.h"
 #include "scenario_reader.h"
@@ -43,7 +51,81 @@ constexpr bool kRuntimeCallsCounted = true;
 struct CountersPair {
     MemoryCountersRecord counters{};
     HeapCensus census;
+    // What the host saw, apart from log lines and times: every post, telemetry
+    // event (its field names), request and answer. Equal runs lost nothing.
+    std::string seen;
+    // A line at ERROR or above (in the host's log or, before init has given
+    // the plugin the host's log, on standard error) or an answer carrying an
+    // error says that memory ran out.
+    bool reported = false;
+    // Refused before the GET of the filters, in a plugin that was initialised;
+    // then that GET must have answered a list of texts.
+    bool refusedBeforeServing = false;
+    bool servedAfterwards = false;
 };
+
+// The standard error of the process (the library's too: both use the one C
+// runtime) goes to a file while a run lasts; the plugin writes its failures
+// there until init hands it the host's log. A named file in the working
+// directory: a sanitizer's report that ends the process mid-run stays there.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() : file_(std::fopen("hpk-tests-module.stderr.txt", "w+b")) {}
+    ~StandardErrorCapture() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    void Start() {
+        if (file_ == nullptr) return;
+        std::fflush(stderr);
+        saved_ = Dup(2);
+        std::fflush(file_);
+        start_ = std::ftell(file_);
+        Dup2(Fileno(file_), 2);
+    }
+    std::string Stop() {
+        if (file_ == nullptr || saved_ < 0) return {};
+        std::fflush(stderr);
+        Dup2(saved_, 2);
+        Close(saved_);
+        saved_ = -1;
+        std::string text;
+        std::fseek(file_, start_, SEEK_SET);
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, n);
+        std::fseek(file_, 0, SEEK_END);
+        return text;
+    }
+
+private:
+#if defined(_WIN32)
+    static int Dup(int fd) { return _dup(fd); }
+    static void Dup2(int from, int to) { _dup2(from, to); }
+    static void Close(int fd) { _close(fd); }
+    static int Fileno(std::FILE* file) { return _fileno(file); }
+#else
+    static int Dup(int fd) { return dup(fd); }
+    static void Dup2(int from, int to) { dup2(from, to); }
+    static void Close(int fd) { close(fd); }
+    static int Fileno(std::FILE* file) { return fileno(file); }
+#endif
+    std::FILE* file_;
+    int saved_ = -1;
+    long start_ = 0;
+};
+
+bool MentionsOutOfMemory(const std::string& text) { return text.find("out of memory") != std::string::npos; }
+
+// {"filters": [texts]}
+bool IsFilterList(const BindingValue& body) {
+    if (body.Kind() != BindingValueKind::Structure || body.Size() != 1 || !body.HasMember("filters")) return false;
+    const BindingValue& filters = body.Member("filters");
+    // An empty list may come back as no value at all.
+    if (filters.Kind() != BindingValueKind::Collection && !filters.IsEmpty()) return false;
+    for (std::size_t i = 0; i < filters.Size(); ++i) {
+        if (filters.Element(i).Kind() != BindingValueKind::String) return false;
+    }
+    return true;
+}
 
 std::int64_t LiveBytesOf(const MemoryCountersRecord& c) {
     return static_cast<std::int64_t>(c.totalBytesAllocated - c.totalBytesFreed);
@@ -59,38 +141,75 @@ protected:
         ASSERT_TRUE(library_.Open(host::DefaultPluginPath(), error)) << error;
         ASSERT_TRUE(WatchModuleHeap(library_.Symbol("load_arx_content_targeting")));
         ASSERT_TRUE(host::ReadScenarioText(scenario_, host::DefaultScenarioText(), 0, error)) << error;
+        // Relative to now, as the host plays it: the recently played games
+        // convert (their times lie before 1970 otherwise), so the filters are
+        // computed, published and reported too.
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::system_clock::now().time_since_epoch());
+        ASSERT_TRUE(host::ReadScenarioText(played_, host::DefaultScenarioText(),
+                                           static_cast<std::uint64_t>(now.count()), error))
+            << error;
     }
 
     // One whole life of the plugin: load, init with every input served, the
     // scenario's events (waits and expectations left out), a GET of every
     // served resource, shutdown. `steps` false: load, init and shutdown only.
-    // Returns the census of the run and the counters after shutdown.
-    static CountersPair Run(std::uint64_t failAt, bool steps = true) {
+    // Returns the census of the run, the counters after shutdown and what the
+    // host saw of it.
+    static CountersPair Run(std::uint64_t failAt, bool steps = true, const Scenario& scenario = scenario_) {
         Timeline timeline(false, stdout);
         HostCore core(timeline, host::kPluginHandle);
         PluginSession session(timeline, core);
-        for (const auto& [uri, answer] : scenario_.resources) core.Serve(uri, answer);
+        for (const auto& [uri, answer] : scenario.resources) core.Serve(uri, answer);
         if (!steps) {
-            for (const ScenarioStep& step : scenario_.steps) {
+            for (const ScenarioStep& step : scenario.steps) {
                 if (step.kind == ScenarioStep::Kind::Update) core.Serve(step.uri, step.answer);
             }
         }
+        CountersPair out;
+        standardError_.Start();
         ResetHeapCensus();
         FailModuleAllocation(failAt);
         std::string error;
         if (session.Load(host::DefaultPluginPath(), error) && session.Init() && steps) {
-            for (const ScenarioStep& step : scenario_.steps) Play(core, session, step);
+            for (const ScenarioStep& step : scenario.steps) Play(core, session, step);
             for (const host::FunctionInfo& function : session.Api().functions) {
-                if (function.endpoint.method == 2) session.Call(function, 2, function.endpoint.pathTemplate);
+                if (function.endpoint.method != 2) continue;
+                const bool refusedBefore = ReadHeapCensus().failed != 0;
+                const host::EndpointAnswer answer = session.Call(function, 2, function.endpoint.pathTemplate);
+                out.reported = out.reported || answer.failed;
+                out.seen += "get " + function.endpoint.pathTemplate + " " + std::to_string(answer.status) + " " +
+                            answer.error + " " + host::JsonText(answer.body, host::JsonLayout::Compact) + "\n";
+                if (refusedBefore && function.endpoint.pathTemplate == "/arx-content-targeting/v1/filters") {
+                    out.refusedBeforeServing = true;
+                    out.servedAfterwards = !answer.failed && IsFilterList(answer.body);
+                }
             }
         }
-        CountersPair out;
         if (session.Loaded()) {
             session.Shutdown();
             out.counters = session.Counters();
         }
         FailModuleAllocation(0);
         out.census = ReadHeapCensus();
+        out.reported = out.reported || MentionsOutOfMemory(standardError_.Stop());
+        for (const host::LogLine& line : core.Logs()) {
+            out.reported = out.reported || (line.level >= 2 && MentionsOutOfMemory(line.text));
+        }
+        for (const host::PostedEvent& posted : core.Posted()) {
+            out.seen += "post " + posted.name + " " + host::JsonText(posted.payload, host::JsonLayout::Compact) + "\n";
+        }
+        for (const host::TelemetryEvent& event : core.Telemetry()) {
+            out.seen += "telemetry " + event.name;
+            event.fields.ForEachMember([&](std::string_view key, const BindingValue&) {
+                out.seen += " ";
+                out.seen += key;
+            });
+            out.seen += "\n";
+        }
+        for (const host::RequestRecord& request : core.Requests()) {
+            out.seen += "request " + request.method + " " + request.url + " " + std::to_string(request.status) + "\n";
+        }
         EXPECT_TRUE(core.Subscriptions().empty());
         core.Finish();
         return out;
@@ -116,9 +235,13 @@ protected:
 
     static host::PluginLibrary library_;  // keeps the image mapped: one set of counters
     static Scenario scenario_;
+    static Scenario played_;  // the same, its relative times taken from now
+    static StandardErrorCapture standardError_;
 };
 host::PluginLibrary ModuleHeap::library_;
 Scenario ModuleHeap::scenario_;
+Scenario ModuleHeap::played_;
+StandardErrorCapture ModuleHeap::standardError_;
 
 TEST_F(ModuleHeap, CountersAgreeWithTheCensusOverAWholeScenario) {
     // One-time parts (the type records' names) out of the way.
@@ -157,17 +280,28 @@ TEST_F(ModuleHeap, EveryAllocationOfAScenarioMayFail) {
 #else
     constexpr std::uint64_t kStride = 1;
 #endif
-    const std::uint64_t resting = Run(0).census.liveBlocks;
-    const std::uint64_t total = Run(0).census.allocations;
+    const std::uint64_t resting = Run(0, true, played_).census.liveBlocks;
+    const CountersPair whole = Run(0, true, played_);
+    const std::uint64_t total = whole.census.allocations;
     ASSERT_GT(total, 500u);
+    ASSERT_FALSE(whole.reported);
     const auto start = std::chrono::steady_clock::now();
     // HPK_FAIL_FROM=N starts at allocation N (to look into one failure).
     const char* from = std::getenv("HPK_FAIL_FROM");
     for (std::uint64_t failAt = from != nullptr ? std::strtoull(from, nullptr, 10) : 1; failAt <= total;
          failAt += kStride) {
         SCOPED_TRACE(failAt);
-        const CountersPair run = Run(failAt);
+        const CountersPair run = Run(failAt, true, played_);
         ASSERT_EQ(run.census.failed, 1u);
+        // Absorbed (a shrink that did not happen, a spare page not kept) or
+        // reported: never lost in silence.
+        if (!run.reported) {
+            ASSERT_EQ(run.seen, whole.seen) << "a refused allocation changed what the host saw, unreported";
+        }
+        // Survived: still serving afterwards.
+        if (run.refusedBeforeServing) {
+            ASSERT_TRUE(run.servedAfterwards) << "no list of filters after a refused allocation";
+        }
         if (kRuntimeCallsCounted) {
             ASSERT_EQ(run.census.liveBlocks, resting);
         }
@@ -178,7 +312,7 @@ TEST_F(ModuleHeap, EveryAllocationOfAScenarioMayFail) {
     std::printf("failed each of allocations 1 to %llu in turn: %.1f s\n", static_cast<unsigned long long>(total),
                 seconds);
     // Still whole afterwards.
-    const CountersPair run = Run(0);
+    const CountersPair run = Run(0, true, played_);
     if (kRuntimeCallsCounted) {
         EXPECT_EQ(run.census.allocations, total);
         EXPECT_EQ(run.census.liveBlocks, resting);
