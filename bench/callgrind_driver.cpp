@@ -9,7 +9,9 @@
 //   hpk-callgrind-driver string-bytes FILE        bytes of string payload (keys
 //                                                 and values) of a MessagePack file
 //
-// CASE is one of json/ours json/rapidjson msgpack/ours msgpack/msgpack-cxx
+// CASE is one of json/ours json/rapidjson json/rapidjson-interned
+// json/rapidjson-walked msgpack/ours msgpack/msgpack-cxx
+// msgpack/msgpack-cxx-interned msgpack/msgpack-cxx-walked
 // yaml/ours yaml/libyaml-events yaml/yaml-cpp record/ours record/nlohmann
 // plugin/get plugin/update plugin/load. A record case picks its record from
 // FILE's name (platform-config or champion-games); plugin cases ignore FILE.
@@ -30,6 +32,7 @@
 
 #include "binding/binding_convert.h"
 #include "binding/type_registry.h"
+#include "binding/value_arena.h"
 #include "content_targeting/record_registration.h"
 #include "content_targeting/records.h"
 #include "formats/json_reader.h"
@@ -237,6 +240,57 @@ static std::uint64_t StringBytes(const msgpack::object& root) {
     return total;
 }
 
+// The floor the value model sets under a reader: the peer's own parse, then
+// every member name and string of its tree interned into a fresh arena, as a
+// tree of ours must hold them (each distinct text stored once, counted, found
+// by its FNV-1a hash). Nothing else of ours is done: no values, no ordering.
+template <class Visit>
+static bool InternEveryText(Visit&& walk) {
+    hpk::BindingValueArena* arena = hpk::BindingValueArena::Create();
+    walk(*arena);
+    hpk::BindingValueArena::Destroy(arena);
+    return true;
+}
+
+// With `intern` false only the walk is done: the floor is the interned run
+// less the walked one, added to the peer's parse.
+static void InternRapid(hpk::BindingValueArena& arena, const rapidjson::Value& root, bool intern = true) {
+    std::vector<const rapidjson::Value*> pending{&root};
+    while (!pending.empty()) {
+        const rapidjson::Value* value = pending.back();
+        pending.pop_back();
+        if (value->IsString()) {
+            if (intern) arena.Intern(std::string_view(value->GetString(), value->GetStringLength()));
+        } else if (value->IsArray()) {
+            for (const rapidjson::Value& item : value->GetArray()) pending.push_back(&item);
+        } else if (value->IsObject()) {
+            for (const auto& member : value->GetObject()) {
+                if (intern) arena.InternKey(std::string_view(member.name.GetString(), member.name.GetStringLength()));
+                pending.push_back(&member.value);
+            }
+        }
+    }
+}
+
+static void InternPacked(hpk::BindingValueArena& arena, const msgpack::object& root, bool intern = true) {
+    std::vector<const msgpack::object*> pending{&root};
+    while (!pending.empty()) {
+        const msgpack::object* object = pending.back();
+        pending.pop_back();
+        if (object->type == msgpack::type::STR) {
+            if (intern) arena.Intern(std::string_view(object->via.str.ptr, object->via.str.size));
+        } else if (object->type == msgpack::type::ARRAY) {
+            for (std::uint32_t i = 0; i < object->via.array.size; ++i) pending.push_back(&object->via.array.ptr[i]);
+        } else if (object->type == msgpack::type::MAP) {
+            for (std::uint32_t i = 0; i < object->via.map.size; ++i) {
+                const msgpack::object& key = object->via.map.ptr[i].key;
+                if (intern && key.type == msgpack::type::STR) arena.InternKey(std::string_view(key.via.str.ptr, key.via.str.size));
+                pending.push_back(&object->via.map.ptr[i].val);
+            }
+        }
+    }
+}
+
 // The only function callgrind collects. Not inlined, so it exists by name.
 extern "C" __attribute__((noinline)) int HpkMeasured(const Step* step, int iterations) {
     int failures = 0;
@@ -275,6 +329,20 @@ int main(int argc, char** argv) {
         step = [bytes, text] {
             const hpk::MessagePackReadResult read = hpk::ReadMessagePack(bytes, text->size());
             return read.result.IsOk() && read.consumed == text->size();
+        };
+    } else if (name == "json/rapidjson-interned" || name == "json/rapidjson-walked") {
+        const bool intern = name == "json/rapidjson-interned";
+        step = [text, intern] {
+            rapidjson::Document document;
+            document.Parse(text->c_str());
+            return !document.HasParseError() &&
+                   InternEveryText([&](hpk::BindingValueArena& arena) { InternRapid(arena, document, intern); });
+        };
+    } else if (name == "msgpack/msgpack-cxx-interned" || name == "msgpack/msgpack-cxx-walked") {
+        const bool intern = name == "msgpack/msgpack-cxx-interned";
+        step = [text, intern] {
+            const msgpack::object_handle handle = msgpack::unpack(text->data(), text->size());
+            return InternEveryText([&](hpk::BindingValueArena& arena) { InternPacked(arena, handle.get(), intern); });
         };
     } else if (name == "msgpack/msgpack-cxx") {
         step = [text] {
