@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # System calls per warm parse, ours beside the peer, on every input of 100 KB
 # and more of the bench-data folder (strace -f -c of the callgrind driver).
-# The driver parses once before its measured iterations, so the difference
-# between a run of N iterations and a run of none, divided by N, is what one
-# more parse of the same document costs once the process is warm.
+# The difference between a run of 2N parses and a run of N, divided by N, is
+# what one more parse of the same document costs once the process is warm
+# (after N parses, the first one's set-up and any growth to the document's
+# size are done).
 #
 #   scripts/bench-syscalls.sh [json|msgpack|yaml]...
 #
@@ -52,8 +53,8 @@ calls() {
 # Calls per parse, one decimal, for each of the four figures of `calls`.
 per_parse() {
     local case=$1 file=$2 cold warm
-    cold=$(calls "$case" "$file" 0)
-    warm=$(calls "$case" "$file" "$iterations")
+    cold=$(calls "$case" "$file" "$iterations")
+    warm=$(calls "$case" "$file" $((2 * iterations)))
     awk -v c="$cold" -v w="$warm" -v n="$iterations" 'BEGIN {
         split(c, a, " "); split(w, b, " ");
         printf "%.1f %.1f %.1f %.1f\n", (b[1] - a[1]) / n, (b[2] - a[2]) / n, (b[3] - a[3]) / n, (b[4] - a[4]) / n }'
