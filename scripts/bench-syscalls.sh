@@ -9,8 +9,9 @@
 #   scripts/bench-syscalls.sh [json|msgpack|yaml]...
 #
 # Environment: HPK_BENCH_BUILD (build folder, default build/bench-callgrind,
-# shared with scripts/bench-callgrind.sh), HPK_BENCH_DATA (default
-# ../shared/bench-data beside the repository).
+# shared with scripts/bench-callgrind.sh), HPK_BENCH_DRIVER (a driver built
+# elsewhere, say of an older commit, measured as it is), HPK_BENCH_DATA
+# (default ../shared/bench-data beside the repository).
 # Exits 1 when ours makes more system calls per parse than the peer on any
 # input, 2 on a failed run.
 set -euo pipefail
@@ -25,9 +26,12 @@ large=100000
 
 command -v strace >/dev/null || { echo "bench-syscalls: strace is missing (scripts/setup.sh installs it)" >&2; exit 2; }
 
-cmake --preset x86-linux-release -B "$build" >/dev/null
-cmake --build "$build" --target hpk-callgrind-driver -- -j2 >/dev/null
-driver=$build/hpk-callgrind-driver
+driver=${HPK_BENCH_DRIVER:-}
+if [ -z "$driver" ]; then
+    cmake --preset x86-linux-release -B "$build" >/dev/null
+    cmake --build "$build" --target hpk-callgrind-driver -- -j2 >/dev/null
+    driver=$build/hpk-callgrind-driver
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 missed=0
