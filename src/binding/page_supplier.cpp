@@ -47,6 +47,11 @@ struct PageSupplier::State {
     std::size_t spansHeld = 0;
 
     std::size_t SpareTotal() const { return spareCount + spareSpanBlocks; }
+    // Cleared by ReleaseSpare, set by the next acquisition: what comes back
+    // between the plugin's shutdown and the library's unload (trees dropped
+    // late) goes straight back to the system instead of staying mapped.
+    bool keeping = true;
+    bool MayKeep(std::size_t blocks) const { return keeping && SpareTotal() + blocks <= kMaxSpareBlocks; }
 
     void LinkWithFree(Block& block) {
         block.prevWithFree = nullptr;
@@ -66,6 +71,7 @@ struct PageSupplier::State {
 
     // A block with a free page, or null when the operating system refuses one.
     Block* BlockWithFree() {
+        keeping = true;
         if (withFree != nullptr) return withFree;
         if (spare != nullptr) {
             Block* block = spare;
@@ -117,7 +123,7 @@ struct PageSupplier::State {
         cached = block;
         if (block->freeCount < kPagesPerBlock) return;
         UnlinkWithFree(*block);
-        if (SpareTotal() < kMaxSpareBlocks) {
+        if (MayKeep(1)) {
             block->nextWithFree = spare;
             spare = block;
             ++spareCount;
@@ -229,6 +235,7 @@ void* PageSupplier::AcquireSpan(std::size_t size) noexcept {
     const std::size_t blocks = (size + kBlockSize - 1) / kBlockSize;
     {
         platform::LockGuard guard(state_->lock);
+        state_->keeping = true;
         for (State::SpareSpan** link = &state_->spareSpans; *link != nullptr; link = &(*link)->next) {
             State::SpareSpan* span = *link;
             if (span->blocks != blocks) continue;
@@ -251,7 +258,7 @@ void PageSupplier::ReturnSpan(void* span, std::size_t size) noexcept {
     const std::size_t blocks = (size + kBlockSize - 1) / kBlockSize;
     platform::LockGuard guard(state_->lock);
     --state_->spansHeld;
-    if (state_->SpareTotal() + blocks > kMaxSpareBlocks) {
+    if (!state_->MayKeep(blocks)) {
         platform::ReleasePages(span, blocks * kBlockSize);
         return;
     }
@@ -280,6 +287,7 @@ void PageSupplier::ReleaseSpare() noexcept {
     platform::LockGuard guard(state_->lock);
     state_->ReleaseSpares(state_->spareCount);
     state_->ReleaseSpans(false);
+    state_->keeping = false;
 }
 
 }  // namespace hpk

@@ -56,8 +56,10 @@ public:
     std::size_t SpareBlocks() const noexcept;
     // Spans taken and not returned.
     std::size_t SpansHeld() const noexcept;
-    // Gives every spare block and span back to the operating system; the plugin's
-    // shutdown calls it so that nothing stays mapped after the host unloads us.
+    // Gives every spare block and span back to the operating system, and
+    // keeps none until the next acquisition; the plugin's shutdown calls it so
+    // that nothing stays mapped after the host unloads us, even what trees
+    // dropped after the shutdown give back.
     void ReleaseSpare() noexcept;
 
 private:

@@ -381,8 +381,12 @@ TEST(PageSupplier, KeepsFullyReturnedBlocksForTheNextTreeOfTheSameSize) {
     ReturnAsChain(supplier, pages);
     EXPECT_EQ(supplier.SpareBlocks(), PageSupplier::kMaxSpareBlocks);
 
-    // The plugin's shutdown gives every one back.
+    // The plugin's shutdown gives every one back, and what comes back after
+    // it too, until the next tree.
+    pages = TakeBlocks(supplier, 2);
     supplier.ReleaseSpare();
+    EXPECT_EQ(supplier.SpareBlocks(), 0u);
+    ReturnAsChain(supplier, pages);
     EXPECT_EQ(supplier.SpareBlocks(), 0u);
     EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
 }
