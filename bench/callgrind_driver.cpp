@@ -6,6 +6,8 @@
 //
 //   hpk-callgrind-driver CASE FILE ITERATIONS     one measured path
 //   hpk-callgrind-driver memory EVENTS            peak live bytes, no callgrind
+//   hpk-callgrind-driver string-bytes FILE        bytes of string payload (keys
+//                                                 and values) of a MessagePack file
 //
 // CASE is one of json/ours json/rapidjson msgpack/ours msgpack/msgpack-cxx
 // yaml/ours yaml/libyaml-events yaml/yaml-cpp record/ours record/nlohmann
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
@@ -209,6 +212,31 @@ int Memory(int events) {
 
 }  // namespace
 
+// The bytes of every string (member names included) of the MessagePack
+// document, counted through the peer's object tree.
+static std::uint64_t StringBytes(const msgpack::object& root) {
+    std::uint64_t total = 0;
+    std::vector<const msgpack::object*> pending{&root};
+    while (!pending.empty()) {
+        const msgpack::object* object = pending.back();
+        pending.pop_back();
+        switch (object->type) {
+            case msgpack::type::STR: total += object->via.str.size; break;
+            case msgpack::type::ARRAY:
+                for (std::uint32_t i = 0; i < object->via.array.size; ++i) pending.push_back(&object->via.array.ptr[i]);
+                break;
+            case msgpack::type::MAP:
+                for (std::uint32_t i = 0; i < object->via.map.size; ++i) {
+                    pending.push_back(&object->via.map.ptr[i].key);
+                    pending.push_back(&object->via.map.ptr[i].val);
+                }
+                break;
+            default: break;
+        }
+    }
+    return total;
+}
+
 // The only function callgrind collects. Not inlined, so it exists by name.
 extern "C" __attribute__((noinline)) int HpkMeasured(const Step* step, int iterations) {
     int failures = 0;
@@ -218,6 +246,12 @@ extern "C" __attribute__((noinline)) int HpkMeasured(const Step* step, int itera
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "memory") == 0) return Memory(std::atoi(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "string-bytes") == 0) {
+        const std::string input = ReadFile(argv[2]);
+        const msgpack::object_handle handle = msgpack::unpack(input.data(), input.size());
+        std::printf("%llu\n", static_cast<unsigned long long>(StringBytes(handle.get())));
+        return 0;
+    }
     if (argc != 4) Fail("usage: hpk-callgrind-driver CASE FILE ITERATIONS | memory EVENTS");
     const std::string name = argv[1];
     const std::string path = argv[2];

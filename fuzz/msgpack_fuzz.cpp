@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "binding/binding_value_parts.h"
 #include "formats/msgpack_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     hpk::MessagePackReadResult read = hpk::ReadMessagePack(data, size);
     if (read.consumed > size) std::abort();
     if (!read.result.IsOk() && read.result.ErrorText().empty()) std::abort();
+    // Every structure a sound tree in key order, however its members arrived.
+    if (hpk::BindingValueAccess::ShapeProblem(read.result.Value()) != nullptr) std::abort();
     return 0;
 }

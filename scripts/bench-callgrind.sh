@@ -18,9 +18,9 @@ sections=("$@")
 
 # Targets (ours / peer) and budgets (instructions or bytes). The budgets come
 # from bench/README.md, where each is explained.
-json_target=1.3
-msgpack_target=1.0
-yaml_target=1.2
+json_target=1.0
+msgpack_target=1.0  # against the peer plus 3 instructions per byte of string payload
+yaml_target=1.1
 record_target=0.5
 budget_plugin_get=32000
 budget_plugin_update=270000
@@ -64,7 +64,11 @@ count() {
     awk -v n="$n" '/^(summary|totals):/ { total = $2 } END { printf "%.0f\n", total / n }' "$out"
 }
 
-# One table of ratios: FORMAT EXTENSION OURS PEER TARGET [FILES...]
+# One table of ratios: FORMAT EXTENSION OURS PEER TARGET [FILES...]. With
+# ADJUST=1 (MessagePack) the target is held against the peer plus the cost of
+# hashing every byte of string payload once (FNV-1a, 3 instructions a byte),
+# which interning every text needs and a reader that points into its input
+# does not; the plain ratio is shown beside it.
 ratio_table() {
     local title=$1 ext=$2 ours=$3 peer=$4 target=$5
     shift 5
@@ -73,18 +77,33 @@ ratio_table() {
         for f in "$data"/*."$ext"; do files+=("$f"); done
     fi
     echo
-    echo "$title: $ours vs $peer (target: at most ${target}x)"
-    printf '| %-26s | %14s | %14s | %6s | %-4s |\n' document ours peer ratio ok
-    printf '|%s|%s|%s|%s|%s|\n' "----------------------------" "----------------" "----------------" "--------" "------"
-    local f n a b r ok
+    if [ "${ADJUST:-0}" = 1 ]; then
+        echo "$title: $ours vs $peer + 3 x string bytes (target: at most ${target}x)"
+        printf '| %-29s | %12s | %12s | %9s | %6s | %8s | %-4s |\n' document ours peer strings plain adjusted ok
+        printf '|%s|%s|%s|%s|%s|%s|%s|\n' "-------------------------------" "--------------" "--------------" \
+            "-----------" "--------" "----------" "------"
+    else
+        echo "$title: $ours vs $peer (target: at most ${target}x)"
+        printf '| %-29s | %12s | %12s | %6s | %-4s |\n' document ours peer ratio ok
+        printf '|%s|%s|%s|%s|%s|\n' "-------------------------------" "--------------" "--------------" "--------" "------"
+    fi
+    local f n a b r ok strings adjusted
     for f in "${files[@]}"; do
         n=$(iterations_for "$f")
         a=$(count "$ours" "$f" "$n")
         b=$(count "$peer" "$f" "$n")
         r=$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", a / b }')
-        ok=$(awk -v r="$r" -v t="$target" 'BEGIN { print (r <= t) ? "yes" : "NO" }')
+        if [ "${ADJUST:-0}" = 1 ]; then
+            strings=$("$driver" string-bytes "$f")
+            adjusted=$(awk -v a="$a" -v b="$b" -v s="$strings" 'BEGIN { printf "%.2f", a / (b + 3 * s) }')
+            ok=$(awk -v r="$adjusted" -v t="$target" 'BEGIN { print (r <= t) ? "yes" : "NO" }')
+            printf '| %-29s | %12s | %12s | %9s | %5sx | %7sx | %-4s |\n' "$(basename "$f")" "$a" "$b" "$strings" "$r" \
+                "$adjusted" "$ok"
+        else
+            ok=$(awk -v r="$r" -v t="$target" 'BEGIN { print (r <= t) ? "yes" : "NO" }')
+            printf '| %-29s | %12s | %12s | %5sx | %-4s |\n' "$(basename "$f")" "$a" "$b" "$r" "$ok"
+        fi
         [ "$ok" = yes ] || missed=1
-        printf '| %-26s | %14s | %14s | %5sx | %-4s |\n' "$(basename "$f")" "$a" "$b" "$r" "$ok"
     done
 }
 
@@ -95,7 +114,7 @@ budget_row() {
 }
 
 wanted json && ratio_table JSON json json/ours json/rapidjson "$json_target"
-wanted msgpack && ratio_table MessagePack msgpack msgpack/ours msgpack/msgpack-cxx "$msgpack_target"
+wanted msgpack && ADJUST=1 ratio_table MessagePack msgpack msgpack/ours msgpack/msgpack-cxx "$msgpack_target"
 if wanted yaml; then
     ratio_table YAML yaml yaml/ours yaml/libyaml-events "$yaml_target"
     echo "(shown only: yaml-cpp YAML::Load)"

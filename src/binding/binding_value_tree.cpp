@@ -97,6 +97,8 @@ void PushPending(void*& pending, BindingValue& value, void* heap, bool structure
     pending = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(heap) | (structure ? kStructureBit : 0));
 }
 
+}  // namespace
+
 // Order of two different entries of one arena whose first four bytes agree:
 // names of one record often share a longer beginning ("profile_..."), so
 // the rest is compared a word at a time before any library call.
@@ -113,8 +115,6 @@ bool SameLeadBefore(const BindingInternEntry* a, const BindingInternEntry* b) {
     }
     return CompareKeys(a->View(), b->View()) < 0;
 }
-
-}  // namespace
 
 int CompareKeys(std::string_view a, std::string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
@@ -186,8 +186,10 @@ void BindingValueAccess::ReleasePayload(BindingValue& value) noexcept {
         if ((tagged & kStructureBit) == 0) {
             auto* collection = static_cast<BindingCollection*>(heap);
             for (std::uint32_t i = 0; i < collection->size; ++i) releaseOne(collection->items[i]);
-            arena->Release(collection->items, collection->capacity * sizeof(BindingValue));
-            arena->Release(collection, sizeof(BindingCollection));
+            if (collection->ItemsSeparate()) {
+                arena->Release(collection->items, collection->capacity * sizeof(BindingValue));
+            }
+            arena->Release(collection, collection->BlockSize());
             continue;
         }
         // Post-order through the parent links: free leaves, climbing back up.
@@ -219,7 +221,7 @@ void BindingValueAccess::ReserveItems(BindingValue& value, std::size_t capacity)
     if (collection == nullptr) {
         if (capacity == 0) return;
         collection = static_cast<BindingCollection*>(arena.Allocate(sizeof(BindingCollection)));
-        *collection = BindingCollection{nullptr, nullptr, 0, 0};
+        *collection = BindingCollection{nullptr, nullptr, 0, 0, 0, 0};
         value.payload_.heap = collection;
     }
     auto* items = static_cast<BindingValue*>(arena.Allocate(capacity * sizeof(BindingValue)));
@@ -230,8 +232,8 @@ void BindingValueAccess::ReserveItems(BindingValue& value, std::size_t capacity)
         items[i].payload_ = from.payload_;
         items[i].kind_ = from.kind_;
     }
-    // A fresh collection (one per small array of a document) has nothing to give back.
-    if (collection->items != nullptr) arena.Release(collection->items, collection->capacity * sizeof(BindingValue));
+    // A fresh collection has nothing to give back, and inline elements stay with the header.
+    if (collection->ItemsSeparate()) arena.Release(collection->items, collection->capacity * sizeof(BindingValue));
     collection->items = items;
     collection->capacity = static_cast<std::uint32_t>(capacity);
 }

@@ -17,6 +17,20 @@ namespace {
 
 std::size_t RoundedSize(std::size_t size) { return size == 0 ? 4 : (size + 3) & ~std::size_t{3}; }
 
+// Slot sizes of the middling pools: multiples of 8, each about a third wider
+// than the one before, so a part wastes at most a quarter of its slot.
+constexpr std::uint16_t kMidSlotSizes[BindingValueArena::kMidClasses] = {96,  128, 168, 224, 296,
+                                                                          400, 520, 680, 904, 1352};
+static_assert(kMidSlotSizes[BindingValueArena::kMidClasses - 1] == BindingValueArena::kLargestMidSize,
+              "the widest class is the largest middling size");
+
+// The pool index of a rounded size above the small classes, up to kLargestMidSize.
+std::size_t MidPool(std::size_t rounded) {
+    std::size_t i = 0;
+    while (kMidSlotSizes[i] < rounded) ++i;
+    return BindingValueArena::kSizeClasses + i;
+}
+
 // The arena kept aside by Destroy for the next Create. Exchanged atomically:
 // trees of different threads may come and go at the same time.
 std::atomic<BindingValueArena*> gSpareArena{nullptr};
@@ -79,6 +93,7 @@ BindingValueArena::BindingValueArena(void* homePage) {
     for (std::size_t i = 0; i < kSizeClasses; ++i) {
         pools_[i] = Pool{nullptr, nullptr, nullptr, static_cast<std::uint16_t>(4 * (i + 1))};
     }
+    for (std::size_t i = 0; i < kMidClasses; ++i) pools_[kSizeClasses + i] = Pool{nullptr, nullptr, nullptr, kMidSlotSizes[i]};
     Pool& pool = pools_[kHomePool];
     auto* page = static_cast<Page*>(homePage);
     page->prev = page->next = nullptr;
@@ -100,7 +115,8 @@ void BindingValueArena::ReturnPages(bool keepFirst, bool keepStash) noexcept {
     void* chain = nullptr;
     // Only pools that ever had a page can hold one.
     for (std::uint32_t used = poolsUsed_; used != 0; used &= used - 1) {
-        ReleaseAllPages(pools_[__builtin_ctz(used)], keepFirst, chain);
+        const unsigned index = static_cast<unsigned>(__builtin_ctz(used));
+        ReleaseAllPages(pools_[index], keepFirst && index < kSizeClasses, chain);
     }
     if (!keepFirst) poolsUsed_ = 0;
     while (!keepStash && stash_ != nullptr) {
@@ -133,6 +149,7 @@ void* BindingValueArena::TakePage() {
 void* BindingValueArena::AllocateOther(std::size_t size) {
     const std::size_t rounded = RoundedSize(size);
     if (rounded <= kLargestPooledSize) return AllocateSlot(pools_[rounded / 4 - 1]);
+    if (rounded <= kLargestMidSize) return AllocateSlot(pools_[MidPool(rounded)]);
     if (rounded >= kSpanThreshold) return AllocateSpan(rounded);
     if (rounded > static_cast<std::size_t>(-1) - sizeof(LargeBlock)) throw std::bad_alloc();
     auto* block = static_cast<LargeBlock*>(hpk::Allocate(sizeof(LargeBlock) + rounded));
@@ -150,6 +167,10 @@ void BindingValueArena::Release(void* memory, std::size_t size) noexcept {
     const std::size_t rounded = RoundedSize(size);
     if (rounded <= kLargestPooledSize) {
         ReleaseSlot(pools_[rounded / 4 - 1], memory);
+        return;
+    }
+    if (rounded <= kLargestMidSize) {
+        ReleaseSlot(pools_[MidPool(rounded)], memory);
         return;
     }
     if (rounded >= kSpanThreshold) {

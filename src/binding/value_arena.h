@@ -30,7 +30,9 @@ struct BindingInternEntry {
 std::uint32_t InternHash(std::string_view text);
 
 // Small parts (up to kLargestPooledSize bytes, rounded up to a multiple of 4)
-// come from one pool per size class; anything larger is a separately
+// come from one pool per size class; middling ones (element arrays, long
+// texts, up to kLargestMidSize) from pools of wider slots, a class about a
+// third wider than the one before; anything larger is a separately
 // allocated block the arena keeps on a list (from the counted heap, or from
 // the page supplier from kSpanThreshold bytes on). Either way the arena frees it all
 // when destroyed or reset, so a whole tree goes in one step without a walk.
@@ -39,6 +41,8 @@ class BindingValueArena {
 public:
     static constexpr std::size_t kSizeClasses = 18;
     static constexpr std::size_t kLargestPooledSize = 4 * kSizeClasses;  // 72
+    static constexpr std::size_t kMidClasses = 10;
+    static constexpr std::size_t kLargestMidSize = 1352;  // three to a page
     // Parts this large (the element arrays of long lists) take whole blocks
     // of the page supplier, which keeps them for the next tree: from the C
     // runtime's heap they would make it grow and trim its top, and fault the
@@ -217,7 +221,10 @@ private:
     }
     void GrowBuckets();
 
-    Pool pools_[kSizeClasses];
+    // The small classes, then the middling ones. Only the small pools keep
+    // their first page when the arena is reset or kept aside: a middling
+    // part is rare in the small trees that are built and dropped over and over.
+    Pool pools_[kSizeClasses + kMidClasses];
     LargeBlock* large_ = nullptr;
     Span* spans_ = nullptr;
     std::size_t largeCount_ = 0;
@@ -251,7 +258,7 @@ private:
     static constexpr std::uint8_t kMaxBatch = 8;
     Page* stash_ = nullptr;
     std::uint32_t poolsUsed_ = 0;  // bit i: pools_[i] has had a page since the last release of all
-    static_assert(kSizeClasses <= 32, "one bit per pool");
+    static_assert(kSizeClasses + kMidClasses <= 32, "one bit per pool");
     std::uint8_t batch_ = 1;
 };
 

@@ -203,18 +203,30 @@ bool MessagePackReader::ReadValue(BindingValue& target) {
 
 // `position_` is past the container's header.
 inline void MessagePackReader::OpenContainer(BindingValue& target, FrameKind container, std::uint32_t count) {
-    // A repeated key may lead here with its earlier container: the later value
-    // replaces it, as it would replace a scalar.
-    if (!target.IsEmpty()) target.Clear();
+    // A repeated key reaches a member of its own, resolved when its
+    // structure ends, so `target` is always empty here.
+    if (arena_ == nullptr) arena_ = &BindingValueAccess::ArenaOf(result_.Value());
     if (container == FrameKind::Collection) {
-        target.MakeCollection();
+        BindingValueAccess::MakeContainer(target, BindingValueKind::Collection);
+        if (count == 0) return;
         // Every element takes at least one byte, so a lying count cannot make
-        // the reservation larger than the input.
-        target.Reserve(std::min<std::size_t>(count, size_ - position_));
+        // the room larger than the input, and no more elements than that can begin.
+        BindingCollection* items = BindingValueAccess::StartItems(target, std::min<std::size_t>(count, size_ - position_));
+        stack_.Push() = Frame{&target, count, 0, container, items, 0};
     } else {
-        target.MakeStructure();
+        BindingValueAccess::MakeContainer(target, BindingValueKind::Structure);
+        if (count == 0) return;
+        stack_.Push() = Frame{&target, count, 0, container, nullptr, static_cast<std::uint32_t>(members_.Size())};
     }
-    if (count != 0) stack_.push_back(Frame{&target, count, 0, container});
+}
+
+void MessagePackReader::CloseFrame(const Frame& frame) {
+    if (frame.kind == FrameKind::Structure) {
+        BindingValueAccess::LinkMembers(*frame.target, members_.Data() + frame.firstMember,
+                                        members_.Size() - frame.firstMember, RepeatedKey::Replace, &orders_);
+        members_.Truncate(frame.firstMember);
+    }
+    stack_.Pop();
 }
 
 // The commonest items of a payload (small integers, short strings, booleans)
@@ -255,17 +267,17 @@ inline bool MessagePackReader::QuickValue(BindingValue& target) {
     return true;
 }
 
-// `frame` is stack_.back(); it is not touched after an item opened a
+// `frame` is stack_.Back(); it is not touched after an item opened a
 // container, which may have moved the stack.
 inline bool MessagePackReader::ReadItems(Frame& frame) {
-    const std::size_t depth = stack_.size();
-    BindingValue& container = *frame.target;
+    const std::size_t depth = stack_.Size();
     while (frame.begun != frame.expected) {
         if (position_ == size_) return false;  // input ended between items: the result holds what was begun
         ++frame.begun;
         BindingValue* item;
         if (frame.kind == FrameKind::Collection) {
-            item = &container.Append();
+            item = &frame.items->items[frame.items->size++];
+            BindingValueAccess::InitChild(item, arena_);
         } else {
             // A fixstr key (nearly every member name) is taken here.
             std::string_view key;
@@ -280,21 +292,31 @@ inline bool MessagePackReader::ReadItems(Frame& frame) {
             // Input that ends after a key leaves the member out, as it leaves
             // out any item not begun.
             if (position_ == size_) return false;
-            // The container is a structure (OpenContainer made it one).
-            item = &BindingValueAccess::InsertMember(container, key, nullptr);
+            BindingMemberNode* node = BindingValueAccess::NewMember(*arena_, key);
+            const auto order = static_cast<std::uint32_t>(members_.Size() - frame.firstMember);
+            members_.Push() = PendingMember{node->key->lead, order, node};
+            item = &node->value;
         }
         if (!QuickValue(*item) && !ReadValue(*item)) return false;
-        if (stack_.size() != depth) return true;
+        if (stack_.Size() != depth) return true;
     }
-    stack_.pop_back();
+    CloseFrame(frame);
     return true;
 }
 
 MessagePackReadResult MessagePackReader::Read() {
-    stack_.reserve(16);
     BindingValue& root = result_.Value();
     if (position_ < size_ && (QuickValue(root) || ReadValue(root))) {
-        while (!stack_.empty() && ReadItems(stack_.back())) {}
+        while (!stack_.Empty() && ReadItems(stack_.Back())) {}
+    }
+    // Input that ended inside containers leaves what was begun: their members
+    // are linked now. A failed result was cleared, its nodes with it.
+    while (!stack_.Empty()) {
+        if (result_.IsOk()) {
+            CloseFrame(stack_.Back());
+        } else {
+            stack_.Pop();
+        }
     }
     MessagePackReadResult out;
     out.result = std::move(result_);

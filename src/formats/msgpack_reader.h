@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "binding/binding_value.h"
+#include "binding/binding_value_parts.h"
+#include "binding/scratch_stack.h"
 
 namespace hpk {
 
@@ -36,6 +38,10 @@ private:
         std::uint32_t expected;  // elements, or map entries
         std::uint32_t begun;     // elements, or map entries whose key was read
         FrameKind kind;
+        // A collection's header, with room for every element that can begin;
+        // a structure's first member on members_.
+        BindingCollection* items;
+        std::uint32_t firstMember;
     };
     // Reads the items of the innermost container until it is complete, a
     // nested container opens (true: descend), the input ends or a read fails
@@ -47,6 +53,8 @@ private:
     bool ReadValue(BindingValue& target);
     bool ReadKey(std::string_view& key);
     void OpenContainer(BindingValue& target, FrameKind container, std::uint32_t count);
+    // Links the members of the structure of `frame` (the innermost) and drops the frame.
+    void CloseFrame(const Frame& frame);
     bool Need(std::size_t count, const char* message);
     bool TakeLength(std::uint8_t width, std::uint32_t& length);
     void Fail(const char* message, std::size_t position);
@@ -55,7 +63,11 @@ private:
     std::size_t size_;
     std::size_t position_ = 0;
     BindingResult result_;
-    std::vector<Frame> stack_;
+    BindingValueArena* arena_ = nullptr;  // the root's, once a container needs it
+    ScratchStack<Frame, 16> stack_;
+    // Members of the open structures, each linked when its structure ends.
+    ScratchStack<PendingMember, 32> members_;
+    MemberOrderCache orders_;
 };
 
 [[nodiscard]] MessagePackReadResult ReadMessagePack(const std::uint8_t* data, std::size_t size);

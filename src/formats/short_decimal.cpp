@@ -58,6 +58,17 @@ std::uint64_t AppendDigits(std::uint64_t m, const char* p, const char* q) {
     return m;
 }
 
+// Four digits, their bytes less '0' each, as a number below 10^4 (see
+// AppendDigits).
+std::uint32_t FourDigits(std::uint32_t w) {
+    w = w * 10 + (w >> 8);
+    return ((w & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
+}
+
+bool AreDigits(std::uint32_t w) { return (((w + 0x76767676u) | w) & 0x80808080u) == 0; }
+
+constexpr std::uint32_t kSmallPowers[] = {1, 10, 100, 1000};
+
 // The host process may run the x87 unit at reduced precision (graphics
 // runtimes do): the computation sets 64-bit precision and round-to-nearest
 // for itself and puts the caller's control word back.
@@ -75,6 +86,72 @@ public:
 private:
     std::uint16_t saved_;
 };
+
+// The digits from `p` on appended to `m`; returns the end of their run:
+// DigitsEnd and AppendDigits in one pass. Eight
+// digits are joined in 32 bits first, so the wide multiplication comes once
+// per eight, and once for the last few.
+inline const char* AppendShortDigits(const char* p, const char* end, std::uint64_t& m) {
+    std::uint32_t group = 0;
+    while (end - p >= 8 && ReadEightDigits(p, group)) {
+        m = m * 100000000u + group;
+        p += 8;
+    }
+    if (end - p >= 4) {
+        const std::uint32_t word = Load32(p) - 0x30303030u;
+        if (AreDigits(word)) {
+            m = m * 10000u + FourDigits(word);
+            p += 4;
+        }
+    }
+    // Fewer than four digits are left: a non-digit or the end comes first.
+    const char* start = p;
+    std::uint32_t tail = 0;
+    for (; p < end; ++p) {
+        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9) break;
+        tail = tail * 10 + digit;
+    }
+    if (p != start) m = m * kSmallPowers[p - start] + tail;
+    return p;
+}
+
+// At `p`, just past a mantissa: an optional exponent, (e|E)[+|-]digits with
+// at most four digits, added to `scale`, and `p` moved past it. False for an
+// exponent mark without digits or with more of them.
+bool ReadShortExponent(const char*& p, const char* end, int& scale) {
+    if (p == end || (*p != 'e' && *p != 'E')) return true;
+    ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p == end) return false;
+    int exponent = 0;
+    for (int count = 0; p < end && IsDigit(*p); ++p) {
+        if (++count > 4) return false;
+        exponent = exponent * 10 + (*p - '0');
+    }
+    scale += negative ? -exponent : exponent;
+    return true;
+}
+
+// mantissa * 10^scale as the correctly rounded double; false when the power
+// is beyond 10^27 either way or the rounding is undecided.
+bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
+    if (mantissa == 0) {
+        out = 0.0;
+        return true;
+    }
+    if (scale > kMaxPower || scale < -kMaxPower) return false;
+    ExtendedPrecision precision;
+    const long double m = static_cast<long double>(mantissa);
+    const long double value = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
+    std::uint64_t significand;
+    std::memcpy(&significand, &value, sizeof significand);  // the low 8 bytes: the 64-bit significand
+    if ((significand & 0x7FFu) == 0x400u) return false;     // on a halfway point: undecided
+    volatile double rounded = static_cast<double>(value);   // stored: rounded to 53 bits here
+    out = rounded;
+    return true;
+}
 
 }  // namespace
 
@@ -98,37 +175,68 @@ bool ReadShortDecimal(const char* p, const char* end, double& out) {
         while (fraction < fractionEnd && *fraction == '0') ++fraction;
     }
     if ((integerEnd - integer) + (fractionEnd - fraction) > kMaxDigits) return false;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        bool negative = false;
-        if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-        if (p == end) return false;
-        int exponent = 0;
-        for (int count = 0; p < end && IsDigit(*p); ++p) {
-            if (++count > 4) return false;
-            exponent = exponent * 10 + (*p - '0');
-        }
-        scale += negative ? -exponent : exponent;
+    if (!ReadShortExponent(p, end, scale) || p != end) return false;
+    return ScaledToDouble(AppendDigits(AppendDigits(0, integer, integerEnd), fraction, fractionEnd), scale, out);
+}
+
+bool ReadShortNumber(const char* p, const char* end, ShortNumber& out) {
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    // The first nine digits fit 32 bits, which cost the target less than 64:
+    // most integers end there.
+    const char* integer = p;
+    const char* headEnd = end - p > 9 ? p + 9 : end;
+    std::uint32_t head = 0;
+    for (; p < headEnd; ++p) {
+        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9) break;
+        head = head * 10 + digit;
     }
-    if (p != end) return false;
-    const std::uint64_t mantissa = AppendDigits(AppendDigits(0, integer, integerEnd), fraction, fractionEnd);
-    if (mantissa == 0) {
-        out = 0.0;
+    if (p == end && p != integer) {
+        out.kind = ShortNumber::Kind::Integer;
+        out.negative = negative;
+        out.integer = head;
         return true;
     }
-    if (scale > kMaxPower || scale < -kMaxPower) return false;
-
-    long double value;
-    std::uint64_t significand;
-    {
-        ExtendedPrecision precision;
-        const long double m = static_cast<long double>(mantissa);
-        value = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
-        std::memcpy(&significand, &value, sizeof significand);  // the low 8 bytes: the 64-bit significand
-        if ((significand & 0x7FFu) == 0x400u) return false;     // on a halfway point: undecided
-        volatile double rounded = static_cast<double>(value);   // stored: rounded to 53 bits here
-        out = rounded;
+    std::uint64_t mantissa = head;
+    if (p == headEnd) p = AppendShortDigits(p, end, mantissa);
+    std::ptrdiff_t digits = p - integer;
+    int scale = 0;
+    bool fractional = false;
+    bool whole = true;  // no point, no exponent
+    if (p < end && *p == '.') {
+        whole = false;
+        const char* fraction = ++p;
+        p = AppendShortDigits(p, end, mantissa);
+        scale = -static_cast<int>(p - fraction);
+        digits += p - fraction;
+        const char* last = p;
+        while (last > fraction && last[-1] == '0') --last;
+        fractional = last != fraction;
     }
+    // Counting leading zeros too keeps the mantissa below 10^19; the rare
+    // longer texts take the full parse.
+    if (digits == 0 || digits > kMaxDigits) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        whole = false;
+        fractional = false;
+        if (!ReadShortExponent(p, end, scale)) return false;
+    }
+    if (p != end) return false;
+    if (whole && mantissa <= (std::uint64_t{1} << 53)) {
+        out.kind = ShortNumber::Kind::Integer;
+        out.negative = negative;
+        out.integer = mantissa;
+        return true;
+    }
+    double number = 0.0;
+    if (!ScaledToDouble(mantissa, scale, number)) return false;
+    out.kind = ShortNumber::Kind::Number;
+    out.number = negative ? -number : number;
+    // A fraction that is not zero keeps the double from being whole while the
+    // mantissa is below 2^53: the distance to the nearest integer, at least
+    // one unit of the last digit, exceeds half the double's spacing there.
+    out.fractional = fractional && mantissa < (std::uint64_t{1} << 53);
     return true;
 }
 

@@ -3,8 +3,42 @@
 // up to 27, with which one extended-precision multiplication or division
 // gives the double a full parse would. Anything else is left to the full parse.
 #pragma once
+#include <cstdint>
+#include <cstring>
 
 namespace hpk {
+
+// The eight bytes at `p` as a number below 10^8 when they are all decimal
+// digits: each four-byte word less '0' per byte becomes two two-digit numbers
+// and then one four-digit number with two multiplications (little-endian:
+// the first digit is the low byte). A byte is a digit when subtracting '0'
+// leaves at most 9: adding 0x76 then sets no top bit, nor does the
+// subtraction itself.
+[[nodiscard]] inline bool ReadEightDigits(const char* p, std::uint32_t& out) {
+    std::uint32_t high;
+    std::uint32_t low;
+    std::memcpy(&high, p, sizeof high);
+    std::memcpy(&low, p + 4, sizeof low);
+    high -= 0x30303030u;
+    low -= 0x30303030u;
+    if ((((high + 0x76767676u) | high | (low + 0x76767676u) | low) & 0x80808080u) != 0) return false;
+    high = high * 10 + (high >> 8);
+    low = low * 10 + (low >> 8);
+    high = ((high & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
+    low = ((low & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
+    out = high * 10000u + low;
+    return true;
+}
+
+// A short decimal read in one pass, as the number rule types it.
+struct ShortNumber {
+    enum class Kind : std::uint8_t { Integer, Number };
+    Kind kind;
+    bool negative;          // Integer: the sign written
+    bool fractional;        // Number: certainly not whole
+    std::uint64_t integer;  // Integer: the magnitude, at most 2^53
+    double number;          // Number: the value, correctly rounded
+};
 
 // Reads [digits][.digits][(e|E)[+|-]digits] spanning exactly [p, end), with
 // at least one mantissa digit, into `out` as the correctly rounded double.
@@ -12,5 +46,13 @@ namespace hpk {
 // power of ten, or lies so close to halfway between two doubles that the
 // extended result cannot settle the rounding: the caller parses it fully.
 [[nodiscard]] bool ReadShortDecimal(const char* p, const char* end, double& out);
+
+// Reads [+|-][digits][.digits][(e|E)[+|-]digits] spanning exactly [p, end),
+// with one to 19 mantissa digits (leading zeros included) and an exponent of
+// at most four digits. An integer (no point, no exponent) up to 2^53 comes out
+// as such: a double holds it exactly. Anything else comes out as the correctly
+// rounded double, with `fractional` set when the text shows it is not whole.
+// False for any other text, and where ReadShortDecimal would be.
+[[nodiscard]] bool ReadShortNumber(const char* p, const char* end, ShortNumber& out);
 
 }  // namespace hpk

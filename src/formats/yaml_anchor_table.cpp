@@ -27,13 +27,15 @@ const BindingValue& YamlPathStore::Resolve(const BindingValue& root, std::int32_
 }
 
 YamlAnchor* YamlAnchorTable::Enter(std::string_view name) {
-    auto [entry, inserted] = anchors_.try_emplace(std::string(name));
+    if (anchors_ == nullptr) anchors_ = std::make_unique<std::unordered_map<std::string, YamlAnchor>>();
+    auto [entry, inserted] = anchors_->try_emplace(std::string(name));
     return inserted ? &entry->second : nullptr;
 }
 
 const YamlAnchor* YamlAnchorTable::Find(std::string_view name) const {
-    const auto entry = anchors_.find(std::string(name));
-    return entry == anchors_.end() ? nullptr : &entry->second;
+    if (anchors_ == nullptr) return nullptr;
+    const auto entry = anchors_->find(std::string(name));
+    return entry == anchors_->end() ? nullptr : &entry->second;
 }
 
 std::uint32_t CountYamlValues(const BindingValue& value, std::uint32_t cap) {

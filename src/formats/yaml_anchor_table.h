@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -55,7 +56,9 @@ public:
     const YamlAnchor* Find(std::string_view name) const;
 
 private:
-    std::unordered_map<std::string, YamlAnchor> anchors_;
+    // Made by the first anchor: most documents have none, and they should not
+    // pay for setting up and tearing down the map.
+    std::unique_ptr<std::unordered_map<std::string, YamlAnchor>> anchors_;
 };
 
 // Counts `value` and its descendants, stopping once the count passes `cap`

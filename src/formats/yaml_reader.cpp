@@ -9,8 +9,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
+#include "binding/binding_value_parts.h"
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
 #include "formats/yaml_anchor_table.h"
@@ -38,15 +39,19 @@ private:
     bool ready_;
 };
 
-// Owns one event at a time; Reset releases it before the slot is refilled.
+// Owns one event at a time, released when the slot is refilled or goes.
+// Releasing zeroes the event, so a slot with no event costs no call.
 class YamlEvent {
 public:
-    YamlEvent() { std::memset(&event_, 0, sizeof event_); }
-    ~YamlEvent() { yaml_event_delete(&event_); }
+    // The tokenizer clears the whole event before filling it.
+    YamlEvent() { event_.type = YAML_NO_EVENT; }
+    ~YamlEvent() { Reset(); }
     YamlEvent(const YamlEvent&) = delete;
     YamlEvent& operator=(const YamlEvent&) = delete;
     yaml_event_t* Get() { return &event_; }
-    void Reset() { yaml_event_delete(&event_); }  // leaves the event zeroed
+    void Reset() {
+        if (event_.type != YAML_NO_EVENT) yaml_event_delete(&event_);
+    }
 
 private:
     yaml_event_t event_;
@@ -58,7 +63,8 @@ std::string_view Text(const yaml_char_t* text) {
 
 class YamlValueReader {
 public:
-    BindingResult Read(const char* text, std::size_t length);
+    explicit YamlValueReader(BindingResult& result) : result_(result) {}
+    void Read(const char* text, std::size_t length);
 
 private:
     enum class Role : std::uint8_t { Value, Sequence, Mapping };
@@ -75,15 +81,17 @@ private:
         YamlAnchor* anchor;   // the anchor this container carries while open, or null
         std::int32_t record;  // stored path, YamlPathStore::kRoot, or kNoRecord
         Role role;
-        bool reopened;  // a repeated key led back into a filled container
-        Step step;      // from the parent
+        bool reopened;           // a repeated key led back into a filled container
+        std::uint32_t elements;  // a sequence's elements so far, the index of the next
+        Step step;               // from the parent
     };
 
-    void OnEvent(const yaml_event_t& event);
-    void OnNode(const yaml_event_t& event);
-    void OnScalar(const yaml_event_t& event, BindingValue* target);
-    void OnContainerStart(const yaml_event_t& event, BindingValue* target, Role role);
-    void OnAlias(const yaml_event_t& event, BindingValue* target);
+    bool OnScalar(const yaml_event_t& event);
+    bool OnKey(const yaml_event_t& event);
+    void OnContainerStart(const yaml_event_t& event, Role role);
+    void OnAlias(const yaml_event_t& event);
+    void OnDocumentStart();
+    bool InDocument();
     BindingValue* ChooseTarget();
     void Pop();
     std::int32_t PathOfTop();
@@ -94,11 +102,10 @@ private:
     bool IsOpen(const BindingValue* value) const;
     void FailAt(const char* message, const yaml_event_t& event);
 
-    BindingResult result_;
-    std::vector<Node> stack_;
+    BindingResult& result_;
+    YamlOpenStack<Node, 16> stack_;
     bool hasPendingKey_ = false;
     std::string_view pendingKey_;   // into the key's event or `aliasKey_`
-    bool keyInEvent_ = false;       // the event just read holds `pendingKey_`
     std::string aliasKey_;          // text of a key given by an alias
     YamlKeyStack keys_;             // keys of the open containers, outermost first
     Step targetStep_;               // how the node of the current event was reached
@@ -113,11 +120,11 @@ void YamlValueReader::FailAt(const char* message, const yaml_event_t& event) {
 }
 
 void YamlValueReader::Pop() {
-    Node& top = stack_.back();
+    Node& top = stack_.Back();
     if (top.anchor != nullptr) top.anchor->open = false;
     if (top.reopened) --reopenedOpen_;
     if (top.step.kind == StepKind::Key) keys_.Truncate(top.step.index);
-    stack_.pop_back();
+    stack_.Pop();
 }
 
 YamlPathStep YamlValueReader::PathStep(const Step& step, std::string_view key) const {
@@ -134,15 +141,15 @@ YamlPathStep YamlValueReader::PathStep(const Step& step, std::string_view key) c
 // Stores the paths of the open nodes that have none yet, outermost first, and
 // returns the top node's.
 std::int32_t YamlValueReader::PathOfTop() {
-    std::size_t first = stack_.size();
+    std::size_t first = stack_.Size();
     while (first > 0 && stack_[first - 1].record == kNoRecord) --first;
-    for (std::size_t i = first; i < stack_.size(); ++i) {
+    for (std::size_t i = first; i < stack_.Size(); ++i) {
         const Step& step = stack_[i].step;
         const std::string_view key =
             step.kind == StepKind::Key ? keys_.View(step.index, step.keyLength) : std::string_view();
         stack_[i].record = paths_.Add(stack_[i - 1].record, PathStep(step, key));
     }
-    return stack_.back().record;
+    return stack_.Back().record;
 }
 
 // The path of the node the current event fills, which is the top node itself
@@ -170,9 +177,17 @@ bool YamlValueReader::Charge(std::uint64_t amount, const yaml_event_t& event) {
 }
 
 bool YamlValueReader::IsOpen(const BindingValue* value) const {
-    for (const Node& node : stack_) {
-        if (node.value == value) return true;
+    for (std::size_t i = 0; i < stack_.Size(); ++i) {
+        if (stack_[i].value == value) return true;
     }
+    return false;
+}
+
+// The tokenizer starts every node inside a document, and a document's root
+// stays open until its first node ends: a second root is a second document.
+bool YamlValueReader::InDocument() {
+    if (!stack_.Empty()) return true;
+    result_.SetError(kMsgYamlMultiDocument);
     return false;
 }
 
@@ -182,82 +197,113 @@ bool YamlValueReader::IsOpen(const BindingValue* value) const {
 //
 // `targetStep_` tells how the target was reached; a key stays readable through
 // `pendingKey_` until the next event, though it is no longer pending.
-BindingValue* YamlValueReader::ChooseTarget() {
-    Node& top = stack_.back();
-    if (top.role == Role::Sequence) {
-        targetStep_.kind = StepKind::Index;
-        targetStep_.index = top.value->Size();
-        return &top.value->Append();
-    }
+inline BindingValue* YamlValueReader::ChooseTarget() {
+    Node& top = stack_.Back();
     if (top.role == Role::Mapping) {
         if (!hasPendingKey_) return nullptr;
         hasPendingKey_ = false;
         targetStep_.kind = StepKind::Key;
-        return &top.value->Member(pendingKey_);
+        // The top node is a structure already: straight to the insertion.
+        return &BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
+    }
+    if (top.role == Role::Sequence) {
+        targetStep_.kind = StepKind::Index;
+        targetStep_.index = top.elements++;
+        return &top.value->Append();
     }
     targetStep_.kind = StepKind::None;
     return top.value;
 }
 
-void YamlValueReader::OnScalar(const yaml_event_t& event, BindingValue* target) {
+// A mapping key: its text stays in its event, which the caller keeps until
+// the key's value has been read.
+bool YamlValueReader::OnKey(const yaml_event_t& event) {
     const auto& scalar = event.data.scalar;
-    const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
-    const char* tag = reinterpret_cast<const char*>(scalar.tag);
+    if (scalar.tag != nullptr && std::strcmp(reinterpret_cast<const char*>(scalar.tag), kTagStr) != 0) {
+        FailAt(kMsgYamlInvalidKey, event);
+        return false;
+    }
+    pendingKey_ = std::string_view(reinterpret_cast<const char*>(scalar.value), scalar.length);
+    hasPendingKey_ = true;
     YamlAnchor* anchor = nullptr;
-    if (target == nullptr) {  // a mapping key
-        if (tag != nullptr && std::strcmp(tag, kTagStr) != 0) {
-            FailAt(kMsgYamlInvalidKey, event);
-            return;
-        }
-        pendingKey_ = text;
-        hasPendingKey_ = true;
-        keyInEvent_ = true;
-        if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) {
-            anchor->isKey = true;
-            anchor->keyText.assign(text);
-        }
-        return;
+    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) {
+        anchor->isKey = true;
+        anchor->keyText.assign(pendingKey_);
     }
-    YamlScalarStyle style = YamlScalarStyle::Plain;
-    if (scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
-        style = YamlScalarStyle::Quoted;
-    } else if (scalar.style == YAML_LITERAL_SCALAR_STYLE || scalar.style == YAML_FOLDED_SCALAR_STYLE) {
-        style = YamlScalarStyle::Block;
-    }
-    TypeYamlScalar(result_, *target, tag, text, style);
-    if (!result_.IsOk()) return;
-    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) anchor->path = PathOfTarget();
-    if (targetStep_.kind == StepKind::None) Pop();  // the document's root
+    return true;
 }
 
-void YamlValueReader::OnContainerStart(const yaml_event_t& event, BindingValue* target, Role role) {
+// True when the scalar is a mapping key held in its event.
+inline bool YamlValueReader::OnScalar(const yaml_event_t& event) {
+    if (!InDocument()) return false;
+    BindingValue* target = ChooseTarget();
+    if (target == nullptr) return OnKey(event);
+    const auto& scalar = event.data.scalar;
+    const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
+    if (scalar.tag == nullptr) {
+        const bool plain = scalar.style == YAML_PLAIN_SCALAR_STYLE || scalar.style == YAML_ANY_SCALAR_STYLE;
+        if (plain && (text.empty() || !IsYamlTextOnlyStart(text[0]))) {
+            TypeYamlPlainScalar(*target, text);
+        } else {
+            target->SetString(text);  // quoted and block scalars, and plain text no other rule can take
+        }
+    } else {
+        YamlScalarStyle style = YamlScalarStyle::Plain;
+        if (scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
+            style = YamlScalarStyle::Quoted;
+        } else if (scalar.style == YAML_LITERAL_SCALAR_STYLE || scalar.style == YAML_FOLDED_SCALAR_STYLE) {
+            style = YamlScalarStyle::Block;
+        }
+        TypeYamlScalar(result_, *target, reinterpret_cast<const char*>(scalar.tag), text, style);
+        if (!result_.IsOk()) return false;
+    }
+    YamlAnchor* anchor = nullptr;
+    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) anchor->path = PathOfTarget();
+    if (targetStep_.kind == StepKind::None) Pop();  // the document's root
+    return false;
+}
+
+void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
+    if (!InDocument()) return;
+    BindingValue* target = ChooseTarget();
     if (target == nullptr) {
         FailAt(role == Role::Sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
         return;
     }
     // The depth counts the new container, which the root already is.
-    const std::size_t depth = stack_.size() + (targetStep_.kind == StepKind::None ? 0 : 1);
+    const std::size_t depth = stack_.Size() + (targetStep_.kind == StepKind::None ? 0 : 1);
     if (depth > kYamlMaxDepth) {
         result_.SetError(
             FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1, event.start_mark.column + 1));
         return;
     }
     if (targetStep_.kind != StepKind::None) {
-        Step step = targetStep_;
-        if (step.kind == StepKind::Key) {
-            step.index = keys_.Size();
-            step.keyLength = pendingKey_.size();
+        Node& node = stack_.Push();
+        node.value = target;
+        node.anchor = nullptr;
+        node.record = kNoRecord;
+        node.reopened = false;
+        node.elements = 0;
+        node.step.kind = targetStep_.kind;
+        if (targetStep_.kind == StepKind::Key) {
+            node.step.index = keys_.Size();
+            node.step.keyLength = pendingKey_.size();
             keys_.Append(pendingKey_);
+        } else {
+            node.step.index = targetStep_.index;
         }
-        stack_.push_back(Node{target, nullptr, kNoRecord, Role::Value, false, step});
     }
-    Node& top = stack_.back();
+    Node& top = stack_.Back();
     // A repeated key can lead back into a container that is already filled:
-    // mappings then merge and sequences concatenate.
+    // mappings then merge and sequences concatenate. A fresh node is empty.
     const BindingValueKind kind = role == Role::Sequence ? BindingValueKind::Collection : BindingValueKind::Structure;
-    if (target->Kind() == kind && target->Size() != 0) {
-        top.reopened = true;
-        ++reopenedOpen_;
+    if (target->Kind() == kind) {
+        const std::size_t size = target->Size();
+        if (size != 0) {
+            top.reopened = true;
+            ++reopenedOpen_;
+            top.elements = static_cast<std::uint32_t>(size);
+        }
     }
     if (role == Role::Sequence) {
         target->MakeCollection();
@@ -272,11 +318,13 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, BindingValue* 
         if (!EnterAnchor(event, Text(anchorName), anchor)) return;
         anchor->path = PathOfTop();
         anchor->open = true;
-        stack_.back().anchor = anchor;
+        stack_.Back().anchor = anchor;
     }
 }
 
-void YamlValueReader::OnAlias(const yaml_event_t& event, BindingValue* target) {
+void YamlValueReader::OnAlias(const yaml_event_t& event) {
+    if (!InDocument()) return;
+    BindingValue* target = ChooseTarget();
     const std::string_view name = Text(event.data.alias.anchor);
     const YamlAnchor* anchor = anchors_.Find(name);
     if (anchor != nullptr && anchor->open) {
@@ -323,78 +371,57 @@ void YamlValueReader::OnAlias(const yaml_event_t& event, BindingValue* target) {
     if (targetStep_.kind == StepKind::None) Pop();  // the document's root
 }
 
-void YamlValueReader::OnNode(const yaml_event_t& event) {
-    // The tokenizer starts every node inside a document, and a document's root
-    // stays open until its first node ends: a second root is a second document.
-    if (stack_.empty()) {
+void YamlValueReader::OnDocumentStart() {
+    if (!result_.Value().IsEmpty()) {
         result_.SetError(kMsgYamlMultiDocument);
-        return;
-    }
-    BindingValue* target = ChooseTarget();
-    switch (event.type) {
-        case YAML_SCALAR_EVENT: OnScalar(event, target); return;
-        case YAML_SEQUENCE_START_EVENT: OnContainerStart(event, target, Role::Sequence); return;
-        case YAML_MAPPING_START_EVENT: OnContainerStart(event, target, Role::Mapping); return;
-        default: OnAlias(event, target); return;
+    } else if (stack_.Empty()) {
+        Node& root = stack_.Push();
+        root = Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, {}};
     }
 }
 
-void YamlValueReader::OnEvent(const yaml_event_t& event) {
-    switch (event.type) {
-        case YAML_DOCUMENT_START_EVENT:
-            if (!result_.Value().IsEmpty()) {
-                result_.SetError(kMsgYamlMultiDocument);
-            } else if (stack_.empty()) {
-                stack_.push_back(Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, {}});
-            }
-            return;
-        case YAML_SEQUENCE_END_EVENT:
-        case YAML_MAPPING_END_EVENT: Pop(); return;
-        case YAML_SCALAR_EVENT:
-        case YAML_SEQUENCE_START_EVENT:
-        case YAML_MAPPING_START_EVENT:
-        case YAML_ALIAS_EVENT: OnNode(event); return;
-        default:  // stream start and end, document end
-            return;
-    }
-}
-
-BindingResult YamlValueReader::Read(const char* text, std::size_t length) {
+void YamlValueReader::Read(const char* text, std::size_t length) {
     YamlParser parser;
     if (!parser.Ready()) {
         result_.SetError(FormatPositional(kMsgYamlParserError, "memory error", 0u, 0u));
-        return std::move(result_);
+        return;
     }
     yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
     yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
-    stack_.reserve(16);
-    // Two slots: a key's event stays in its slot, unreleased, while the next
-    // event (the key's value) is read into the other.
+    // Two slots: a key's event is held, unreleased, while the next event (the
+    // key's value) is read into the other.
     YamlEvent events[2];
-    std::size_t slot = 0;
-    bool parsed = true;
-    bool done = false;
-    while (result_.IsOk() && !done) {
-        YamlEvent& event = events[slot];
-        event.Reset();
-        parsed = yaml_parser_parse(parser.Get(), event.Get()) != 0;
-        if (!parsed) break;
-        done = event.Get()->type == YAML_STREAM_END_EVENT;
-        keyInEvent_ = false;
-        OnEvent(*event.Get());
-        if (keyInEvent_) slot ^= 1;
+    yaml_event_t* event = events[0].Get();
+    yaml_event_t* held = events[1].Get();
+    for (;;) {
+        if (event->type != YAML_NO_EVENT) yaml_event_delete(event);
+        if (yaml_parser_parse(parser.Get(), event) == 0) break;
+        switch (event->type) {
+            case YAML_SCALAR_EVENT:
+                if (OnScalar(*event)) std::swap(event, held);
+                break;
+            case YAML_MAPPING_START_EVENT: OnContainerStart(*event, Role::Mapping); break;
+            case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event, Role::Sequence); break;
+            case YAML_MAPPING_END_EVENT:
+            case YAML_SEQUENCE_END_EVENT: Pop(); continue;
+            case YAML_ALIAS_EVENT: OnAlias(*event); break;
+            case YAML_DOCUMENT_START_EVENT: OnDocumentStart(); break;
+            case YAML_STREAM_END_EVENT: return;
+            default: continue;  // stream start, document end
+        }
+        if (!result_.IsOk()) return;
     }
-    if (!parsed && result_.IsOk()) {
-        const yaml_parser_t& state = *parser.Get();
-        result_.SetError(FormatPositional(kMsgYamlParserError,
-                                          state.problem != nullptr ? state.problem : "memory error",
-                                          state.problem_mark.line, state.problem_mark.column));
-    }
-    return std::move(result_);
+    const yaml_parser_t& state = *parser.Get();
+    result_.SetError(FormatPositional(kMsgYamlParserError, state.problem != nullptr ? state.problem : "memory error",
+                                      state.problem_mark.line, state.problem_mark.column));
 }
 
 }  // namespace
 
-BindingResult ParseYaml(const char* text, std::size_t length) { return YamlValueReader().Read(text, length); }
+BindingResult ParseYaml(const char* text, std::size_t length) {
+    BindingResult result;
+    YamlValueReader(result).Read(text, length);
+    return result;
+}
 
 }  // namespace hpk

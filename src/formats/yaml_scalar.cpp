@@ -1,7 +1,7 @@
 // Scalar typing for the YAML reader. Plain scalars are typed by content; the
 // number rule is the C library's floating parse, done locale-independently.
 // The common shapes (text whose first byte rules out null, number and bool;
-// decimal integers a double holds exactly) are decided without that parse.
+// decimals of up to 19 digits) are decided in one pass, without that parse.
 #include "formats/yaml_scalar.h"
 
 #include <charconv>
@@ -73,27 +73,35 @@ enum class Spelling { None, True, False };
 
 // `text` is `lower` as written, Capitalised or in UPPER case; `lower` holds
 // lowercase letters only and is as long as `text`.
-bool MatchesCasing(std::string_view text, std::string_view lower) {
-    const bool upperFirst = text[0] == lower[0] - ('a' - 'A');
-    if (!upperFirst && text[0] != lower[0]) return false;
-    if (text.substr(1) == lower.substr(1)) return true;
-    if (!upperFirst) return false;
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        if (text[i] != lower[i] - ('a' - 'A')) return false;
+bool MatchesCasing(std::string_view text, const char* lower) {
+    constexpr char kUpper = 'a' - 'A';
+    const char first = text[0];
+    if (first != lower[0] && first != lower[0] - kUpper) return false;
+    std::size_t i = 1;
+    while (i < text.size() && text[i] == lower[i]) ++i;
+    if (i == text.size()) return true;  // lower case or Capitalised
+    if (first == lower[0] || i != 1) return false;
+    for (; i < text.size(); ++i) {
+        if (text[i] != lower[i] - kUpper) return false;
     }
     return true;
 }
 
+// The words are y, yes, on, true and n, no, off, false: their length and first
+// letter leave one candidate at most.
 Spelling BoolSpelling(std::string_view text) {
-    // The true words first; each in its lower, Capitalised and UPPER casing.
-    static constexpr std::string_view kWords[] = {"true", "y", "yes", "on", "false", "n", "no", "off"};
-    constexpr std::size_t kTrueWords = 4;
-    for (std::size_t i = 0; i < std::size(kWords); ++i) {
-        if (kWords[i].size() == text.size() && MatchesCasing(text, kWords[i])) {
-            return i < kTrueWords ? Spelling::True : Spelling::False;
-        }
+    const auto Word = [text](const char* lower, Spelling spelling) {
+        return MatchesCasing(text, lower) ? spelling : Spelling::None;
+    };
+    const char first = static_cast<char>(text.empty() ? 0 : text[0] | 0x20);
+    switch (text.size()) {
+        case 1: return first == 'y' ? Spelling::True : first == 'n' ? Spelling::False : Spelling::None;
+        case 2: return first == 'o' ? Word("on", Spelling::True) : Word("no", Spelling::False);
+        case 3: return first == 'y' ? Word("yes", Spelling::True) : Word("off", Spelling::False);
+        case 4: return Word("true", Spelling::True);
+        case 5: return Word("false", Spelling::False);
+        default: return Spelling::None;
     }
-    return Spelling::None;
 }
 
 // What the first byte of an untagged plain scalar leaves it able to be.
@@ -105,6 +113,7 @@ enum class PlainStart {
 };
 
 PlainStart ClassifyStart(char c) {
+    if (IsYamlTextOnlyStart(c)) return PlainStart::TextOnly;
     switch (c) {
         case 't':
         case 'T':
@@ -118,28 +127,7 @@ PlainStart ClassifyStart(char c) {
         case 'N':
         case 'i':
         case 'I': return PlainStart::Letter;
-        // "~", and numbers: sign, digit, point, leading white space
-        case '~':
-        case '+':
-        case '-':
-        case '.':
-        case ' ':
-        case '\t':
-        case '\n':
-        case '\v':
-        case '\f':
-        case '\r':
-        case '0':
-        case '1':
-        case '2':
-        case '3':
-        case '4':
-        case '5':
-        case '6':
-        case '7':
-        case '8':
-        case '9': return PlainStart::Any;
-        default: return PlainStart::TextOnly;
+        default: return PlainStart::Any;  // "~", and numbers: sign, digit, point, leading white space
     }
 }
 
@@ -152,54 +140,41 @@ bool SpellsInfOrNan(std::string_view text) {
     return (first == 'i' && second == 'n' && third == 'f') || (first == 'n' && second == 'a' && third == 'n');
 }
 
-// Reads an optionally signed run of decimal digits worth at most 2^53. Such
-// integers are exact in a double, so this gives what the number rule's detour
-// through a double gives, without the general parse. False for anything else.
-bool SetExactInteger(BindingValue& target, std::string_view text) {
-    constexpr std::uint64_t kTwoTo53 = std::uint64_t{1} << 53;
-    constexpr std::ptrdiff_t kMaxDigits = 16;  // 2^53 has 16; more never fits
-    const char* p = text.data();
-    const char* end = p + text.size();
-    const bool negative = p < end && *p == '-';
-    if (p < end && (*p == '+' || *p == '-')) ++p;
-    if (p == end || end - p > kMaxDigits) return false;
-    // Nine digits fit 32 bits, which the target multiplies more cheaply.
-    const char* split = end - p > 9 ? p + 9 : end;
-    std::uint32_t head = 0;
-    for (; p < split; ++p) {
-        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
-        if (digit > 9) return false;
-        head = head * 10 + digit;
-    }
-    std::uint64_t value = head;
-    for (; p < end; ++p) {
-        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
-        if (digit > 9) return false;
-        value = value * 10 + digit;
-    }
-    if (value > kTwoTo53) return false;
+// Integers up to 2^53 are exact in a double, so setting them directly gives
+// what the number rule's detour through a double gives.
+constexpr std::uint64_t kTwoTo53 = std::uint64_t{1} << 53;
+
+void SetExactInteger(BindingValue& target, bool negative, std::uint64_t value) {
     // "-0" reads as a zero, and zeros are unsigned whatever their sign.
     if (negative && value != 0) {
         target.SetSigned(-static_cast<std::int64_t>(value));
     } else {
         target.SetUnsigned(value);
     }
-    return true;
 }
 
 bool IsNullSpelling(std::string_view text) {
     return text.empty() || text == "~" || text == "null" || text == "Null" || text == "NULL";
 }
 
+// True when `number` has no fractional part (infinities included), read from
+// its bits: the exponent tells which significand bits lie below the point.
+bool IsWhole(double number) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &number, sizeof bits);
+    const int exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    if (exponent >= 52) return true;
+    if (exponent < 0) return (bits << 1) == 0;  // a zero of either sign, else a fraction
+    return (bits & ((std::uint64_t{1} << (52 - exponent)) - 1)) == 0;
+}
+
 // A plain scalar that reads as a number. Integers pass through a double, so
 // digits beyond its precision are lost; integral values that no 64-bit integer
 // holds stay float instead of wrapping.
 void SetNumber(BindingValue& target, double number) {
-    double whole = 0.0;
-    const double fraction = std::modf(number, &whole);
     constexpr double kTwoTo63 = 9223372036854775808.0;
     constexpr double kTwoTo64 = 18446744073709551616.0;
-    if (fraction != 0.0 || std::isnan(number)) {
+    if (std::isnan(number) || !IsWhole(number)) {
         target.SetFloat(number);
     } else if (number >= 0.0) {
         if (number < kTwoTo64) {
@@ -212,6 +187,54 @@ void SetNumber(BindingValue& target, double number) {
     } else {
         target.SetFloat(number);
     }
+}
+
+// The most common numbers, integers of up to 16 digits, read right here in
+// 32-bit parts; false, with `target` untouched, for any other text.
+bool TypeShortInteger(BindingValue& target, std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (p == end || end - p > 16) return false;
+    // Beyond eight digits, the last eight are read as one group, and so are
+    // the first eight of sixteen.
+    const char* split = end - p > 8 ? end - 8 : end;
+    std::uint32_t head = 0;
+    if (split - p == 8) {
+        if (!ReadEightDigits(p, head)) return false;
+        p = split;
+    }
+    for (; p < split; ++p) {
+        const std::uint32_t digit = static_cast<std::uint32_t>(static_cast<unsigned char>(*p)) - '0';
+        if (digit > 9) return false;
+        head = head * 10 + digit;
+    }
+    if (split == end) {
+        SetExactInteger(target, negative, head);
+        return true;
+    }
+    std::uint32_t last = 0;
+    if (!ReadEightDigits(split, last)) return false;
+    const std::uint64_t value = std::uint64_t{head} * 100000000u + last;
+    if (value > kTwoTo53) return false;
+    SetExactInteger(target, negative, value);
+    return true;
+}
+
+// A decimal of up to 19 digits typed by the number rule, without the general
+// parse; false, with `target` untouched, for any other text.
+bool TypeShortDecimal(BindingValue& target, std::string_view text) {
+    ShortNumber number;
+    if (!ReadShortNumber(text.data(), text.data() + text.size(), number)) return false;
+    if (number.kind == ShortNumber::Kind::Integer) {
+        SetExactInteger(target, number.negative, number.integer);
+    } else if (number.fractional) {
+        target.SetFloat(number.number);
+    } else {
+        SetNumber(target, number.number);
+    }
+    return true;
 }
 
 void TypeTagged(BindingResult& result, BindingValue& target, const char* tag, std::string_view text) {
@@ -283,19 +306,10 @@ bool ParseYamlNumber(std::string_view text, double& out) {
     return true;
 }
 
-void TypeYamlScalar(BindingResult& result, BindingValue& target, const char* tag, std::string_view text,
-                    YamlScalarStyle style) {
-    if (!result.IsOk()) return;
-    if (tag != nullptr) {
-        TypeTagged(result, target, tag, text);
-        return;
-    }
-    if (style != YamlScalarStyle::Plain) {
-        target.SetString(text);
-        return;
-    }
+void TypeYamlPlainScalar(BindingValue& target, std::string_view text) {
+    // A fresh node is empty already; clearing one costs a call.
     if (text.empty()) {
-        target.Clear();
+        if (!target.IsEmpty()) target.Clear();
         return;
     }
     // The first byte rules out most of the order below: text that cannot be a
@@ -305,12 +319,17 @@ void TypeYamlScalar(BindingResult& result, BindingValue& target, const char* tag
         target.SetString(text);
         return;
     }
+    // The usual numbers, decimals of a few digits, in one pass; anything else
+    // takes the rule's order below.
+    if (start == PlainStart::Any) {
+        if (text.size() <= 17 && TypeShortInteger(target, text)) return;  // a sign and 16 digits at most
+        if (TypeShortDecimal(target, text)) return;
+    }
     if (start != PlainStart::BoolOrText) {
         if (IsNullSpelling(text)) {
-            target.Clear();
+            if (!target.IsEmpty()) target.Clear();
             return;
         }
-        if (start == PlainStart::Any && SetExactInteger(target, text)) return;
         double number = 0.0;
         if ((start == PlainStart::Any || SpellsInfOrNan(text)) && ParseYamlNumber(text, number) &&
             number != std::numeric_limits<double>::infinity()) {
@@ -324,6 +343,18 @@ void TypeYamlScalar(BindingResult& result, BindingValue& target, const char* tag
         return;
     }
     target.SetString(text);
+}
+
+void TypeYamlScalar(BindingResult& result, BindingValue& target, const char* tag, std::string_view text,
+                    YamlScalarStyle style) {
+    if (!result.IsOk()) return;
+    if (tag != nullptr) {
+        TypeTagged(result, target, tag, text);
+    } else if (style != YamlScalarStyle::Plain) {
+        target.SetString(text);
+    } else {
+        TypeYamlPlainScalar(target, text);
+    }
 }
 
 }  // namespace hpk

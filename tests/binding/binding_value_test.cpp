@@ -415,9 +415,11 @@ TEST(BindingValue, RunningOutOfMemoryMidCopyLeavesNothingBehind) {
     BindingValue source;
     for (int i = 0; i < 6; ++i) {
         BindingValue& item = source.Member("item" + std::to_string(i));
-        item.Member("text").SetString(std::string(100, static_cast<char>('a' + i)));
-        item.Member("bytes").SetBlob(std::vector<std::uint8_t>(90, static_cast<std::uint8_t>(i)));
-        item.Member("list").Element(40).SetSigned(i);
+        // Parts too large for any pool come from the counted heap, where
+        // allocations can be made to fail.
+        item.Member("text").SetString(std::string(1500, static_cast<char>('a' + i)));
+        item.Member("bytes").SetBlob(std::vector<std::uint8_t>(1400, static_cast<std::uint8_t>(i)));
+        item.Member("list").Element(100).SetSigned(i);
     }
     const std::int64_t liveBefore = LiveBytes();
     bool copied = false;
@@ -435,7 +437,7 @@ TEST(BindingValue, RunningOutOfMemoryMidCopyLeavesNothingBehind) {
         }
         FailAllocationAfter(0);
         if (copied) {
-            EXPECT_EQ(std::as_const(target).Member("item5").Member("text").AsString(), std::string(100, 'f'));
+            EXPECT_EQ(std::as_const(target).Member("item5").Member("text").AsString(), std::string(1500, 'f'));
         } else {
             // Whatever was copied so far is a valid tree that can be used and freed.
             target.Member("after").SetString("usable");

@@ -122,7 +122,11 @@ TEST(ValueArena, InterningFromAnotherArenaCopiesTheText) {
 
 TEST(ValueArena, EverySizeClassHandsOutDistinctAlignedSlots) {
     ArenaPtr arena = NewArena();
-    for (std::size_t size = 1; size <= BindingValueArena::kLargestPooledSize; ++size) {
+    std::vector<std::size_t> sizes;
+    for (std::size_t size = 1; size <= BindingValueArena::kLargestPooledSize; ++size) sizes.push_back(size);
+    // The middling classes: the edges of each, and a size in between.
+    for (std::size_t size : {73, 96, 97, 128, 129, 200, 296, 297, 500, 600, 700, 904, 905, 1352}) sizes.push_back(size);
+    for (std::size_t size : sizes) {
         SCOPED_TRACE(size);
         std::set<std::uintptr_t> seen;
         std::vector<void*> blocks;
@@ -130,7 +134,7 @@ TEST(ValueArena, EverySizeClassHandsOutDistinctAlignedSlots) {
             void* block = arena->Allocate(size);
             const auto address = reinterpret_cast<std::uintptr_t>(block);
             EXPECT_EQ(address % 4, 0u);
-            if ((size + 3) / 4 * 4 % 8 == 0) {
+            if ((size + 3) / 4 * 4 % 8 == 0 || size > BindingValueArena::kLargestPooledSize) {
                 EXPECT_EQ(address % 8, 0u);
             }
             // A slot never straddles its page, nor reaches the arena object
@@ -144,7 +148,10 @@ TEST(ValueArena, EverySizeClassHandsOutDistinctAlignedSlots) {
         }
         for (void* block : blocks) arena->Release(block, size);
     }
-    EXPECT_EQ(arena->PagesHeld(), BindingValueArena::kSizeClasses);  // each pool's first page stays
+    // Each pool's first page stays while the arena lives.
+    EXPECT_EQ(arena->PagesHeld(), BindingValueArena::kSizeClasses + BindingValueArena::kMidClasses);
+    arena->Reset();  // only the small pools keep theirs
+    EXPECT_EQ(arena->PagesHeld(), BindingValueArena::kSizeClasses);
 }
 
 TEST(ValueArena, EmptiedPagesGoBackExceptEachPoolsFirst) {
@@ -169,13 +176,16 @@ TEST(ValueArena, LargeBlocksAreCountedAndFreedWithTheArena) {
         ArenaPtr arena = NewArena();
         void* small = arena->Allocate(BindingValueArena::kLargestPooledSize);
         EXPECT_EQ(arena->LargeBlockCount(), 0u);
-        void* big = arena->Allocate(BindingValueArena::kLargestPooledSize + 1);
-        std::memset(big, 1, BindingValueArena::kLargestPooledSize + 1);
+        void* middling = arena->Allocate(BindingValueArena::kLargestMidSize);
+        EXPECT_EQ(arena->LargeBlockCount(), 0u);
+        void* big = arena->Allocate(BindingValueArena::kLargestMidSize + 1);
+        std::memset(big, 1, BindingValueArena::kLargestMidSize + 1);
         EXPECT_EQ(arena->LargeBlockCount(), 1u);
-        arena->Release(big, BindingValueArena::kLargestPooledSize + 1);
+        arena->Release(big, BindingValueArena::kLargestMidSize + 1);
         EXPECT_EQ(arena->LargeBlockCount(), 0u);
         arena->Release(small, BindingValueArena::kLargestPooledSize);
-        for (int i = 0; i < 10; ++i) arena->Allocate(1000);  // left for the arena to free
+        arena->Release(middling, BindingValueArena::kLargestMidSize);
+        for (int i = 0; i < 10; ++i) arena->Allocate(2000);  // left for the arena to free
         EXPECT_EQ(arena->LargeBlockCount(), 10u);
     }
     EXPECT_EQ(LiveBytes(), liveBefore);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "binding/binding_value_parts.h"
 #include "formats_test_util.h"
 
 namespace hpk {
@@ -175,6 +176,42 @@ TEST(JsonReader, NestingAroundTheRecursionHandoverReadsAlike) {
         EXPECT_EQ(failed.ErrorText(),
                   "Error: Missing a name for object member. at offset " + std::to_string(broken.size() - 1) + ".");
     }
+}
+
+// Records of one kind repeat their keys: each order is sorted once and then
+// reused, and a repeated key (which makes the reader forget those orders)
+// must not leave a stale one behind. Every structure must come out a sound
+// tree that later insertions keep sound.
+TEST(JsonReader, RecordsOfOneShapeKeepSoundTrees) {
+    const char* keys[] = {"id", "id_str", "name", "in_reply_to", "in_reply_to_id", "a", "b", "zz", "z", "k"};
+    std::string text = "[";
+    for (int record = 0; record < 60; ++record) {
+        text += record == 0 ? "{" : ",{";
+        const int count = 3 + record % 8;
+        for (int i = 0; i < count; ++i) {
+            const int key = (i * 11 + record / 16) % count;  // a few orders, each seen several times
+            text += std::string(i == 0 ? "" : ",") + "\"" + keys[key] + "\":" + std::to_string(key);
+        }
+        if (record == 30) text += ",\"a\":{\"x\":1},\"a\":{\"y\":2}";  // a repeat in the middle of the run
+        text += "}";
+    }
+    text += "]";
+    BindingResult result = ParseJson(text.c_str());
+    ASSERT_TRUE(result.IsOk()) << result.ErrorText();
+    ASSERT_EQ(BindingValueAccess::ShapeProblem(result.Value()), nullptr);
+    for (int record = 0; record < 60; ++record) {
+        SCOPED_TRACE(record);
+        BindingValue& item = result.Value().Element(record);
+        const int count = 3 + record % 8;
+        ASSERT_EQ(item.Size(), static_cast<std::size_t>(count + (record == 30 && count <= 5 ? 1 : 0)));
+        for (int key = 0; key < count; ++key) {
+            if (record == 30 && key == 5) continue;
+            EXPECT_EQ(item.Member(keys[key]).AsUnsigned(99), static_cast<std::uint64_t>(key)) << keys[key];
+        }
+        for (int extra = 0; extra < 12; ++extra) item.Member("m" + std::to_string(extra * 5 % 12)).SetSigned(extra);
+    }
+    EXPECT_EQ(Typed(result.Value().Element(30).Member("a")), "structure (2)\n  \"x\": unsigned 1\n  \"y\": unsigned 2\n");
+    EXPECT_EQ(BindingValueAccess::ShapeProblem(result.Value()), nullptr);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "binding/binding_value_parts.h"
 #include "formats_test_util.h"
 
 namespace hpk {
@@ -215,6 +216,34 @@ TEST(MessagePackReader, MillionDeepMapCostsNoCallStack) {
     }
     EXPECT_EQ(depth, kDepth);
     EXPECT_EQ(node->AsSigned(), 42);
+}
+
+// Members are linked when their map ends, also when the input ends first and
+// when a key repeats among many; the trees stay sound for later insertions.
+TEST(MessagePackReader, LinkedMembersFormSoundTrees) {
+    std::string bytes = "\x9f";  // 15 maps
+    for (int map = 0; map < 15; ++map) {
+        bytes += static_cast<char>(0x80 | 12);
+        for (int i = 0; i < 12; ++i) {
+            const int key = map == 7 && i == 11 ? 3 : (i * 5 + map) % 12;  // map 7 repeats key 3 last
+            bytes += static_cast<char>(0xA2);
+            bytes += static_cast<char>('a' + key);
+            bytes += 'x';
+            bytes += static_cast<char>(i);
+        }
+    }
+    for (const std::size_t cut : {bytes.size(), bytes.size() - 9}) {
+        SCOPED_TRACE(cut);
+        MessagePackReadResult read = ReadMessagePack(bytes.substr(0, cut));
+        ASSERT_TRUE(read.result.IsOk()) << read.result.ErrorText();
+        BindingValue& maps = read.result.Value();
+        ASSERT_EQ(BindingValueAccess::ShapeProblem(maps), nullptr);
+        EXPECT_EQ(maps.Element(7).Size(), 11u);
+        EXPECT_EQ(maps.Element(7).Member("dx").AsSigned(-1), 11);  // the later value replaces
+        EXPECT_EQ(maps.Element(0).Member("fx").AsSigned(-1), 1);
+        for (int i = 0; i < 20; ++i) maps.Element(14).Member(std::string(1, static_cast<char>('A' + i * 7 % 20)));
+        EXPECT_EQ(BindingValueAccess::ShapeProblem(maps), nullptr);
+    }
 }
 
 }  // namespace
