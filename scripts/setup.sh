@@ -25,7 +25,7 @@ install_openapi_validator() {
 }
 
 stamp=/var/lib/hpk-setup.stamp
-version=9   # bump when the package list changes
+version=10  # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
     install_openapi_validator
     exit 0
@@ -57,7 +57,7 @@ packages=(
     libbenchmark-dev:i386
     g++-mingw-w64-i686-posix mingw-w64-i686-dev   # headers and libstdc++ for the clang Windows build
     wine wine32:i386
-    valgrind libc6-dbg:i386
+    valgrind libc6-dbg:i386 strace
     nlohmann-json3-dev libmsgpack-cxx-dev libyaml-cpp-dev:i386
     clang-14 libclang-rt-14-dev
     chromium

@@ -150,6 +150,7 @@ void* BindingValueArena::AllocateOther(std::size_t size) {
     const std::size_t rounded = RoundedSize(size);
     if (rounded <= kLargestPooledSize) return AllocateSlot(pools_[rounded / 4 - 1]);
     if (rounded <= kLargestMidSize) return AllocateSlot(pools_[MidPool(rounded)]);
+    if (rounded >= kSpanThreshold) return AllocateSpan(rounded);
     if (rounded > static_cast<std::size_t>(-1) - sizeof(LargeBlock)) throw std::bad_alloc();
     auto* block = static_cast<LargeBlock*>(hpk::Allocate(sizeof(LargeBlock) + rounded));
     if (block == nullptr) throw std::bad_alloc();
@@ -172,6 +173,10 @@ void BindingValueArena::Release(void* memory, std::size_t size) noexcept {
         ReleaseSlot(pools_[MidPool(rounded)], memory);
         return;
     }
+    if (rounded >= kSpanThreshold) {
+        ReleaseSpan(memory);
+        return;
+    }
     LargeBlock* block = static_cast<LargeBlock*>(memory) - 1;
     if (block->prev != nullptr) {
         block->prev->next = block->next;
@@ -181,6 +186,43 @@ void BindingValueArena::Release(void* memory, std::size_t size) noexcept {
     if (block->next != nullptr) block->next->prev = block->prev;
     --largeCount_;
     hpk::Free(block);
+}
+
+void* BindingValueArena::AllocateSpan(std::size_t size) {
+    auto* span = static_cast<Span*>(Allocate(sizeof(Span)));
+    void* memory = PageSupplier::Instance().AcquireSpan(size);
+    if (memory == nullptr) {
+        Release(span, sizeof(Span));
+        throw std::bad_alloc();
+    }
+    *span = Span{nullptr, spans_, memory, size};
+    if (spans_ != nullptr) spans_->prev = span;
+    spans_ = span;
+    ++largeCount_;
+    return memory;
+}
+
+void BindingValueArena::ReleaseSpan(void* memory) noexcept {
+    // A tree holds few spans at a time: the longest lists of a document.
+    for (Span* span = spans_; span != nullptr; span = span->next) {
+        if (span->memory == memory) {
+            ReleaseSpan(span);
+            return;
+        }
+    }
+    assert(!"a span this arena did not hand out");
+}
+
+void BindingValueArena::ReleaseSpan(Span* span) noexcept {
+    if (span->prev != nullptr) {
+        span->prev->next = span->next;
+    } else {
+        spans_ = span->next;
+    }
+    if (span->next != nullptr) span->next->prev = span->prev;
+    --largeCount_;
+    PageSupplier::Instance().ReturnSpan(span->memory, span->size);
+    Release(span, sizeof(Span));
 }
 
 void* BindingValueArena::AllocateSlot(Pool& pool) {
@@ -283,6 +325,7 @@ void BindingValueArena::ReleaseAllLarge() noexcept {
         hpk::Free(large_);
         large_ = next;
     }
+    while (spans_ != nullptr) ReleaseSpan(spans_);
     largeCount_ = 0;
 }
 

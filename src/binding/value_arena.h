@@ -33,7 +33,8 @@ std::uint32_t InternHash(std::string_view text);
 // come from one pool per size class; middling ones (element arrays, long
 // texts, up to kLargestMidSize) from pools of wider slots, a class about a
 // third wider than the one before; anything larger is a separately
-// allocated block the arena keeps on a list. Either way the arena frees it all
+// allocated block the arena keeps on a list (from the counted heap, or from
+// the page supplier from kSpanThreshold bytes on). Either way the arena frees it all
 // when destroyed or reset, so a whole tree goes in one step without a walk.
 // Not thread-safe: a tree and its arena are used by one thread at a time.
 class BindingValueArena {
@@ -42,6 +43,11 @@ public:
     static constexpr std::size_t kLargestPooledSize = 4 * kSizeClasses;  // 72
     static constexpr std::size_t kMidClasses = 10;
     static constexpr std::size_t kLargestMidSize = 1352;  // three to a page
+    // Parts this large (the element arrays of long lists) take whole blocks
+    // of the page supplier, which keeps them for the next tree: from the C
+    // runtime's heap they would make it grow and trim its top, and fault the
+    // pages in again, on every large document.
+    static constexpr std::size_t kSpanThreshold = 128 * 1024;
 
     // Throws std::bad_alloc when no memory is left. A destroyed arena that
     // held little is emptied and kept aside (one for the process), and the
@@ -99,7 +105,7 @@ public:
     // Pages the pools hold right now (not counting pages taken from the
     // supplier ahead of need: see TakePage).
     std::size_t PagesHeld() const;
-    // Large blocks alive right now.
+    // Large blocks alive right now, spans included.
     std::size_t LargeBlockCount() const { return largeCount_; }
 
 private:
@@ -128,6 +134,14 @@ private:
         LargeBlock* prev;
         LargeBlock* next;
     };
+    // A span's record lives in a pool slot, so that the span holds the part
+    // alone and a power-of-two array fills whole blocks.
+    struct Span {
+        Span* prev;
+        Span* next;
+        void* memory;
+        std::size_t size;
+    };
 
     // The arena object lives at the end of its home page, whose front serves
     // the pool of class kHomePool (member nodes, the commonest part): an
@@ -149,6 +163,9 @@ private:
     // of need stay too.
     void Recycle() noexcept;
     void ReleaseAllLarge() noexcept;
+    void* AllocateSpan(std::size_t size);
+    void ReleaseSpan(Span* span) noexcept;
+    void ReleaseSpan(void* memory) noexcept;
     void ResetInternSet() noexcept;
     BindingInternEntry* FindEntry(std::string_view text, std::uint32_t hash) const;
     const BindingInternEntry* InsertEntry(std::string_view text, std::uint32_t hash);
@@ -209,6 +226,7 @@ private:
     // part is rare in the small trees that are built and dropped over and over.
     Pool pools_[kSizeClasses + kMidClasses];
     LargeBlock* large_ = nullptr;
+    Span* spans_ = nullptr;
     std::size_t largeCount_ = 0;
     static constexpr std::size_t kInitialBuckets = 8;
     // Bucket arrays up to this size live in the arena object itself, so the

@@ -4,10 +4,14 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <optional>
 #include <vector>
 
 #include <rapidjson/reader.h>
 
+#include "binding/page_supplier.h"
+#include "binding/value_arena.h"
 #include "formats/formats_messages.h"
 #include "formats/json_value_builder.h"
 
@@ -23,6 +27,24 @@ namespace {
 // mended in ParseJson.
 constexpr std::size_t kRecursiveDepth = 128;
 constexpr unsigned kJsonParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
+
+// The copy of a large document: a span of the page supplier, which keeps it
+// for the next document of that size. From the heap, each such copy would be
+// mapped, faulted in page by page and unmapped again.
+class SpanCopy {
+public:
+    explicit SpanCopy(std::size_t size) : size_(size), memory_(PageSupplier::Instance().AcquireSpan(size)) {
+        if (memory_ == nullptr) throw std::bad_alloc();
+    }
+    ~SpanCopy() { PageSupplier::Instance().ReturnSpan(memory_, size_); }
+    SpanCopy(const SpanCopy&) = delete;
+    SpanCopy& operator=(const SpanCopy&) = delete;
+    char* Data() const { return static_cast<char*>(memory_); }
+
+private:
+    std::size_t size_;
+    void* memory_;
+};
 
 const char* ParseErrorText(unsigned code) {
     constexpr unsigned count = sizeof kMsgJsonParseErrors / sizeof kMsgJsonParseErrors[0];
@@ -50,11 +72,15 @@ BindingResult ParseJson(const char* text) {
     const std::size_t length = std::strlen(text);
     // Payloads are mostly small: their copy lives on the stack.
     char local[2048];
-    std::vector<char> large;
+    std::vector<char> medium;
+    std::optional<SpanCopy> large;
     char* scratch = local;
-    if (length >= sizeof local) {
-        large.resize(length + 1);
-        scratch = large.data();
+    if (length + 1 >= BindingValueArena::kSpanThreshold) {
+        large.emplace(length + 1);
+        scratch = large->Data();
+    } else if (length >= sizeof local) {
+        medium.resize(length + 1);
+        scratch = medium.data();
     }
     std::memcpy(scratch, text, length + 1);
     rapidjson::Reader reader;

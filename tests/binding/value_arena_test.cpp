@@ -191,6 +191,34 @@ TEST(ValueArena, LargeBlocksAreCountedAndFreedWithTheArena) {
     EXPECT_EQ(LiveBytes(), liveBefore);
 }
 
+TEST(ValueArena, TheLargestPartsTakeSupplierSpansKeptForTheNextTree) {
+    PageSupplier& supplier = PageSupplier::Instance();
+    supplier.ReleaseSpare();
+    const std::size_t spansBefore = supplier.SpansHeld();
+    const std::size_t size = BindingValueArena::kSpanThreshold;
+    void* first = nullptr;
+    {
+        ArenaPtr arena = NewArena();
+        const std::int64_t liveBefore = LiveBytes();
+        first = arena->Allocate(size);
+        std::memset(first, 0xAB, size);
+        void* second = arena->Allocate(size);  // left for the arena to give back
+        EXPECT_NE(second, first);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(first) % PageSupplier::kBlockSize, 0u);
+        EXPECT_EQ(arena->LargeBlockCount(), 2u);
+        EXPECT_EQ(supplier.SpansHeld(), spansBefore + 2);
+        EXPECT_EQ(LiveBytes(), liveBefore);  // pages, not the counted heap
+        arena->Release(first, size);
+        EXPECT_EQ(arena->LargeBlockCount(), 1u);
+        EXPECT_EQ(supplier.SpansHeld(), spansBefore + 1);
+        EXPECT_EQ(arena->Allocate(size), first);  // the same span again, nothing mapped
+    }
+    EXPECT_EQ(supplier.SpansHeld(), spansBefore);
+    EXPECT_GE(supplier.SpareBlocks(), 2 * size / PageSupplier::kBlockSize);
+    supplier.ReleaseSpare();
+    EXPECT_EQ(supplier.SpareBlocks(), 0u);
+}
+
 TEST(ValueArena, ResetDropsEverythingButFirstPages) {
     ArenaPtr arena = NewArena();
     for (int i = 0; i < 1000; ++i) {
@@ -315,32 +343,60 @@ TEST(ValueArena, AnEmptiedArenaIsReusedByTheNextTreeAndStartsClean) {
     EXPECT_EQ(second.Size(), 1u);
 }
 
-TEST(PageSupplier, KeepsOneFullyReturnedBlockAsideAndReusesIt) {
-    PageSupplier& supplier = PageSupplier::Instance();
-    BindingValueArena::ReleaseSpare();
-    supplier.ReleaseSpare();
-    ASSERT_EQ(supplier.SpareBlocks(), 0u);
-    const std::size_t blocksBefore = supplier.BlocksHeld();
-    // A whole block of our own: more pages than any partly used block can have free.
-    std::vector<void*> pages(2 * PageSupplier::kPagesPerBlock);
-    ASSERT_EQ(supplier.AcquirePages(pages.data(), pages.size()), pages.size());
-    std::set<void*> distinct(pages.begin(), pages.end());
-    EXPECT_EQ(distinct.size(), pages.size());
-    // Returned as one chain through the pages' first words.
+// Pages of `count` whole blocks of their own (more pages than partly used
+// blocks can have free), returned as one chain through their first words.
+std::vector<void*> TakeBlocks(PageSupplier& supplier, std::size_t count) {
+    std::vector<void*> pages((count + 1) * PageSupplier::kPagesPerBlock);
+    EXPECT_EQ(supplier.AcquirePages(pages.data(), pages.size()), pages.size());
+    return pages;
+}
+void ReturnAsChain(PageSupplier& supplier, std::vector<void*>& pages) {
     for (std::size_t i = 0; i + 1 < pages.size(); ++i) *static_cast<void**>(pages[i]) = pages[i + 1];
     *static_cast<void**>(pages.back()) = nullptr;
     supplier.ReturnPageChain(pages.front());
-    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
-    EXPECT_EQ(supplier.SpareBlocks(), 1u);
+    pages.clear();
+}
 
-    // The next tree takes its pages from the spare block instead of the system.
-    void* page = supplier.AcquirePage();
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(supplier.SpareBlocks(), 0u);
-    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore + 1);
-    supplier.ReturnPage(page);
-    EXPECT_EQ(supplier.SpareBlocks(), 1u);
+TEST(PageSupplier, KeepsFullyReturnedBlocksForTheNextTreeOfTheSameSize) {
+    PageSupplier& supplier = PageSupplier::Instance();
+    BindingValueArena::ReleaseSpare();
     supplier.ReleaseSpare();
+    const std::size_t blocksBefore = supplier.BlocksHeld();
+    auto mapped = [&] { return supplier.BlocksHeld() + supplier.SpareBlocks(); };
+
+    // Built, dropped and built again: the second build maps nothing new.
+    std::vector<void*> pages = TakeBlocks(supplier, 6);
+    const std::size_t mappedForOne = mapped();
+    ReturnAsChain(supplier, pages);
+    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
+    EXPECT_GE(supplier.SpareBlocks(), 6u);
+    pages = TakeBlocks(supplier, 6);
+    EXPECT_EQ(mapped(), mappedForOne);
+    ReturnAsChain(supplier, pages);
+
+    // Spares no tree needed through kIdleChainReturns tree ends go back: here
+    // each tree takes one page, so one block stays. Twice the count holds one
+    // whole count of such ends, wherever the supplier's count stood.
+    for (std::size_t i = 0; i < 2 * PageSupplier::kIdleChainReturns; ++i) {
+        void* page = supplier.AcquirePage();
+        ASSERT_NE(page, nullptr);
+        *static_cast<void**>(page) = nullptr;
+        supplier.ReturnPageChain(page);
+    }
+    EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
+    EXPECT_LE(supplier.SpareBlocks(), 1u);
+
+    // However large the tree, at most kMaxSpareBlocks stay.
+    pages = TakeBlocks(supplier, PageSupplier::kMaxSpareBlocks + 2);
+    ReturnAsChain(supplier, pages);
+    EXPECT_EQ(supplier.SpareBlocks(), PageSupplier::kMaxSpareBlocks);
+
+    // The plugin's shutdown gives every one back, and what comes back after
+    // it too, until the next tree.
+    pages = TakeBlocks(supplier, 2);
+    supplier.ReleaseSpare();
+    EXPECT_EQ(supplier.SpareBlocks(), 0u);
+    ReturnAsChain(supplier, pages);
     EXPECT_EQ(supplier.SpareBlocks(), 0u);
     EXPECT_EQ(supplier.BlocksHeld(), blocksBefore);
 }
