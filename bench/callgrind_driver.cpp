@@ -26,7 +26,6 @@
 #include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
 #include <yaml-cpp/yaml.h>
-#include <yaml.h>
 #define MSGPACK_NO_BOOST
 #include <msgpack.hpp>
 
@@ -38,6 +37,7 @@
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
+#include "peer_yaml.h"
 #include "plugin/allocation_hooks.h"
 #include "support/fake_host.h"
 
@@ -352,25 +352,7 @@ int main(int argc, char** argv) {
     } else if (name == "yaml/ours") {
         step = [text] { return hpk::ParseYaml(text->c_str(), text->size()).IsOk(); };
     } else if (name == "yaml/libyaml-events") {
-        step = [text] {
-            yaml_parser_t parser;
-            yaml_parser_initialize(&parser);
-            yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-            yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text->data()), text->size());
-            bool ok = true;
-            for (;;) {
-                yaml_event_t event;
-                if (!yaml_parser_parse(&parser, &event)) {
-                    ok = false;
-                    break;
-                }
-                const bool done = event.type == YAML_STREAM_END_EVENT;
-                yaml_event_delete(&event);
-                if (done) break;
-            }
-            yaml_parser_delete(&parser);
-            return ok;
-        };
+        step = [text] { return hpk::bench::LibyamlEventLoop(text->data(), text->size()); };
     } else if (name == "yaml/yaml-cpp") {
         step = [text] { return YAML::Load(*text).IsDefined(); };
     } else if (name == "record/ours" || name == "record/nlohmann") {

@@ -14,7 +14,6 @@
 #define MSGPACK_NO_BOOST
 #include <msgpack.hpp>
 #include <rapidjson/document.h>
-#include <yaml.h>
 
 #include <chrono>
 #include <ctime>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "bench_corpus.h"
+#include "peer_yaml.h"
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
@@ -55,26 +55,7 @@ bool PeerMessagePack(const std::string& bytes) {
 
 bool OursYaml(const std::string& text) { return hpk::ParseYaml(text.c_str(), text.size()).IsOk(); }
 
-// The tokenizer's bare event loop: the floor for any reader built on it.
-bool PeerYaml(const std::string& text) {
-    yaml_parser_t parser;
-    yaml_parser_initialize(&parser);
-    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
-    bool ok = true;
-    for (;;) {
-        yaml_event_t event;
-        if (!yaml_parser_parse(&parser, &event)) {
-            ok = false;
-            break;
-        }
-        const bool done = event.type == YAML_STREAM_END_EVENT;
-        yaml_event_delete(&event);
-        if (done) break;
-    }
-    yaml_parser_delete(&parser);
-    return ok;
-}
+bool PeerYaml(const std::string& text) { return hpk::bench::LibyamlEventLoop(text.data(), text.size()); }
 
 using Clock = std::chrono::steady_clock;
 

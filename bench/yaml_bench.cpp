@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <yaml-cpp/yaml.h>
-#include <yaml.h>
 
 #include "bench_corpus.h"
+#include "peer_yaml.h"
 #include "formats/yaml_reader.h"
 
 namespace {
@@ -21,24 +21,7 @@ void Ours(benchmark::State& state, const std::string* text) {
 
 void EventLoop(benchmark::State& state, const std::string* text) {
     for (auto _ : state) {
-        yaml_parser_t parser;
-        yaml_parser_initialize(&parser);
-        yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-        yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text->data()), text->size());
-        yaml_event_t event;
-        std::size_t events = 0;
-        for (;;) {
-            if (!yaml_parser_parse(&parser, &event)) {
-                state.SkipWithError("parse error");
-                break;
-            }
-            const bool done = event.type == YAML_STREAM_END_EVENT;
-            yaml_event_delete(&event);
-            ++events;
-            if (done) break;
-        }
-        yaml_parser_delete(&parser);
-        benchmark::DoNotOptimize(events);
+        if (!hpk::bench::LibyamlEventLoop(text->data(), text->size())) state.SkipWithError("parse error");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text->size()));
 }
