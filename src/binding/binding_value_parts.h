@@ -165,7 +165,12 @@ struct BindingValueAccess {
     // arena's tree; in no structure yet.
     // Inline: readers make one per member.
     static BindingMemberNode* NewMember(BindingValueArena& arena, std::string_view key) {
-        const BindingInternEntry* entry = arena.InternKey(key);
+        return NewNode(arena, arena.InternKey(key));
+    }
+    // A black node unlinked, keyed by `entry` (a count of it that the node
+    // takes over, or gives back when no node can be had), holding an empty
+    // value of `arena`'s tree.
+    static BindingMemberNode* NewNode(BindingValueArena& arena, const BindingInternEntry* entry) {
         BindingMemberNode* node;
         try {
             node = static_cast<BindingMemberNode*>(arena.Allocate(sizeof(BindingMemberNode)));

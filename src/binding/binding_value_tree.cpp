@@ -287,18 +287,9 @@ BindingValue& BindingValueAccess::InsertMember(BindingValue& value, std::string_
         }
         link = before ? &parent->left : &parent->right;
     }
-    Node* node;
-    try {
-        node = static_cast<Node*>(arena.Allocate(sizeof(Node)));
-    } catch (...) {
-        arena.ReleaseText(entry);
-        throw;
-    }
-    node->key = entry;
-    node->left = node->right = nullptr;
+    Node* node = NewNode(arena, entry);
     node->parent = parent;
     node->red = true;
-    InitChild(&node->value, &arena);
     *link = node;
     ++structure->count;
     InsertFixup(structure->root, node);
