@@ -31,6 +31,7 @@
 
 #include "binding/binding_convert.h"
 #include "binding/type_registry.h"
+#include "binding/binding_value_parts.h"
 #include "binding/value_arena.h"
 #include "content_targeting/record_registration.h"
 #include "content_targeting/records.h"
@@ -243,7 +244,10 @@ static std::uint64_t StringBytes(const msgpack::object& root) {
 // The floor the value model sets under a reader: the peer's own parse, then
 // every member name and string of its tree interned into a fresh arena, as a
 // tree of ours must hold them (each distinct text stored once, counted, found
-// by its FNV-1a hash). Nothing else of ours is done: no values, no ordering.
+// by its FNV-1a hash), and a header slot taken from the arena for every
+// non-empty array and object (a value holds a pointer to its collection's or
+// structure's header, never its size). Nothing else of ours is done: no
+// values, no member nodes, no ordering.
 template <class Visit>
 static bool InternEveryText(Visit&& walk) {
     hpk::BindingValueArena* arena = hpk::BindingValueArena::Create();
@@ -262,8 +266,10 @@ static void InternRapid(hpk::BindingValueArena& arena, const rapidjson::Value& r
         if (value->IsString()) {
             if (intern) arena.Intern(std::string_view(value->GetString(), value->GetStringLength()));
         } else if (value->IsArray()) {
+            if (intern && !value->Empty()) arena.Allocate(sizeof(hpk::BindingCollection));
             for (const rapidjson::Value& item : value->GetArray()) pending.push_back(&item);
         } else if (value->IsObject()) {
+            if (intern && value->MemberCount() != 0) arena.Allocate(sizeof(hpk::BindingStructure));
             for (const auto& member : value->GetObject()) {
                 if (intern) arena.InternKey(std::string_view(member.name.GetString(), member.name.GetStringLength()));
                 pending.push_back(&member.value);
@@ -280,8 +286,10 @@ static void InternPacked(hpk::BindingValueArena& arena, const msgpack::object& r
         if (object->type == msgpack::type::STR) {
             if (intern) arena.Intern(std::string_view(object->via.str.ptr, object->via.str.size));
         } else if (object->type == msgpack::type::ARRAY) {
+            if (intern && object->via.array.size != 0) arena.Allocate(sizeof(hpk::BindingCollection));
             for (std::uint32_t i = 0; i < object->via.array.size; ++i) pending.push_back(&object->via.array.ptr[i]);
         } else if (object->type == msgpack::type::MAP) {
+            if (intern && object->via.map.size != 0) arena.Allocate(sizeof(hpk::BindingStructure));
             for (std::uint32_t i = 0; i < object->via.map.size; ++i) {
                 const msgpack::object& key = object->via.map.ptr[i].key;
                 if (intern && key.type == msgpack::type::STR) arena.InternKey(std::string_view(key.via.str.ptr, key.via.str.size));
