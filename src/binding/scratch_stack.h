@@ -21,34 +21,38 @@ public:
         if (data_ != inline_) ::operator delete(data_);
     }
 
-    std::size_t Size() const { return size_; }
-    bool Empty() const { return size_ == 0; }
+    std::size_t Size() const { return static_cast<std::size_t>(top_ - data_); }
+    bool Empty() const { return top_ == data_; }
     T* Data() { return data_; }
     T& operator[](std::size_t index) { return data_[index]; }
-    T& Back() { return data_[size_ - 1]; }
+    T& Back() { return top_[-1]; }
     // A new item at the top, uninitialised. Throws std::bad_alloc.
     T& Push() {
-        if (size_ == capacity_) Grow();
-        return data_[size_++];
+        if (top_ == end_) Grow();
+        return *top_++;
     }
-    T Pop() { return data_[--size_]; }
+    T Pop() { return *--top_; }
     // Drops the items from `size` up.
-    void Truncate(std::size_t size) { size_ = size; }
+    void Truncate(std::size_t size) { top_ = data_ + size; }
 
 private:
     [[gnu::noinline]] void Grow() {
-        if (capacity_ > static_cast<std::size_t>(-1) / 2 / sizeof(T)) throw std::bad_alloc();
-        T* grown = static_cast<T*>(::operator new(capacity_ * 2 * sizeof(T)));
-        std::memcpy(static_cast<void*>(grown), data_, size_ * sizeof(T));
+        const std::size_t capacity = static_cast<std::size_t>(end_ - data_);
+        const std::size_t size = Size();
+        if (capacity > static_cast<std::size_t>(-1) / 2 / sizeof(T)) throw std::bad_alloc();
+        T* grown = static_cast<T*>(::operator new(capacity * 2 * sizeof(T)));
+        std::memcpy(static_cast<void*>(grown), data_, size * sizeof(T));
         if (data_ != inline_) ::operator delete(data_);
         data_ = grown;
-        capacity_ *= 2;
+        top_ = grown + size;
+        end_ = grown + capacity * 2;
     }
 
+    // Pointers rather than counts: a push is a compare and a bump.
     T inline_[kInline];
     T* data_ = inline_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = kInline;
+    T* top_ = inline_;
+    T* end_ = inline_ + kInline;
 };
 
 }  // namespace hpk
