@@ -333,8 +333,9 @@ void BindingValueAccess::CopyTree(BindingValue& target, const BindingValue& sour
         const auto [from, to] = pending.back();
         pending.pop_back();
         if (const BindingCollection* items = Collection(*from)) {
-            ReserveItems(*to, items->size);
-            auto* built = static_cast<BindingCollection*>(to->payload_.heap);
+            if (items->size == 0) continue;  // an empty collection needs no header
+            // Sized once, like a reader's: short ones share the header's slot.
+            BindingCollection* built = StartItems(*to, items->size);
             for (std::uint32_t i = 0; i < items->size; ++i) {
                 InitChild(&built->items[i], to->arena_);
                 ++built->size;

@@ -17,6 +17,26 @@ namespace {
 
 std::size_t RoundedSize(std::size_t size) { return size == 0 ? 4 : (size + 3) & ~std::size_t{3}; }
 
+// The arena's lists (pages of a pool, large blocks, spans) are doubly linked
+// through `prev` and `next`, with `head` the first.
+template <class T>
+void PushFront(T*& head, T* item) noexcept {
+    item->prev = nullptr;
+    item->next = head;
+    if (head != nullptr) head->prev = item;
+    head = item;
+}
+template <class T>
+void Unlink(T*& head, T* item) noexcept {
+    if (item->prev != nullptr) {
+        item->prev->next = item->next;
+    } else {
+        head = item->next;
+    }
+    if (item->next != nullptr) item->next->prev = item->prev;
+    item->prev = item->next = nullptr;
+}
+
 // Slot sizes of the middling pools: multiples of 8, each about a third wider
 // than the one before, so a part wastes at most a quarter of its slot.
 constexpr std::uint16_t kMidSlotSizes[BindingValueArena::kMidClasses] = {96,  128, 168, 224, 296,
@@ -154,10 +174,7 @@ void* BindingValueArena::AllocateOther(std::size_t size) {
     if (rounded > static_cast<std::size_t>(-1) - sizeof(LargeBlock)) throw std::bad_alloc();
     auto* block = static_cast<LargeBlock*>(hpk::Allocate(sizeof(LargeBlock) + rounded));
     if (block == nullptr) throw std::bad_alloc();
-    block->prev = nullptr;
-    block->next = large_;
-    if (large_ != nullptr) large_->prev = block;
-    large_ = block;
+    PushFront(large_, block);
     ++largeCount_;
     return block + 1;
 }
@@ -178,12 +195,7 @@ void BindingValueArena::Release(void* memory, std::size_t size) noexcept {
         return;
     }
     LargeBlock* block = static_cast<LargeBlock*>(memory) - 1;
-    if (block->prev != nullptr) {
-        block->prev->next = block->next;
-    } else {
-        large_ = block->next;
-    }
-    if (block->next != nullptr) block->next->prev = block->prev;
+    Unlink(large_, block);
     --largeCount_;
     hpk::Free(block);
 }
@@ -195,9 +207,8 @@ void* BindingValueArena::AllocateSpan(std::size_t size) {
         Release(span, sizeof(Span));
         throw std::bad_alloc();
     }
-    *span = Span{nullptr, spans_, memory, size};
-    if (spans_ != nullptr) spans_->prev = span;
-    spans_ = span;
+    *span = Span{nullptr, nullptr, memory, size};
+    PushFront(spans_, span);
     ++largeCount_;
     return memory;
 }
@@ -214,12 +225,7 @@ void BindingValueArena::ReleaseSpan(void* memory) noexcept {
 }
 
 void BindingValueArena::ReleaseSpan(Span* span) noexcept {
-    if (span->prev != nullptr) {
-        span->prev->next = span->next;
-    } else {
-        spans_ = span->next;
-    }
-    if (span->next != nullptr) span->next->prev = span->prev;
+    Unlink(spans_, span);
     --largeCount_;
     PageSupplier::Instance().ReturnSpan(span->memory, span->size);
     Release(span, sizeof(Span));
@@ -250,12 +256,8 @@ void* BindingValueArena::AllocateSlot(Pool& pool) {
     }
     if (++page->used == page->capacity) {
         // Full: move it from the partial list to the full list.
-        pool.partial = page->next;
-        if (page->next != nullptr) page->next->prev = nullptr;
-        page->prev = nullptr;
-        page->next = pool.full;
-        if (pool.full != nullptr) pool.full->prev = page;
-        pool.full = page;
+        Unlink(pool.partial, page);
+        PushFront(pool.full, page);
     }
     return slots + index * page->slotSize;
 }
@@ -272,22 +274,12 @@ void BindingValueArena::ReleaseSlot(Pool& pool, void* slot) noexcept {
     --page->used;
     Page*& from = wasFull ? pool.full : pool.partial;
     if (wasFull || (page->used == 0 && page != pool.first)) {
-        if (page->prev != nullptr) {
-            page->prev->next = page->next;
-        } else {
-            from = page->next;
-        }
-        if (page->next != nullptr) page->next->prev = page->prev;
-        page->prev = page->next = nullptr;
+        Unlink(from, page);
         if (page->used == 0 && page != pool.first) {
             PageSupplier::Instance().ReturnPage(page);
             return;
         }
-        if (wasFull) {
-            page->next = pool.partial;
-            if (pool.partial != nullptr) pool.partial->prev = page;
-            pool.partial = page;
-        }
+        if (wasFull) PushFront(pool.partial, page);
     }
     if (page->used == 0) {
         // The kept first page starts carving afresh, so later slots are packed again.

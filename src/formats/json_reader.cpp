@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
-#include <vector>
 
 #include <rapidjson/reader.h>
 
@@ -72,15 +72,15 @@ BindingResult ParseJson(const char* text) {
     const std::size_t length = std::strlen(text);
     // Payloads are mostly small: their copy lives on the stack.
     char local[2048];
-    std::vector<char> medium;
+    std::unique_ptr<char[]> medium;  // not zero-filled: the text is copied over it at once
     std::optional<SpanCopy> large;
     char* scratch = local;
     if (length + 1 >= BindingValueArena::kSpanThreshold) {
         large.emplace(length + 1);
         scratch = large->Data();
     } else if (length >= sizeof local) {
-        medium.resize(length + 1);
-        scratch = medium.data();
+        medium.reset(new char[length + 1]);
+        scratch = medium.get();
     }
     std::memcpy(scratch, text, length + 1);
     rapidjson::Reader reader;
