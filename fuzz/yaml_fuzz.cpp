@@ -1,15 +1,18 @@
 // Any bytes into the YAML reader, which must end in a value or a clean error
-// (alias bombs and deep nesting included).
+// (alias bombs and deep nesting included), with every structure a sound tree
+// in key order however its members arrived (repeated keys, merges, aliases).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "binding/binding_value_parts.h"
 #include "formats/yaml_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     hpk::BindingResult result = hpk::ParseYaml(text.c_str(), text.size());
     if (!result.IsOk() && result.ErrorText().empty()) std::abort();
+    if (hpk::BindingValueAccess::ShapeProblem(result.Value()) != nullptr) std::abort();
     return 0;
 }

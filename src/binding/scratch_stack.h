@@ -25,6 +25,7 @@ public:
     bool Empty() const { return top_ == data_; }
     T* Data() { return data_; }
     T& operator[](std::size_t index) { return data_[index]; }
+    const T& operator[](std::size_t index) const { return data_[index]; }
     T& Back() { return top_[-1]; }
     // A new item at the top, uninitialised. Throws std::bad_alloc.
     T& Push() {

@@ -20,6 +20,24 @@ namespace {
 constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
                                    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
                                    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+constexpr std::uint32_t kPowers32[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr std::uint64_t kPowers64[] = {1u,
+                                       10u,
+                                       100u,
+                                       1000u,
+                                       10000u,
+                                       100000u,
+                                       1000000u,
+                                       10000000u,
+                                       100000000u,
+                                       1000000000u,
+                                       10000000000u,
+                                       100000000000u,
+                                       1000000000000u,
+                                       10000000000000u,
+                                       100000000000000u,
+                                       1000000000000000u,
+                                       10000000000000000u};
 constexpr int kMaxPower = 27;
 constexpr int kMaxDigits = 19;
 
@@ -197,6 +215,27 @@ bool ReadShortNumber(const char* p, const char* end, ShortNumber& out) {
         out.negative = negative;
         out.integer = head;
         return true;
+    }
+    // The commonest decimals (coordinates, measures): a few integer digits,
+    // a point and 8 to 16 fraction digits ending the text, read as two groups
+    // of eight, the second one ending with the text, and joined with 32-bit
+    // multiplications.
+    if (p < end && *p == '.') {
+        const char* fraction = p + 1;
+        const std::ptrdiff_t count = end - fraction;
+        std::uint32_t first = 0;
+        std::uint32_t rest = 0;
+        if (count >= 8 && count <= 16 && (p - integer) + count <= kMaxDigits && ReadEightDigits(fraction, first) &&
+            (count == 8 || ReadEightDigits(end - 8, rest, static_cast<unsigned>(16 - count)))) {
+            const std::uint64_t digits = std::uint64_t{first} * kPowers32[count - 8] + rest;
+            const std::uint64_t mantissa = head == 0 ? digits : head * kPowers64[count] + digits;
+            double number = 0.0;
+            if (!ScaledToDouble(mantissa, -static_cast<int>(count), number)) return false;
+            out.kind = ShortNumber::Kind::Number;
+            out.number = negative ? -number : number;
+            out.fractional = digits != 0 && mantissa < (std::uint64_t{1} << 53);
+            return true;
+        }
     }
     std::uint64_t mantissa = head;
     if (p == headEnd) p = AppendShortDigits(p, end, mantissa);

@@ -14,7 +14,11 @@ namespace hpk {
 // the first digit is the low byte). A byte is a digit when subtracting '0'
 // leaves at most 9: adding 0x76 then sets no top bit, nor does the
 // subtraction itself.
-[[nodiscard]] inline bool ReadEightDigits(const char* p, std::uint32_t& out) {
+//
+// With `skip` (below 8), the first `skip` bytes must be digits too but count
+// as zeros: the last 8 - skip digits of a run are read as one group that ends
+// where the run ends.
+[[nodiscard]] inline bool ReadEightDigits(const char* p, std::uint32_t& out, unsigned skip = 0) {
     std::uint32_t high;
     std::uint32_t low;
     std::memcpy(&high, p, sizeof high);
@@ -22,6 +26,12 @@ namespace hpk {
     high -= 0x30303030u;
     low -= 0x30303030u;
     if ((((high + 0x76767676u) | high | (low + 0x76767676u) | low) & 0x80808080u) != 0) return false;
+    if (skip >= 4) {
+        high = 0;
+        low &= ~0u << (8 * (skip - 4));
+    } else {
+        high &= ~0u << (8 * skip);
+    }
     high = high * 10 + (high >> 8);
     low = low * 10 + (low >> 8);
     high = ((high & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;

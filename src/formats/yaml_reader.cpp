@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "binding/binding_value_parts.h"
+#include "binding/scratch_stack.h"
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
 #include "formats/yaml_anchor_table.h"
@@ -103,7 +104,7 @@ private:
     void FailAt(const char* message, const yaml_event_t& event);
 
     BindingResult& result_;
-    YamlOpenStack<Node, 16> stack_;
+    ScratchStack<Node, 16> stack_;
     bool hasPendingKey_ = false;
     std::string_view pendingKey_;   // into the key's event or `aliasKey_`
     std::string aliasKey_;          // text of a key given by an alias
@@ -209,6 +210,13 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
         targetStep_.index = top.elements++;
+        // Room left: the element goes in here, without the call.
+        auto* items = const_cast<BindingCollection*>(BindingValueAccess::Collection(*top.value));
+        if (items != nullptr && items->size < items->capacity) {
+            BindingValue* element = &items->items[items->size++];
+            BindingValueAccess::InitChild(element, &BindingValueAccess::ArenaOf(*top.value));
+            return element;
+        }
         return &top.value->Append();
     }
     targetStep_.kind = StepKind::None;
