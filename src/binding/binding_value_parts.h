@@ -115,6 +115,9 @@ enum class RepeatedKey : std::uint8_t {
 };
 
 struct BindingValueAccess {
+    // Elements that share one pool slot with their collection's header.
+    static constexpr std::size_t kFirstItems =
+        (BindingValueArena::kLargestPooledSize - sizeof(BindingCollection)) / sizeof(BindingValue);
     static const BindingCollection* Collection(const BindingValue& value) {
         return value.kind_ == BindingValueKind::Collection ? static_cast<const BindingCollection*>(value.payload_.heap)
                                                            : nullptr;

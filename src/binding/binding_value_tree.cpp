@@ -241,7 +241,6 @@ void BindingValueAccess::ReserveItems(BindingValue& value, std::size_t capacity)
 void BindingValueAccess::GrowTo(BindingValue& value, std::size_t size) {
     // The first few elements share one pool slot with the header: one part
     // to take instead of two, and most collections stay that short.
-    constexpr std::size_t kFirstItems = (BindingValueArena::kLargestPooledSize - sizeof(BindingCollection)) / sizeof(BindingValue);
     auto* collection = static_cast<BindingCollection*>(value.payload_.heap);
     if (collection == nullptr && size <= kFirstItems) {
         collection = StartItems(value, kFirstItems);

@@ -171,6 +171,65 @@ bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
     return true;
 }
 
+// Sets the x87 unit to double precision and round-to-nearest for one
+// operation whose operands are exact doubles: its result is then rounded once,
+// to the double IEEE arithmetic gives.
+class DoublePrecision {
+public:
+    DoublePrecision() {
+        __asm__ volatile("fnstcw %0" : "=m"(saved_));
+        const std::uint16_t wanted = static_cast<std::uint16_t>((saved_ & ~0x0F00u) | 0x0200u);
+        __asm__ volatile("fldcw %0" : : "m"(wanted));
+    }
+    ~DoublePrecision() { __asm__ volatile("fldcw %0" : : "m"(saved_)); }
+    DoublePrecision(const DoublePrecision&) = delete;
+    DoublePrecision& operator=(const DoublePrecision&) = delete;
+
+private:
+    std::uint16_t saved_;
+};
+
+// The commonest decimals (coordinates, measures): one to three integer
+// digits, a point, and 8 to 16 fraction digits that end the text. The integer
+// digits are found and read in one four-byte word; the fraction as two groups
+// of eight, the second one ending with the text. A mantissa below 2^53 and
+// its power of ten (at most 10^16) are exact doubles, so one correctly
+// rounded division gives the double; larger ones take the extended way.
+// False, with `out` untouched, for any other text.
+inline bool ReadPointDecimal(const char* p, const char* end, bool negative, ShortNumber& out) {
+    if (end - p < 10) return false;  // shorter than d.dddddddd
+    const std::uint32_t word = Load32(p) - 0x30303030u;
+    // The lowest flagged byte is the first non-digit: bytes below it are
+    // digits, which neither borrow nor carry into it.
+    const std::uint32_t nonDigits = ((word + 0x76767676u) | word) & 0x80808080u;
+    if (nonDigits == 0) return false;
+    const unsigned count = static_cast<unsigned>(__builtin_ctz(nonDigits)) >> 3;
+    if (count == 0 || p[count] != '.') return false;
+    const char* fraction = p + count + 1;
+    const std::ptrdiff_t places = end - fraction;
+    if (places < 8 || places > 16) return false;
+    std::uint32_t first = 0;
+    std::uint32_t rest = 0;
+    if (!ReadEightDigits(fraction, first)) return false;
+    if (places > 8 && !ReadEightDigits(end - 8, rest, static_cast<unsigned>(16 - places))) return false;
+    // The integer digits as the last ones of a four-digit group.
+    const std::uint32_t head = FourDigits(word << (8 * (4 - count)));
+    const std::uint64_t fractionDigits = std::uint64_t{first} * kPowers32[places - 8] + rest;
+    const std::uint64_t mantissa = std::uint64_t{head} * kPowers64[places] + fractionDigits;
+    double number = 0.0;
+    if (mantissa < (std::uint64_t{1} << 53)) {
+        DoublePrecision precision;
+        volatile double rounded = static_cast<long double>(static_cast<std::int64_t>(mantissa)) / kPowers[places];
+        number = rounded;
+    } else if (!ScaledToDouble(mantissa, -static_cast<int>(places), number)) {
+        return false;
+    }
+    out.kind = ShortNumber::Kind::Number;
+    out.number = negative ? -number : number;
+    out.fractional = fractionDigits != 0 && mantissa < (std::uint64_t{1} << 53);
+    return true;
+}
+
 }  // namespace
 
 bool ReadShortDecimal(const char* p, const char* end, double& out) {
@@ -200,6 +259,7 @@ bool ReadShortDecimal(const char* p, const char* end, double& out) {
 bool ReadShortNumber(const char* p, const char* end, ShortNumber& out) {
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (ReadPointDecimal(p, end, negative, out)) return true;
     // The first nine digits fit 32 bits, which cost the target less than 64:
     // most integers end there.
     const char* integer = p;
@@ -215,27 +275,6 @@ bool ReadShortNumber(const char* p, const char* end, ShortNumber& out) {
         out.negative = negative;
         out.integer = head;
         return true;
-    }
-    // The commonest decimals (coordinates, measures): a few integer digits,
-    // a point and 8 to 16 fraction digits ending the text, read as two groups
-    // of eight, the second one ending with the text, and joined with 32-bit
-    // multiplications.
-    if (p < end && *p == '.') {
-        const char* fraction = p + 1;
-        const std::ptrdiff_t count = end - fraction;
-        std::uint32_t first = 0;
-        std::uint32_t rest = 0;
-        if (count >= 8 && count <= 16 && (p - integer) + count <= kMaxDigits && ReadEightDigits(fraction, first) &&
-            (count == 8 || ReadEightDigits(end - 8, rest, static_cast<unsigned>(16 - count)))) {
-            const std::uint64_t digits = std::uint64_t{first} * kPowers32[count - 8] + rest;
-            const std::uint64_t mantissa = head == 0 ? digits : head * kPowers64[count] + digits;
-            double number = 0.0;
-            if (!ScaledToDouble(mantissa, -static_cast<int>(count), number)) return false;
-            out.kind = ShortNumber::Kind::Number;
-            out.number = negative ? -number : number;
-            out.fractional = digits != 0 && mantissa < (std::uint64_t{1} << 53);
-            return true;
-        }
     }
     std::uint64_t mantissa = head;
     if (p == headEnd) p = AppendShortDigits(p, end, mantissa);

@@ -210,9 +210,11 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
         targetStep_.index = top.elements++;
-        // Room left: the element goes in here, without the call.
+        // Room left: the element goes in here, without the call. A new
+        // sequence's first elements go beside its header.
         auto* items = const_cast<BindingCollection*>(BindingValueAccess::Collection(*top.value));
-        if (items != nullptr && items->size < items->capacity) {
+        if (items == nullptr) items = BindingValueAccess::StartItems(*top.value, BindingValueAccess::kFirstItems);
+        if (items->size < items->capacity) {
             BindingValue* element = &items->items[items->size++];
             BindingValueAccess::InitChild(element, &BindingValueAccess::ArenaOf(*top.value));
             return element;
@@ -313,7 +315,9 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
             top.elements = static_cast<std::uint32_t>(size);
         }
     }
-    if (role == Role::Sequence) {
+    if (target->IsEmpty()) {
+        BindingValueAccess::MakeContainer(*target, kind);  // a fresh node, the usual case
+    } else if (role == Role::Sequence) {
         target->MakeCollection();
     } else {
         target->MakeStructure();
