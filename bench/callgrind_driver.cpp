@@ -12,9 +12,11 @@
 // CASE is one of json/ours json/rapidjson json/rapidjson-interned
 // json/rapidjson-walked msgpack/ours msgpack/msgpack-cxx
 // msgpack/msgpack-cxx-interned msgpack/msgpack-cxx-walked
-// yaml/ours yaml/libyaml-events yaml/yaml-cpp record/ours record/nlohmann
-// plugin/get plugin/update plugin/load. A record case picks its record from
-// FILE's name (platform-config or champion-games); plugin cases ignore FILE.
+// yaml/ours yaml/libyaml-events yaml/libyaml-interned yaml/yaml-cpp
+// record/ours record/nlohmann plugin/get plugin/update plugin/load. The
+// -interned and -walked cases measure the floors of bench/peer_floors.h. A
+// record case picks its record from FILE's name (platform-config or
+// champion-games); plugin cases ignore FILE.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,13 +33,12 @@
 
 #include "binding/binding_convert.h"
 #include "binding/type_registry.h"
-#include "binding/binding_value_parts.h"
-#include "binding/value_arena.h"
 #include "content_targeting/record_registration.h"
 #include "content_targeting/records.h"
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
+#include "peer_floors.h"
 #include "peer_yaml.h"
 #include "plugin/allocation_hooks.h"
 #include "support/fake_host.h"
@@ -241,64 +242,6 @@ static std::uint64_t StringBytes(const msgpack::object& root) {
     return total;
 }
 
-// The floor the value model sets under a reader: the peer's own parse, then
-// every member name and string of its tree interned into a fresh arena, as a
-// tree of ours must hold them (each distinct text stored once, counted, found
-// by its FNV-1a hash), and a header slot taken from the arena for every
-// non-empty array and object (a value holds a pointer to its collection's or
-// structure's header, never its size). Nothing else of ours is done: no
-// values, no member nodes, no ordering.
-template <class Visit>
-static bool InternEveryText(Visit&& walk) {
-    hpk::BindingValueArena* arena = hpk::BindingValueArena::Create();
-    walk(*arena);
-    hpk::BindingValueArena::Destroy(arena);
-    return true;
-}
-
-// With `intern` false only the walk is done: the floor is the interned run
-// less the walked one, added to the peer's parse.
-static void InternRapid(hpk::BindingValueArena& arena, const rapidjson::Value& root, bool intern = true) {
-    std::vector<const rapidjson::Value*> pending{&root};
-    while (!pending.empty()) {
-        const rapidjson::Value* value = pending.back();
-        pending.pop_back();
-        if (value->IsString()) {
-            if (intern) arena.Intern(std::string_view(value->GetString(), value->GetStringLength()));
-        } else if (value->IsArray()) {
-            if (intern && !value->Empty()) arena.Allocate(sizeof(hpk::BindingCollection));
-            for (const rapidjson::Value& item : value->GetArray()) pending.push_back(&item);
-        } else if (value->IsObject()) {
-            if (intern && value->MemberCount() != 0) arena.Allocate(sizeof(hpk::BindingStructure));
-            for (const auto& member : value->GetObject()) {
-                if (intern) arena.InternKey(std::string_view(member.name.GetString(), member.name.GetStringLength()));
-                pending.push_back(&member.value);
-            }
-        }
-    }
-}
-
-static void InternPacked(hpk::BindingValueArena& arena, const msgpack::object& root, bool intern = true) {
-    std::vector<const msgpack::object*> pending{&root};
-    while (!pending.empty()) {
-        const msgpack::object* object = pending.back();
-        pending.pop_back();
-        if (object->type == msgpack::type::STR) {
-            if (intern) arena.Intern(std::string_view(object->via.str.ptr, object->via.str.size));
-        } else if (object->type == msgpack::type::ARRAY) {
-            if (intern && object->via.array.size != 0) arena.Allocate(sizeof(hpk::BindingCollection));
-            for (std::uint32_t i = 0; i < object->via.array.size; ++i) pending.push_back(&object->via.array.ptr[i]);
-        } else if (object->type == msgpack::type::MAP) {
-            if (intern && object->via.map.size != 0) arena.Allocate(sizeof(hpk::BindingStructure));
-            for (std::uint32_t i = 0; i < object->via.map.size; ++i) {
-                const msgpack::object& key = object->via.map.ptr[i].key;
-                if (intern && key.type == msgpack::type::STR) arena.InternKey(std::string_view(key.via.str.ptr, key.via.str.size));
-                pending.push_back(&object->via.map.ptr[i].val);
-            }
-        }
-    }
-}
-
 // The only function callgrind collects. Not inlined, so it exists by name.
 extern "C" __attribute__((noinline)) int HpkMeasured(const Step* step, int iterations) {
     int failures = 0;
@@ -340,18 +283,10 @@ int main(int argc, char** argv) {
         };
     } else if (name == "json/rapidjson-interned" || name == "json/rapidjson-walked") {
         const bool intern = name == "json/rapidjson-interned";
-        step = [text, intern] {
-            rapidjson::Document document;
-            document.Parse(text->c_str());
-            return !document.HasParseError() &&
-                   InternEveryText([&](hpk::BindingValueArena& arena) { InternRapid(arena, document, intern); });
-        };
+        step = [text, intern] { return hpk::bench::RapidJsonInterned(text->c_str(), intern); };
     } else if (name == "msgpack/msgpack-cxx-interned" || name == "msgpack/msgpack-cxx-walked") {
         const bool intern = name == "msgpack/msgpack-cxx-interned";
-        step = [text, intern] {
-            const msgpack::object_handle handle = msgpack::unpack(text->data(), text->size());
-            return InternEveryText([&](hpk::BindingValueArena& arena) { InternPacked(arena, handle.get(), intern); });
-        };
+        step = [text, intern] { return hpk::bench::MsgpackCxxInterned(text->data(), text->size(), intern); };
     } else if (name == "msgpack/msgpack-cxx") {
         step = [text] {
             const msgpack::object_handle handle = msgpack::unpack(text->data(), text->size());
@@ -361,6 +296,8 @@ int main(int argc, char** argv) {
         step = [text] { return hpk::ParseYaml(text->c_str(), text->size()).IsOk(); };
     } else if (name == "yaml/libyaml-events") {
         step = [text] { return hpk::bench::LibyamlEventLoop(text->data(), text->size()); };
+    } else if (name == "yaml/libyaml-interned") {
+        step = [text] { return hpk::bench::LibyamlInterned(text->data(), text->size()); };
     } else if (name == "yaml/yaml-cpp") {
         step = [text] { return YAML::Load(*text).IsDefined(); };
     } else if (name == "record/ours" || name == "record/nlohmann") {

@@ -7,8 +7,10 @@
 
 namespace hpk::bench {
 
-// Every event of `text`, each released at once. False on a parse error.
-inline bool LibyamlEventLoop(const char* text, std::size_t size) {
+// Every event of `text`, each handed to `consume` and then released at once.
+// False on a parse error.
+template <class Consume>
+bool LibyamlEvents(const char* text, std::size_t size, Consume&& consume) {
     yaml_parser_t parser;
     yaml_parser_initialize(&parser);
     yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
@@ -20,12 +22,17 @@ inline bool LibyamlEventLoop(const char* text, std::size_t size) {
             ok = false;
             break;
         }
+        consume(static_cast<const yaml_event_t&>(event));
         const bool done = event.type == YAML_STREAM_END_EVENT;
         yaml_event_delete(&event);
         if (done) break;
     }
     yaml_parser_delete(&parser);
     return ok;
+}
+
+inline bool LibyamlEventLoop(const char* text, std::size_t size) {
+    return LibyamlEvents(text, size, [](const yaml_event_t&) {});
 }
 
 }  // namespace hpk::bench
