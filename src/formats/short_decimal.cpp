@@ -9,6 +9,10 @@
 // 0x400); only then does the true value's side of the halfway point matter,
 // and those inputs go to the full parse. The results lie between 1e-27 and
 // 1e46, far from the double's subnormal and overflow ranges.
+//
+// The commonest shape takes a shorter way: a mantissa below 2^53 and a power
+// of ten up to 10^22 are both exact doubles, so one division at the unit's
+// double precision is the correctly rounded quotient, with no halfway case.
 #include "formats/short_decimal.h"
 
 #include <cstdint>
@@ -88,18 +92,21 @@ bool AreDigits(std::uint32_t w) { return (((w + 0x76767676u) | w) & 0x80808080u)
 constexpr std::uint32_t kSmallPowers[] = {1, 10, 100, 1000};
 
 // The host process may run the x87 unit at reduced precision (graphics
-// runtimes do): the computation sets 64-bit precision and round-to-nearest
+// runtimes do): a computation sets the precision it needs and round-to-nearest
 // for itself and puts the caller's control word back.
-class ExtendedPrecision {
+class X87Precision {
 public:
-    ExtendedPrecision() {
+    static constexpr std::uint16_t kDouble = 0x0200;    // 53-bit significands
+    static constexpr std::uint16_t kExtended = 0x0300;  // 64-bit significands
+
+    explicit X87Precision(std::uint16_t precision) {
         __asm__ volatile("fnstcw %0" : "=m"(saved_));
-        const std::uint16_t wanted = static_cast<std::uint16_t>((saved_ & ~0x0F00u) | 0x0300u);
+        const std::uint16_t wanted = static_cast<std::uint16_t>((saved_ & ~0x0F00u) | precision);
         __asm__ volatile("fldcw %0" : : "m"(wanted));
     }
-    ~ExtendedPrecision() { __asm__ volatile("fldcw %0" : : "m"(saved_)); }
-    ExtendedPrecision(const ExtendedPrecision&) = delete;
-    ExtendedPrecision& operator=(const ExtendedPrecision&) = delete;
+    ~X87Precision() { __asm__ volatile("fldcw %0" : : "m"(saved_)); }
+    X87Precision(const X87Precision&) = delete;
+    X87Precision& operator=(const X87Precision&) = delete;
 
 private:
     std::uint16_t saved_;
@@ -160,7 +167,7 @@ bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
         return true;
     }
     if (scale > kMaxPower || scale < -kMaxPower) return false;
-    ExtendedPrecision precision;
+    X87Precision precision(X87Precision::kExtended);
     const long double m = static_cast<long double>(mantissa);
     const long double value = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
     std::uint64_t significand;
@@ -170,24 +177,6 @@ bool ScaledToDouble(std::uint64_t mantissa, int scale, double& out) {
     out = rounded;
     return true;
 }
-
-// Sets the x87 unit to double precision and round-to-nearest for one
-// operation whose operands are exact doubles: its result is then rounded once,
-// to the double IEEE arithmetic gives.
-class DoublePrecision {
-public:
-    DoublePrecision() {
-        __asm__ volatile("fnstcw %0" : "=m"(saved_));
-        const std::uint16_t wanted = static_cast<std::uint16_t>((saved_ & ~0x0F00u) | 0x0200u);
-        __asm__ volatile("fldcw %0" : : "m"(wanted));
-    }
-    ~DoublePrecision() { __asm__ volatile("fldcw %0" : : "m"(saved_)); }
-    DoublePrecision(const DoublePrecision&) = delete;
-    DoublePrecision& operator=(const DoublePrecision&) = delete;
-
-private:
-    std::uint16_t saved_;
-};
 
 // The commonest decimals (coordinates, measures): one to three integer
 // digits, a point, and 8 to 16 fraction digits that end the text. The integer
@@ -218,7 +207,9 @@ inline bool ReadPointDecimal(const char* p, const char* end, bool negative, Shor
     const std::uint64_t mantissa = std::uint64_t{head} * kPowers64[places] + fractionDigits;
     double number = 0.0;
     if (mantissa < (std::uint64_t{1} << 53)) {
-        DoublePrecision precision;
+        // At double precision one division of exact operands is rounded
+        // once, to the double IEEE arithmetic gives.
+        X87Precision precision(X87Precision::kDouble);
         volatile double rounded = static_cast<long double>(static_cast<std::int64_t>(mantissa)) / kPowers[places];
         number = rounded;
     } else if (!ScaledToDouble(mantissa, -static_cast<int>(places), number)) {
