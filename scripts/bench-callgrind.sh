@@ -11,9 +11,8 @@
 # 5% over its floor) or its budget, 2 on a failed run.
 set -euo pipefail
 
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${HPK_BENCH_BUILD:-$top/build/bench-callgrind}
-data=${HPK_BENCH_DATA:-$top/../shared/bench-data}
+# shellcheck source=scripts/bench-env.sh
+. "$(dirname "$0")/bench-env.sh"
 sections=("$@")
 [ ${#sections[@]} -eq 0 ] && sections=(all)
 
@@ -37,11 +36,7 @@ wanted() {
     return 1
 }
 
-cmake --preset x86-linux-release -B "$build" >/dev/null
-cmake --build "$build" --target hpk-callgrind-driver -- -j2 >/dev/null
-driver=$build/hpk-callgrind-driver
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_driver
 missed=0
 
 # Iterations: enough that one document's count dominates, few enough that the

@@ -16,9 +16,8 @@
 # input, 2 on a failed run.
 set -euo pipefail
 
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${HPK_BENCH_BUILD:-$top/build/bench-callgrind}
-data=${HPK_BENCH_DATA:-$top/../shared/bench-data}
+# shellcheck source=scripts/bench-env.sh
+. "$(dirname "$0")/bench-env.sh"
 formats=("$@")
 [ ${#formats[@]} -eq 0 ] && formats=(json msgpack yaml)
 iterations=20
@@ -27,13 +26,7 @@ large=100000
 command -v strace >/dev/null || { echo "bench-syscalls: strace is missing (scripts/setup.sh installs it)" >&2; exit 2; }
 
 driver=${HPK_BENCH_DRIVER:-}
-if [ -z "$driver" ]; then
-    cmake --preset x86-linux-release -B "$build" >/dev/null
-    cmake --build "$build" --target hpk-callgrind-driver -- -j2 >/dev/null
-    driver=$build/hpk-callgrind-driver
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+[ -n "$driver" ] || bench_driver
 missed=0
 
 # The summary of CASE on FILE over N measured iterations: "total mmap munmap brk"
