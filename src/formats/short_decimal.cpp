@@ -54,42 +54,19 @@ std::uint32_t Load32(const char* p) {
 }
 
 // The end of the run of digits starting at `p`, four bytes at a time while
-// they last (a byte is a digit when subtracting '0' leaves at most 9: adding
-// 0x76 then sets no top bit, and neither does the subtraction itself).
+// they last.
 const char* DigitsEnd(const char* p, const char* end) {
-    while (end - p >= 4) {
-        const std::uint32_t w = Load32(p) - 0x30303030u;
-        if (((w + 0x76767676u) | w) & 0x80808080u) break;
-        p += 4;
-    }
+    while (end - p >= 4 && AreDigits(Load32(p) - 0x30303030u)) p += 4;
     while (p < end && IsDigit(*p)) ++p;
     return p;
 }
 
-// `m` followed by the decimal digits of [p, q), four at a time: the four
-// bytes become two two-digit numbers and then one four-digit number with
-// two multiplications (little-endian: the first digit is the low byte).
+// `m` followed by the decimal digits of [p, q), four at a time.
 std::uint64_t AppendDigits(std::uint64_t m, const char* p, const char* q) {
-    for (; q - p >= 4; p += 4) {
-        std::uint32_t w = Load32(p) - 0x30303030u;
-        w = w * 10 + (w >> 8);
-        w = ((w & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
-        m = m * 10000u + w;
-    }
+    for (; q - p >= 4; p += 4) m = m * 10000u + FourDigits(Load32(p) - 0x30303030u);
     for (; p < q; ++p) m = m * 10 + static_cast<unsigned>(*p - '0');
     return m;
 }
-
-// Four digits, their bytes less '0' each, as a number below 10^4 (see
-// AppendDigits).
-std::uint32_t FourDigits(std::uint32_t w) {
-    w = w * 10 + (w >> 8);
-    return ((w & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
-}
-
-bool AreDigits(std::uint32_t w) { return (((w + 0x76767676u) | w) & 0x80808080u) == 0; }
-
-constexpr std::uint32_t kSmallPowers[] = {1, 10, 100, 1000};
 
 // The host process may run the x87 unit at reduced precision (graphics
 // runtimes do): a computation sets the precision it needs and round-to-nearest
@@ -137,7 +114,7 @@ inline const char* AppendShortDigits(const char* p, const char* end, std::uint64
         if (digit > 9) break;
         tail = tail * 10 + digit;
     }
-    if (p != start) m = m * kSmallPowers[p - start] + tail;
+    if (p != start) m = m * kPowers32[p - start] + tail;
     return p;
 }
 

@@ -8,12 +8,27 @@
 
 namespace hpk {
 
+// Digits four at a time, in a word of four bytes less '0' each
+// (little-endian: the first digit is the low byte). A byte is a digit when
+// subtracting '0' leaves at most 9: adding 0x76 then sets no top bit, nor
+// does the subtraction itself.
+[[nodiscard]] inline bool AreDigits(std::uint32_t word) {
+    return (((word + 0x76767676u) | word) & 0x80808080u) == 0;
+}
+// Two words at once, with one test.
+[[nodiscard]] inline bool AreDigits(std::uint32_t first, std::uint32_t second) {
+    return (((first + 0x76767676u) | first | (second + 0x76767676u) | second) & 0x80808080u) == 0;
+}
+
+// Such a word of digits as a number below 10^4: two two-digit numbers, then
+// one four-digit number, with two multiplications.
+[[nodiscard]] inline std::uint32_t FourDigits(std::uint32_t word) {
+    word = word * 10 + (word >> 8);
+    return ((word & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
+}
+
 // The eight bytes at `p` as a number below 10^8 when they are all decimal
-// digits: each four-byte word less '0' per byte becomes two two-digit numbers
-// and then one four-digit number with two multiplications (little-endian:
-// the first digit is the low byte). A byte is a digit when subtracting '0'
-// leaves at most 9: adding 0x76 then sets no top bit, nor does the
-// subtraction itself.
+// digits.
 //
 // With `skip` (below 8), the first `skip` bytes must be digits too but count
 // as zeros: the last 8 - skip digits of a run are read as one group that ends
@@ -25,18 +40,14 @@ namespace hpk {
     std::memcpy(&low, p + 4, sizeof low);
     high -= 0x30303030u;
     low -= 0x30303030u;
-    if ((((high + 0x76767676u) | high | (low + 0x76767676u) | low) & 0x80808080u) != 0) return false;
+    if (!AreDigits(high, low)) return false;
     if (skip >= 4) {
         high = 0;
         low &= ~0u << (8 * (skip - 4));
     } else {
         high &= ~0u << (8 * skip);
     }
-    high = high * 10 + (high >> 8);
-    low = low * 10 + (low >> 8);
-    high = ((high & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
-    low = ((low & 0x00FF00FFu) * (1u + (100u << 16))) >> 16;
-    out = high * 10000u + low;
+    out = FourDigits(high) * 10000u + FourDigits(low);
     return true;
 }
 
