@@ -192,18 +192,10 @@ BindingValue& BindingValue::Element(std::size_t index) {
 }
 
 BindingValue& BindingValue::Append() {
-    if (kind_ == BindingValueKind::Collection) {
-        auto* items = static_cast<BindingCollection*>(payload_.heap);
-        if (items != nullptr && items->size < items->capacity) {
-            BindingValue* element = &items->items[items->size++];
-            Access::InitChild(element, arena_);
-            return *element;
-        }
-    }
     // A value that is not a collection becomes an empty one first, so the new
     // element is its only one.
     MakeCollection();
-    return Element(Size());
+    return Access::AppendItem(*this);
 }
 
 void BindingValue::Reserve(std::size_t count) {

@@ -239,6 +239,19 @@ struct BindingValueAccess {
     // The elements in a block of their own: of a few more elements than fit
     // beside the header, they still fit a pool slot.
     static BindingCollection* StartItemsApart(BindingValue& value, std::size_t capacity);
+    // One new empty element at the end of the collection `value`: in place
+    // while there is room, a new collection's first ones beside its header.
+    // Inline: readers call it per element.
+    static BindingValue& AppendItem(BindingValue& value) {
+        auto* items = static_cast<BindingCollection*>(value.payload_.heap);
+        if (items == nullptr) items = StartItems(value, kFirstItems);
+        if (items->size == items->capacity) items = GrowItems(value);
+        BindingValue* element = &items->items[items->size++];
+        InitChild(element, value.arena_);
+        return *element;
+    }
+    // Twice the room of the full collection `value`; returns its header.
+    static BindingCollection* GrowItems(BindingValue& value);
     // Moves `count` values into the collection `value`, which has no elements
     // yet, as its elements. The values are left behind as raw storage.
     // Inline: readers call it once per array.

@@ -238,6 +238,13 @@ void BindingValueAccess::ReserveItems(BindingValue& value, std::size_t capacity)
     collection->capacity = static_cast<std::uint32_t>(capacity);
 }
 
+BindingCollection* BindingValueAccess::GrowItems(BindingValue& value) {
+    const std::size_t capacity = static_cast<BindingCollection*>(value.payload_.heap)->capacity;
+    if (capacity >= 0x7FFFFFFu) throw std::bad_alloc();  // more elements than a 32-bit process can hold
+    ReserveItems(value, std::max<std::size_t>(capacity * 2, 4));
+    return static_cast<BindingCollection*>(value.payload_.heap);
+}
+
 void BindingValueAccess::GrowTo(BindingValue& value, std::size_t size) {
     // The first few elements share one pool slot with the header: one part
     // to take instead of two, and most collections stay that short.

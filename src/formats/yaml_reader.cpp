@@ -210,16 +210,7 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
         targetStep_.index = top.elements++;
-        // Room left: the element goes in here, without the call. A new
-        // sequence's first elements go beside its header.
-        auto* items = const_cast<BindingCollection*>(BindingValueAccess::Collection(*top.value));
-        if (items == nullptr) items = BindingValueAccess::StartItems(*top.value, BindingValueAccess::kFirstItems);
-        if (items->size < items->capacity) {
-            BindingValue* element = &items->items[items->size++];
-            BindingValueAccess::InitChild(element, &BindingValueAccess::ArenaOf(*top.value));
-            return element;
-        }
-        return &top.value->Append();
+        return &BindingValueAccess::AppendItem(*top.value);  // the top node is a collection already
     }
     targetStep_.kind = StepKind::None;
     return top.value;
