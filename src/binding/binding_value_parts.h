@@ -112,6 +112,9 @@ enum class RepeatedKey : std::uint8_t {
     Merge,
     // A later empty value leaves the earlier one; anything else replaces it.
     Replace,
+    // As Merge, except that a later empty value replaces too: what the last
+    // occurrence says wins, unless both are containers of one kind.
+    MergeLastWins,
 };
 
 struct BindingValueAccess {

@@ -87,10 +87,10 @@ void BindingValueAccess::ResolveRepeat(BindingValue& earlier, BindingValue& late
     while (!work.empty()) {
         const auto [to, from] = work.back();
         work.pop_back();
-        if (from->kind_ == BindingValueKind::Empty) continue;
+        if (from->kind_ == BindingValueKind::Empty && rule != RepeatedKey::MergeLastWins) continue;
         const bool container =
             from->kind_ == BindingValueKind::Structure || from->kind_ == BindingValueKind::Collection;
-        if (rule == RepeatedKey::Merge && container && to->kind_ == from->kind_) {
+        if (rule != RepeatedKey::Replace && container && to->kind_ == from->kind_) {
             if (from->payload_.heap == nullptr) continue;  // nothing to add
             if (from->kind_ == BindingValueKind::Structure) {
                 // Each member merges into the member of that key; the emptied

@@ -2,6 +2,13 @@
 // reader keeps a stack of open containers and how each was reached, so anchors
 // can name values by path and aliases can copy them. Paths are stored only when
 // an anchor asks for one, and scalars never enter the stack.
+//
+// A mapping's members are gathered as they come and linked when it ends, in
+// one pass and in an order remembered from its siblings, rather than inserted
+// one by one into a tree that is rebalanced for each. An alias reads the tree
+// while mappings are still open, so a document that has one is read again from
+// the start with every member inserted as it is read; only the aliases' paths
+// need that, and documents with aliases are mostly short.
 #include "formats/yaml_reader.h"
 
 #include <yaml.h>
@@ -64,8 +71,12 @@ std::string_view Text(const yaml_char_t* text) {
 
 class YamlValueReader {
 public:
-    explicit YamlValueReader(BindingResult& result) : result_(result) {}
-    void Read(const char* text, std::size_t length);
+    enum class Members : std::uint8_t { Gather, Insert };
+    YamlValueReader(BindingResult& result, Members members)
+        : result_(result), gathering_(members == Members::Gather) {}
+    // False when gathering met an alias: the result is then incomplete, and
+    // the document is to be read again with Members::Insert.
+    bool Read(const char* text, std::size_t length);
 
 private:
     enum class Role : std::uint8_t { Value, Sequence, Mapping };
@@ -82,9 +93,10 @@ private:
         YamlAnchor* anchor;   // the anchor this container carries while open, or null
         std::int32_t record;  // stored path, YamlPathStore::kRoot, or kNoRecord
         Role role;
-        bool reopened;           // a repeated key led back into a filled container
-        std::uint32_t elements;  // a sequence's elements so far, the index of the next
-        Step step;               // from the parent
+        bool reopened;               // a repeated key led back into a filled container
+        std::uint32_t elements;      // a sequence's elements so far, the index of the next
+        std::uint32_t firstMember;   // a gathered mapping's first member in `members_`
+        Step step;                   // from the parent
     };
 
     bool OnScalar(const yaml_event_t& event);
@@ -94,7 +106,9 @@ private:
     void OnDocumentStart();
     bool InDocument();
     BindingValue* ChooseTarget();
+    BindingValue& MemberOfTop(const Node& top);
     void Pop();
+    void LinkMembers(const Node& top);
     std::int32_t PathOfTop();
     std::int32_t PathOfTarget();
     YamlPathStep PathStep(const Step& step, std::string_view key) const;
@@ -104,7 +118,10 @@ private:
     void FailAt(const char* message, const yaml_event_t& event);
 
     BindingResult& result_;
+    const bool gathering_;
     ScratchStack<Node, 16> stack_;
+    ScratchStack<PendingMember, 64> members_;  // the open mappings' members, when gathering
+    MemberOrderCache orders_;
     bool hasPendingKey_ = false;
     std::string_view pendingKey_;   // into the key's event or `aliasKey_`
     std::string aliasKey_;          // text of a key given by an alias
@@ -122,10 +139,22 @@ void YamlValueReader::FailAt(const char* message, const yaml_event_t& event) {
 
 void YamlValueReader::Pop() {
     Node& top = stack_.Back();
+    if (gathering_ && top.role == Role::Mapping) LinkMembers(top);
     if (top.anchor != nullptr) top.anchor->open = false;
     if (top.reopened) --reopenedOpen_;
     if (top.step.kind == StepKind::Key) keys_.Truncate(top.step.index);
     stack_.Pop();
+}
+
+// Out of line: the pop of a sequence, the commonest, stays a few instructions.
+[[gnu::noinline]] void YamlValueReader::LinkMembers(const Node& top) {
+    const std::size_t count = members_.Size() - top.firstMember;
+    if (count == 0) return;
+    // As the reading member by member has it: a later value replaces an
+    // earlier one, mappings merge and sequences concatenate.
+    BindingValueAccess::LinkMembers(*top.value, members_.Data() + top.firstMember, count, RepeatedKey::MergeLastWins,
+                                    &orders_);
+    members_.Truncate(top.firstMember);
 }
 
 YamlPathStep YamlValueReader::PathStep(const Step& step, std::string_view key) const {
@@ -204,8 +233,7 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
         if (!hasPendingKey_) return nullptr;
         hasPendingKey_ = false;
         targetStep_.kind = StepKind::Key;
-        // The top node is a structure already: straight to the insertion.
-        return &BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
+        return &MemberOfTop(top);
     }
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
@@ -214,6 +242,19 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
     }
     targetStep_.kind = StepKind::None;
     return top.value;
+}
+
+// The member of the top node, a mapping, named by the pending key: gathered
+// to be linked when the mapping ends, or inserted now.
+BindingValue& YamlValueReader::MemberOfTop(const Node& top) {
+    if (gathering_) {
+        BindingMemberNode* node = BindingValueAccess::NewMember(BindingValueAccess::ArenaOf(*top.value), pendingKey_);
+        const auto order = static_cast<std::uint32_t>(members_.Size() - top.firstMember);
+        members_.Push() = PendingMember{node->key->lead, order, node};
+        return node->value;
+    }
+    // The top node is a structure already: straight to the insertion.
+    return BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
 }
 
 // A mapping key: its text stays in its event, which the caller keeps until
@@ -259,7 +300,9 @@ inline bool YamlValueReader::OnScalar(const yaml_event_t& event) {
         if (!result_.IsOk()) return false;
     }
     YamlAnchor* anchor = nullptr;
-    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) anchor->path = PathOfTarget();
+    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor) && !gathering_) {
+        anchor->path = PathOfTarget();
+    }
     if (targetStep_.kind == StepKind::None) Pop();  // the document's root
     return false;
 }
@@ -289,7 +332,7 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
         if (targetStep_.kind == StepKind::Key) {
             node.step.index = keys_.Size();
             node.step.keyLength = pendingKey_.size();
-            keys_.Append(pendingKey_);
+            if (!gathering_) keys_.Append(pendingKey_);  // only aliases follow paths
         } else {
             node.step.index = targetStep_.index;
         }
@@ -314,12 +357,13 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
         target->MakeStructure();
     }
     top.role = role;
+    top.firstMember = static_cast<std::uint32_t>(members_.Size());
     const yaml_char_t* anchorName =
         role == Role::Sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor;
     if (anchorName != nullptr) {
         YamlAnchor* anchor = nullptr;
         if (!EnterAnchor(event, Text(anchorName), anchor)) return;
-        anchor->path = PathOfTop();
+        if (!gathering_) anchor->path = PathOfTop();
         anchor->open = true;
         stack_.Back().anchor = anchor;
     }
@@ -379,15 +423,15 @@ void YamlValueReader::OnDocumentStart() {
         result_.SetError(kMsgYamlMultiDocument);
     } else if (stack_.Empty()) {
         Node& root = stack_.Push();
-        root = Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, {}};
+        root = Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, 0, {}};
     }
 }
 
-void YamlValueReader::Read(const char* text, std::size_t length) {
+bool YamlValueReader::Read(const char* text, std::size_t length) {
     YamlParser parser;
     if (!parser.Ready()) {
         result_.SetError(FormatPositional(kMsgYamlParserError, "memory error", 0u, 0u));
-        return;
+        return true;
     }
     yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
     yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
@@ -407,23 +451,35 @@ void YamlValueReader::Read(const char* text, std::size_t length) {
             case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event, Role::Sequence); break;
             case YAML_MAPPING_END_EVENT:
             case YAML_SEQUENCE_END_EVENT: Pop(); continue;
-            case YAML_ALIAS_EVENT: OnAlias(*event); break;
+            case YAML_ALIAS_EVENT:
+                if (gathering_) return false;
+                OnAlias(*event);
+                break;
             case YAML_DOCUMENT_START_EVENT: OnDocumentStart(); break;
-            case YAML_STREAM_END_EVENT: return;
+            case YAML_STREAM_END_EVENT: return true;
             default: continue;  // stream start, document end
         }
-        if (!result_.IsOk()) return;
+        if (!result_.IsOk()) return true;
     }
     const yaml_parser_t& state = *parser.Get();
     result_.SetError(FormatPositional(kMsgYamlParserError, state.problem != nullptr ? state.problem : "memory error",
                                       state.problem_mark.line, state.problem_mark.column));
+    return true;
 }
 
 }  // namespace
 
 BindingResult ParseYaml(const char* text, std::size_t length) {
+    {
+        BindingResult gathered;
+        if (YamlValueReader(gathered, YamlValueReader::Members::Gather).Read(text, length)) return gathered;
+    }
+    return ParseYamlMemberByMember(text, length);
+}
+
+BindingResult ParseYamlMemberByMember(const char* text, std::size_t length) {
     BindingResult result;
-    YamlValueReader(result).Read(text, length);
+    YamlValueReader(result, YamlValueReader::Members::Insert).Read(text, length);
     return result;
 }
 

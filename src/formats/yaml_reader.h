@@ -25,4 +25,9 @@ inline constexpr std::uint32_t kYamlMaxAliasExpansion = 1000000;
 // line and column of the offending event.
 [[nodiscard]] BindingResult ParseYaml(const char* text, std::size_t length);
 
+// The same reading with every member inserted into its structure as it is
+// read, which aliases need (ParseYaml falls back to it when it meets one).
+// Every document reads the same both ways.
+[[nodiscard]] BindingResult ParseYamlMemberByMember(const char* text, std::size_t length);
+
 }  // namespace hpk

@@ -83,6 +83,10 @@ const std::map<std::string, std::vector<std::string>> kExceptions = {
       "V9D5", "X38W", "XW4D"}},
 };
 
+std::string Listing(const BindingResult& result) {
+    return result.IsOk() ? test::Typed(result.Value()) : "error: " + result.ErrorText();
+}
+
 std::string ExpectedOutcome(const std::string& id, bool invalid) {
     for (const auto& [reason, ids] : kExceptions) {
         if (std::find(ids.begin(), ids.end(), id) != ids.end()) return reason;
@@ -120,6 +124,9 @@ TEST(YamlConformance, DecodesTheSuiteAsExpected) {
         const bool hasJson = test::ReadFileBytes(dir + "/in.json", json);
         const bool invalid = test::ReadFileBytes(dir + "/error", marker);
         const BindingResult ours = ParseYaml(yaml.c_str(), yaml.size());
+        // Members gathered per mapping, or inserted one by one: the same tree.
+        const BindingResult inserted = ParseYamlMemberByMember(yaml.c_str(), yaml.size());
+        EXPECT_EQ(Listing(ours), Listing(inserted));
         const std::string outcome = Outcome(ours, invalid, hasJson, json);
         EXPECT_EQ(outcome, ExpectedOutcome(id, invalid)) << ours.ErrorText();
         ++tally[outcome];

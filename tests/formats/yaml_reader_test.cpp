@@ -172,6 +172,7 @@ TEST(YamlReader, BuildsMappingsAndSequences) {
         {"a: {x: 1}\na: 5\n", "structure (1)\n  \"a\": unsigned 5\n"},
         {"a: 1\na: [2]\n", "structure (1)\n  \"a\": collection (1)\n    [0] unsigned 2\n"},
         {"a: 1\na: ~\n", "structure (1)\n  \"a\": empty\n"},
+        {"a: {x: 1, y: 2}\na: {x: ~}\n", "structure (1)\n  \"a\": structure (2)\n    \"x\": empty\n    \"y\": unsigned 2\n"},
         // An empty first document leaves room for a second.
         {"---\n~\n---\nb\n", "string \"b\"\n"},
         {"--- a\n...\n", "string \"a\"\n"},
@@ -215,6 +216,9 @@ TEST(YamlReader, ResolvesAnchorsAndAliases) {
          "      [1] structure (1)\n        \"x\": unsigned 2\n      [2] string \"last\"\n"
          "    \"n\": string \"text\"\n  \"c\": structure (1)\n    \"x\": unsigned 2\n"
          "  \"d\": string \"text\"\n  \"e\": string \"last\"\n"},
+        // Below a repeated key, an anchor's path counts the elements before it.
+        {"a: [0]\na: [&x 5]\nb: *x\n",
+         "structure (2)\n  \"a\": collection (2)\n    [0] unsigned 0\n    [1] unsigned 5\n  \"b\": unsigned 5\n"},
         {"&r 5", "unsigned 5\n"},
         {"[&a x, *a]", "collection (2)\n  [0] string \"x\"\n  [1] string \"x\"\n"},
     };
