@@ -106,7 +106,7 @@ private:
     void OnDocumentStart();
     bool InDocument();
     BindingValue* ChooseTarget();
-    BindingValue& MemberOfTop(const Node& top);
+    void GatherMember();
     void Pop();
     void LinkMembers(const Node& top);
     std::int32_t PathOfTop();
@@ -121,6 +121,7 @@ private:
     const bool gathering_;
     ScratchStack<Node, 16> stack_;
     ScratchStack<PendingMember, 64> members_;  // the open mappings' members, when gathering
+    BindingValue* gatheredMember_ = nullptr;   // the value of the last one, once its key is read
     MemberOrderCache orders_;
     bool hasPendingKey_ = false;
     std::string_view pendingKey_;   // into the key's event or `aliasKey_`
@@ -233,7 +234,9 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
         if (!hasPendingKey_) return nullptr;
         hasPendingKey_ = false;
         targetStep_.kind = StepKind::Key;
-        return &MemberOfTop(top);
+        // The top node is a structure already: straight to the insertion. A
+        // gathered member was made at its key, whose event is gone.
+        return gathering_ ? gatheredMember_ : &BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
     }
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
@@ -244,21 +247,19 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
     return top.value;
 }
 
-// The member of the top node, a mapping, named by the pending key: gathered
-// to be linked when the mapping ends, or inserted now.
-BindingValue& YamlValueReader::MemberOfTop(const Node& top) {
-    if (gathering_) {
-        BindingMemberNode* node = BindingValueAccess::NewMember(BindingValueAccess::ArenaOf(*top.value), pendingKey_);
-        const auto order = static_cast<std::uint32_t>(members_.Size() - top.firstMember);
-        members_.Push() = PendingMember{node->key->lead, order, node};
-        return node->value;
-    }
-    // The top node is a structure already: straight to the insertion.
-    return BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
+// A member of the top node, a mapping, for the pending key, to be linked
+// when the mapping ends.
+void YamlValueReader::GatherMember() {
+    const Node& top = stack_.Back();
+    BindingMemberNode* node = BindingValueAccess::NewMember(BindingValueAccess::ArenaOf(*top.value), pendingKey_);
+    const auto order = static_cast<std::uint32_t>(members_.Size() - top.firstMember);
+    members_.Push() = PendingMember{node->key->lead, order, node};
+    gatheredMember_ = &node->value;
 }
 
-// A mapping key: its text stays in its event, which the caller keeps until
-// the key's value has been read.
+// A mapping key. When gathering, its member is made now; otherwise its text
+// stays in its event, which the caller keeps until the key's value has been
+// read (true).
 bool YamlValueReader::OnKey(const yaml_event_t& event) {
     const auto& scalar = event.data.scalar;
     if (scalar.tag != nullptr && std::strcmp(reinterpret_cast<const char*>(scalar.tag), kTagStr) != 0) {
@@ -272,7 +273,9 @@ bool YamlValueReader::OnKey(const yaml_event_t& event) {
         anchor->isKey = true;
         anchor->keyText.assign(pendingKey_);
     }
-    return true;
+    if (!gathering_) return true;
+    GatherMember();
+    return false;
 }
 
 // True when the scalar is a mapping key held in its event.
