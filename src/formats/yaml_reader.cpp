@@ -72,8 +72,7 @@ std::string_view Text(const yaml_char_t* text) {
 class YamlValueReader {
 public:
     enum class Members : std::uint8_t { Gather, Insert };
-    YamlValueReader(BindingResult& result, Members members)
-        : result_(result), gathering_(members == Members::Gather) {}
+    YamlValueReader(BindingResult& result, Members members) : result_(result), gathering_(members == Members::Gather) {}
     // False when gathering met an alias: the result is then incomplete, and
     // the document is to be read again with Members::Insert.
     bool Read(const char* text, std::size_t length);
@@ -93,10 +92,10 @@ private:
         YamlAnchor* anchor;   // the anchor this container carries while open, or null
         std::int32_t record;  // stored path, YamlPathStore::kRoot, or kNoRecord
         Role role;
-        bool reopened;               // a repeated key led back into a filled container
-        std::uint32_t elements;      // a sequence's elements so far, the index of the next
-        std::uint32_t firstMember;   // a gathered mapping's first member in `members_`
-        Step step;                   // from the parent
+        bool reopened;              // a repeated key led back into a filled container
+        std::uint32_t elements;     // a sequence's elements so far, the index of the next
+        std::uint32_t firstMember;  // a gathered mapping's first member in `members_`
+        Step step;                  // from the parent
     };
 
     bool OnScalar(const yaml_event_t& event);

@@ -172,7 +172,8 @@ TEST(YamlReader, BuildsMappingsAndSequences) {
         {"a: {x: 1}\na: 5\n", "structure (1)\n  \"a\": unsigned 5\n"},
         {"a: 1\na: [2]\n", "structure (1)\n  \"a\": collection (1)\n    [0] unsigned 2\n"},
         {"a: 1\na: ~\n", "structure (1)\n  \"a\": empty\n"},
-        {"a: {x: 1, y: 2}\na: {x: ~}\n", "structure (1)\n  \"a\": structure (2)\n    \"x\": empty\n    \"y\": unsigned 2\n"},
+        {"a: {x: 1, y: 2}\na: {x: ~}\n",
+         "structure (1)\n  \"a\": structure (2)\n    \"x\": empty\n    \"y\": unsigned 2\n"},
         // An empty first document leaves room for a second.
         {"---\n~\n---\nb\n", "string \"b\"\n"},
         {"--- a\n...\n", "string \"a\"\n"},
