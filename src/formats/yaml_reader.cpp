@@ -268,7 +268,9 @@ bool YamlValueReader::OnKey(const yaml_event_t& event) {
     pendingKey_ = std::string_view(reinterpret_cast<const char*>(scalar.value), scalar.length);
     hasPendingKey_ = true;
     YamlAnchor* anchor = nullptr;
-    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor)) {
+    if (scalar.anchor != nullptr) {
+        // A failed result no longer holds the tree: nothing more is built.
+        if (!EnterAnchor(event, Text(scalar.anchor), anchor)) return false;
         anchor->isKey = true;
         anchor->keyText.assign(pendingKey_);
     }
