@@ -80,8 +80,9 @@ public:
 private:
     enum class Role : std::uint8_t { Value, Sequence, Mapping };
     enum class StepKind : std::uint8_t { None, Index, Key };
-    // How a node was reached from its parent. A key is text held elsewhere:
-    // the pending key while its value is read, `keys_` once a container opens.
+    // How a node was reached from its parent, for the paths of anchors (only
+    // kept when members are inserted). A key is text held elsewhere: the
+    // pending key while its value is read, `keys_` once a container opens.
     struct Step {
         StepKind kind = StepKind::None;
         std::size_t index = 0;  // element index, or the key's offset in `keys_`
@@ -123,7 +124,9 @@ private:
     BindingValue* gatheredMember_ = nullptr;   // the value of the last one, once its key is read
     MemberOrderCache orders_;
     bool hasPendingKey_ = false;
-    std::string_view pendingKey_;   // into the key's event or `aliasKey_`
+    // Into the key's event or `aliasKey_`; when gathering, valid only until
+    // the key's member is made.
+    std::string_view pendingKey_;
     std::string aliasKey_;          // text of a key given by an alias
     YamlKeyStack keys_;             // keys of the open containers, outermost first
     Step targetStep_;               // how the node of the current event was reached
@@ -225,8 +228,9 @@ bool YamlValueReader::InDocument() {
 // by the pending key, or the top node itself. Null when the top node is a
 // mapping waiting for a key (the event is then a key).
 //
-// `targetStep_` tells how the target was reached; a key stays readable through
-// `pendingKey_` until the next event, though it is no longer pending.
+// `targetStep_` tells how the target was reached; when members are inserted,
+// a key stays readable through `pendingKey_` until the next event, though it
+// is no longer pending.
 inline BindingValue* YamlValueReader::ChooseTarget() {
     Node& top = stack_.Back();
     if (top.role == Role::Mapping) {
@@ -439,8 +443,8 @@ bool YamlValueReader::Read(const char* text, std::size_t length) {
     }
     yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
     yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
-    // Two slots: a key's event is held, unreleased, while the next event (the
-    // key's value) is read into the other.
+    // Two slots: when members are inserted, a key's event is held, unreleased,
+    // while the next event (the key's value) is read into the other.
     YamlEvent events[2];
     yaml_event_t* event = events[0].Get();
     yaml_event_t* held = events[1].Get();
