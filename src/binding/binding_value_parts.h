@@ -203,8 +203,8 @@ struct BindingValueAccess {
             if (count == 2) {
                 BindingMemberNode* other = members[1].node;
                 if (other->key == root->key) return LinkManyMembers(value, members, count, rule, orders);
-                const bool otherFirst = other->key->lead != root->key->lead ? other->key->lead < root->key->lead
-                                                                              : SameLeadBefore(other->key, root->key);
+                const bool otherFirst = members[1].lead != members[0].lead ? members[1].lead < members[0].lead
+                                                                           : SameLeadBefore(other->key, root->key);
                 if (otherFirst) std::swap(root, other);
                 root->right = other;  // a red leaf below a black root
                 other->parent = root;

@@ -102,6 +102,8 @@ private:
     bool OnScalar(const yaml_event_t& event);
     bool OnKey(const yaml_event_t& event);
     void OnContainerStart(const yaml_event_t& event, Role role);
+    void PushNode(BindingValue* target, Role role);
+    void StartOtherContainer(const yaml_event_t& event, Role role, BindingValue* target, const yaml_char_t* anchorName);
     void OnAlias(const yaml_event_t& event);
     void OnDocumentStart();
     bool InDocument();
@@ -142,7 +144,7 @@ void YamlValueReader::FailAt(const char* message, const yaml_event_t& event) {
 
 void YamlValueReader::Pop() {
     Node& top = stack_.Back();
-    if (gathering_ && top.role == Role::Mapping) LinkMembers(top);
+    if (gathering_ && top.role == Role::Mapping && members_.Size() != top.firstMember) LinkMembers(top);
     if (top.anchor != nullptr) top.anchor->open = false;
     if (top.reopened) --reopenedOpen_;
     if (top.step.kind == StepKind::Key) keys_.Truncate(top.step.index);
@@ -150,9 +152,8 @@ void YamlValueReader::Pop() {
 }
 
 // Out of line: the pop of a sequence, the commonest, stays a few instructions.
-[[gnu::noinline]] void YamlValueReader::LinkMembers(const Node& top) {
+inline void YamlValueReader::LinkMembers(const Node& top) {
     const std::size_t count = members_.Size() - top.firstMember;
-    if (count == 0) return;
     // As the reading member by member has it: a later value replaces an
     // earlier one, mappings merge and sequences concatenate.
     BindingValueAccess::LinkMembers(*top.value, members_.Data() + top.firstMember, count, RepeatedKey::MergeLastWins,
@@ -315,9 +316,46 @@ inline bool YamlValueReader::OnScalar(const yaml_event_t& event) {
     return false;
 }
 
-void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
+// Most containers are a fresh member or element with no anchor: pushed here,
+// with the rest (the root, a container a repeated key leads back into, an
+// anchor, a failure) out of line.
+inline void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
     if (!InDocument()) return;
     BindingValue* target = ChooseTarget();
+    const yaml_char_t* anchorName =
+        role == Role::Sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor;
+    if (target == nullptr || targetStep_.kind == StepKind::None || !target->IsEmpty() || anchorName != nullptr ||
+        stack_.Size() >= kYamlMaxDepth) {
+        StartOtherContainer(event, role, target, anchorName);
+        return;
+    }
+    PushNode(target, role);
+    BindingValueAccess::MakeContainer(*target,
+                                      role == Role::Sequence ? BindingValueKind::Collection : BindingValueKind::Structure);
+}
+
+// A node for the container `target`, reached by `targetStep_`.
+inline void YamlValueReader::PushNode(BindingValue* target, Role role) {
+    Node& node = stack_.Push();
+    node.value = target;
+    node.anchor = nullptr;
+    node.record = kNoRecord;
+    node.role = role;
+    node.reopened = false;
+    node.elements = 0;
+    node.firstMember = static_cast<std::uint32_t>(members_.Size());
+    node.step.kind = targetStep_.kind;
+    if (targetStep_.kind == StepKind::Key) {
+        node.step.index = keys_.Size();
+        node.step.keyLength = pendingKey_.size();
+        if (!gathering_) keys_.Append(pendingKey_);  // only aliases follow paths
+    } else {
+        node.step.index = targetStep_.index;
+    }
+}
+
+[[gnu::noinline]] void YamlValueReader::StartOtherContainer(const yaml_event_t& event, Role role, BindingValue* target,
+                                                            const yaml_char_t* anchorName) {
     if (target == nullptr) {
         FailAt(role == Role::Sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
         return;
@@ -329,25 +367,10 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
             FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1, event.start_mark.column + 1));
         return;
     }
-    if (targetStep_.kind != StepKind::None) {
-        Node& node = stack_.Push();
-        node.value = target;
-        node.anchor = nullptr;
-        node.record = kNoRecord;
-        node.reopened = false;
-        node.elements = 0;
-        node.step.kind = targetStep_.kind;
-        if (targetStep_.kind == StepKind::Key) {
-            node.step.index = keys_.Size();
-            node.step.keyLength = pendingKey_.size();
-            if (!gathering_) keys_.Append(pendingKey_);  // only aliases follow paths
-        } else {
-            node.step.index = targetStep_.index;
-        }
-    }
+    if (targetStep_.kind != StepKind::None) PushNode(target, role);
     Node& top = stack_.Back();
     // A repeated key can lead back into a container that is already filled:
-    // mappings then merge and sequences concatenate. A fresh node is empty.
+    // mappings then merge and sequences concatenate.
     const BindingValueKind kind = role == Role::Sequence ? BindingValueKind::Collection : BindingValueKind::Structure;
     if (target->Kind() == kind) {
         const std::size_t size = target->Size();
@@ -358,7 +381,7 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
         }
     }
     if (target->IsEmpty()) {
-        BindingValueAccess::MakeContainer(*target, kind);  // a fresh node, the usual case
+        BindingValueAccess::MakeContainer(*target, kind);
     } else if (role == Role::Sequence) {
         target->MakeCollection();
     } else {
@@ -366,14 +389,12 @@ void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
     }
     top.role = role;
     top.firstMember = static_cast<std::uint32_t>(members_.Size());
-    const yaml_char_t* anchorName =
-        role == Role::Sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor;
     if (anchorName != nullptr) {
         YamlAnchor* anchor = nullptr;
         if (!EnterAnchor(event, Text(anchorName), anchor)) return;
         if (!gathering_) anchor->path = PathOfTop();
         anchor->open = true;
-        stack_.Back().anchor = anchor;
+        top.anchor = anchor;
     }
 }
 
