@@ -27,6 +27,7 @@ public:
     T& operator[](std::size_t index) { return data_[index]; }
     const T& operator[](std::size_t index) const { return data_[index]; }
     T& Back() { return top_[-1]; }
+    const T& Back() const { return top_[-1]; }
     // A new item at the top, uninitialised. Throws std::bad_alloc.
     T& Push() {
         if (top_ == end_) Grow();

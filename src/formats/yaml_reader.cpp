@@ -1,14 +1,14 @@
-// YAML text into BindingValue trees, driven by the tokenizer's events. The
-// reader keeps a stack of open containers and how each was reached, so anchors
-// can name values by path and aliases can copy them. Paths are stored only when
-// an anchor asks for one, and scalars never enter the stack.
+// YAML text into BindingValue trees, driven by the tokenizer's events.
 //
-// A mapping's members are gathered as they come and linked when it ends, in
-// one pass and in an order remembered from its siblings, rather than inserted
-// one by one into a tree that is rebalanced for each. An alias reads the tree
-// while mappings are still open, so a document that has one is read again from
-// the start with every member inserted as it is read; only the aliases' paths
-// need that, and documents with aliases are mostly short.
+// A document is read first through the tree builder the JSON reader uses:
+// each mapping's members and each sequence's elements are gathered and linked
+// when the container ends. An alias names its anchor by a path from the root
+// while mappings are still open, which that reading cannot resolve, so it
+// stops at the first alias and the document is read again from the start by
+// the member-by-member reading: it keeps a stack of open containers and how
+// each was reached, inserts every member into its structure as it is read, and
+// stores paths only when an anchor asks for one. Documents with aliases are
+// mostly short.
 #include "formats/yaml_reader.h"
 
 #include <yaml.h>
@@ -22,6 +22,7 @@
 #include "binding/scratch_stack.h"
 #include "diagnostics/positional_format.h"
 #include "formats/formats_messages.h"
+#include "formats/value_tree_builder.h"
 #include "formats/yaml_anchor_table.h"
 #include "formats/yaml_key_stack.h"
 #include "formats/yaml_scalar.h"
@@ -69,20 +70,214 @@ std::string_view Text(const yaml_char_t* text) {
     return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
 }
 
-class YamlValueReader {
+void FailAt(BindingResult& result, const char* message, const yaml_event_t& event) {
+    result.SetError(FormatPositional(message, event.start_mark.line + 1, event.start_mark.column + 1));
+}
+
+void FailTooDeep(BindingResult& result, const yaml_event_t& event) {
+    result.SetError(
+        FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1, event.start_mark.column + 1));
+}
+
+void FailDuplicateAnchor(BindingResult& result, std::string_view name, const yaml_event_t& event) {
+    result.SetError(
+        FormatPositional(kMsgYamlDuplicateAnchor, name, event.start_mark.line + 1, event.start_mark.column + 1));
+}
+
+// Mapping keys are untagged or tagged as text.
+bool IsKeyTag(const yaml_event_t& event) {
+    const yaml_char_t* tag = event.data.scalar.tag;
+    return tag == nullptr || std::strcmp(reinterpret_cast<const char*>(tag), kTagStr) == 0;
+}
+
+// Types the scalar of `event` into the empty `target`; false (the result
+// failed) when its tag does not fit its text.
+inline bool TypeScalar(BindingResult& result, BindingValue& target, const yaml_event_t& event) {
+    const auto& scalar = event.data.scalar;
+    const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
+    if (scalar.tag == nullptr) {
+        const bool plain = scalar.style == YAML_PLAIN_SCALAR_STYLE || scalar.style == YAML_ANY_SCALAR_STYLE;
+        if (plain && (text.empty() || !IsYamlTextOnlyStart(text[0]))) {
+            TypeYamlPlainScalar(target, text);
+        } else {
+            target.SetString(text);  // quoted and block scalars, and plain text no other rule can take
+        }
+        return true;
+    }
+    YamlScalarStyle style = YamlScalarStyle::Plain;
+    if (scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
+        style = YamlScalarStyle::Quoted;
+    } else if (scalar.style == YAML_LITERAL_SCALAR_STYLE || scalar.style == YAML_FOLDED_SCALAR_STYLE) {
+        style = YamlScalarStyle::Block;
+    }
+    TypeYamlScalar(result, target, reinterpret_cast<const char*>(scalar.tag), text, style);
+    return result.IsOk();
+}
+
+// The anchor name a node event carries, or null.
+const yaml_char_t* AnchorOf(const yaml_event_t& event) {
+    switch (event.type) {
+        case YAML_SCALAR_EVENT: return event.data.scalar.anchor;
+        case YAML_SEQUENCE_START_EVENT: return event.data.sequence_start.anchor;
+        case YAML_MAPPING_START_EVENT: return event.data.mapping_start.anchor;
+        default: return nullptr;
+    }
+}
+
+// Sets the tokenizer to read `text`; false (the result failed) when it
+// could not be made.
+bool StartParser(YamlParser& parser, BindingResult& result, const char* text, std::size_t length) {
+    if (!parser.Ready()) {
+        result.SetError(FormatPositional(kMsgYamlParserError, "memory error", 0u, 0u));
+        return false;
+    }
+    yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
+    yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
+    return true;
+}
+
+// The tokenizer stopped on an error of the text (or of memory).
+void FailParse(BindingResult& result, const yaml_parser_t& state) {
+    result.SetError(FormatPositional(kMsgYamlParserError, state.problem != nullptr ? state.problem : "memory error",
+                                     state.problem_mark.line, state.problem_mark.column));
+}
+
+// The first reading: every event into the tree builder. It keeps the
+// grammar the builder leaves to its reader (a key only where a mapping waits
+// for one) and the anchors' names, which must be unique even where no alias
+// follows.
+class YamlGatheringReader {
 public:
-    enum class Members : std::uint8_t { Gather, Insert };
-    YamlValueReader(BindingResult& result, Members members) : result_(result), gathering_(members == Members::Gather) {}
-    // False when gathering met an alias: the result is then incomplete, and
-    // the document is to be read again with Members::Insert.
+    explicit YamlGatheringReader(BindingResult& result)
+        : result_(result), tree_(result.Value(), RepeatedKey::MergeLastWins) {}
+    // False when the document has an alias: the result is then incomplete,
+    // and the document is to be read member by member.
     bool Read(const char* text, std::size_t length);
+
+private:
+    // False when the node is refused (the result has failed).
+    bool StartNode();
+    void OnScalar(const yaml_event_t& event);
+    void OnContainerStart(const yaml_event_t& event, bool sequence);
+    void OnContainerEnd(bool sequence);
+    void OnDocumentStart();
+    // After a value: the next node is a key when the innermost open
+    // container is a mapping; the document ends with its root.
+    void ValueDone() {
+        if (tree_.Depth() == 0) {
+            inDocument_ = false;
+        } else {
+            keyNext_ = tree_.InObject();
+        }
+    }
+
+    BindingResult& result_;
+    ValueTreeBuilder tree_;
+    YamlAnchorTable anchors_;  // the names taken
+    bool inDocument_ = false;  // a document has started and its root is not complete
+    bool keyNext_ = false;     // the innermost open mapping waits for a key
+};
+
+// Every node event is inside a document.
+inline bool YamlGatheringReader::StartNode() {
+    // A document's root stays open until its first node ends: a second root
+    // is a second document.
+    if (!inDocument_) {
+        result_.SetError(kMsgYamlMultiDocument);
+        return false;
+    }
+    return true;
+}
+
+inline void YamlGatheringReader::OnScalar(const yaml_event_t& event) {
+    if (!StartNode()) return;
+    const yaml_char_t* anchor = event.data.scalar.anchor;
+    if (keyNext_) {
+        if (!IsKeyTag(event)) return FailAt(result_, kMsgYamlInvalidKey, event);
+        if (anchor != nullptr && anchors_.Enter(Text(anchor)) == nullptr) {
+            return FailDuplicateAnchor(result_, Text(anchor), event);
+        }
+        tree_.Key(std::string_view(reinterpret_cast<const char*>(event.data.scalar.value), event.data.scalar.length));
+        keyNext_ = false;
+        return;
+    }
+    if (!TypeScalar(result_, tree_.NextValue(), event)) return;
+    if (anchor != nullptr && anchors_.Enter(Text(anchor)) == nullptr) {
+        return FailDuplicateAnchor(result_, Text(anchor), event);
+    }
+    ValueDone();
+}
+
+inline void YamlGatheringReader::OnContainerStart(const yaml_event_t& event, bool sequence) {
+    if (!StartNode()) return;
+    if (keyNext_) return FailAt(result_, sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
+    // The depth counts the new container.
+    if (tree_.Depth() >= kYamlMaxDepth) return FailTooDeep(result_, event);
+    tree_.Open(sequence);
+    const yaml_char_t* anchor = AnchorOf(event);
+    if (anchor != nullptr && anchors_.Enter(Text(anchor)) == nullptr) {
+        return FailDuplicateAnchor(result_, Text(anchor), event);
+    }
+    keyNext_ = !sequence;
+}
+
+inline void YamlGatheringReader::OnContainerEnd(bool sequence) {
+    if (sequence) {
+        tree_.CloseArray();
+    } else {
+        tree_.CloseObject();
+    }
+    ValueDone();
+}
+
+void YamlGatheringReader::OnDocumentStart() {
+    if (!result_.Value().IsEmpty()) {
+        result_.SetError(kMsgYamlMultiDocument);
+    } else {
+        inDocument_ = true;
+    }
+}
+
+bool YamlGatheringReader::Read(const char* text, std::size_t length) {
+    YamlParser parser;
+    if (!StartParser(parser, result_, text, length)) return true;
+    YamlEvent slot;
+    yaml_event_t* event = slot.Get();
+    for (;;) {
+        slot.Reset();
+        if (yaml_parser_parse(parser.Get(), event) == 0) break;
+        switch (event->type) {
+            case YAML_SCALAR_EVENT: OnScalar(*event); break;
+            case YAML_MAPPING_START_EVENT: OnContainerStart(*event, false); break;
+            case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event, true); break;
+            case YAML_MAPPING_END_EVENT: OnContainerEnd(false); continue;
+            case YAML_SEQUENCE_END_EVENT: OnContainerEnd(true); continue;
+            case YAML_ALIAS_EVENT: return false;
+            case YAML_DOCUMENT_START_EVENT: OnDocumentStart(); break;
+            case YAML_STREAM_END_EVENT: return true;
+            default: continue;  // stream start, document end
+        }
+        if (!result_.IsOk()) return true;
+    }
+    FailParse(result_, *parser.Get());
+    return true;
+}
+
+// The member-by-member reading, for documents with aliases: a stack of open
+// containers and how each was reached, so that anchors can name values by
+// path and aliases can copy them. Paths are stored only when an anchor asks
+// for one, and scalars never enter the stack.
+class YamlInsertingReader {
+public:
+    explicit YamlInsertingReader(BindingResult& result) : result_(result) {}
+    void Read(const char* text, std::size_t length);
 
 private:
     enum class Role : std::uint8_t { Value, Sequence, Mapping };
     enum class StepKind : std::uint8_t { None, Index, Key };
-    // How a node was reached from its parent, for the paths of anchors (only
-    // kept when members are inserted). A key is text held elsewhere: the
-    // pending key while its value is read, `keys_` once a container opens.
+    // How a node was reached from its parent, for the paths of anchors. A key
+    // is text held elsewhere: the pending key while its value is read,
+    // `keys_` once a container opens.
     struct Step {
         StepKind kind = StepKind::None;
         std::size_t index = 0;  // element index, or the key's offset in `keys_`
@@ -93,42 +288,30 @@ private:
         YamlAnchor* anchor;   // the anchor this container carries while open, or null
         std::int32_t record;  // stored path, YamlPathStore::kRoot, or kNoRecord
         Role role;
-        bool reopened;              // a repeated key led back into a filled container
-        std::uint32_t elements;     // a sequence's elements so far, the index of the next
-        std::uint32_t firstMember;  // a gathered mapping's first member in `members_`
-        Step step;                  // from the parent
+        bool reopened;           // a repeated key led back into a filled container
+        std::uint32_t elements;  // a sequence's elements so far, the index of the next
+        Step step;               // from the parent
     };
 
     bool OnScalar(const yaml_event_t& event);
     bool OnKey(const yaml_event_t& event);
     void OnContainerStart(const yaml_event_t& event, Role role);
-    void PushNode(BindingValue* target, Role role);
-    void StartOtherContainer(const yaml_event_t& event, Role role, BindingValue* target, const yaml_char_t* anchorName);
     void OnAlias(const yaml_event_t& event);
     void OnDocumentStart();
     bool InDocument();
     BindingValue* ChooseTarget();
-    void GatherMember();
     void Pop();
-    void LinkMembers(const Node& top);
     std::int32_t PathOfTop();
     std::int32_t PathOfTarget();
     YamlPathStep PathStep(const Step& step, std::string_view key) const;
     bool EnterAnchor(const yaml_event_t& event, std::string_view name, YamlAnchor*& entry);
     bool Charge(std::uint64_t amount, const yaml_event_t& event);
     bool IsOpen(const BindingValue* value) const;
-    void FailAt(const char* message, const yaml_event_t& event);
 
     BindingResult& result_;
-    const bool gathering_;
     ScratchStack<Node, 16> stack_;
-    ScratchStack<PendingMember, 64> members_;  // the open mappings' members, when gathering
-    BindingValue* gatheredMember_ = nullptr;   // the value of the last one, once its key is read
-    MemberOrderCache orders_;
     bool hasPendingKey_ = false;
-    // Into the key's event or `aliasKey_`; when gathering, valid only until
-    // the key's member is made.
-    std::string_view pendingKey_;
+    std::string_view pendingKey_;   // into the key's event or `aliasKey_`
     std::string aliasKey_;          // text of a key given by an alias
     YamlKeyStack keys_;             // keys of the open containers, outermost first
     Step targetStep_;               // how the node of the current event was reached
@@ -138,30 +321,15 @@ private:
     YamlPathStore paths_;
 };
 
-void YamlValueReader::FailAt(const char* message, const yaml_event_t& event) {
-    result_.SetError(FormatPositional(message, event.start_mark.line + 1, event.start_mark.column + 1));
-}
-
-void YamlValueReader::Pop() {
+void YamlInsertingReader::Pop() {
     Node& top = stack_.Back();
-    if (gathering_ && top.role == Role::Mapping && members_.Size() != top.firstMember) LinkMembers(top);
     if (top.anchor != nullptr) top.anchor->open = false;
     if (top.reopened) --reopenedOpen_;
     if (top.step.kind == StepKind::Key) keys_.Truncate(top.step.index);
     stack_.Pop();
 }
 
-// Out of line: the pop of a sequence, the commonest, stays a few instructions.
-inline void YamlValueReader::LinkMembers(const Node& top) {
-    const std::size_t count = members_.Size() - top.firstMember;
-    // As the reading member by member has it: a later value replaces an
-    // earlier one, mappings merge and sequences concatenate.
-    BindingValueAccess::LinkMembers(*top.value, members_.Data() + top.firstMember, count, RepeatedKey::MergeLastWins,
-                                    &orders_);
-    members_.Truncate(top.firstMember);
-}
-
-YamlPathStep YamlValueReader::PathStep(const Step& step, std::string_view key) const {
+YamlPathStep YamlInsertingReader::PathStep(const Step& step, std::string_view key) const {
     YamlPathStep path;
     if (step.kind == StepKind::Key) {
         path.byKey = true;
@@ -174,7 +342,7 @@ YamlPathStep YamlValueReader::PathStep(const Step& step, std::string_view key) c
 
 // Stores the paths of the open nodes that have none yet, outermost first, and
 // returns the top node's.
-std::int32_t YamlValueReader::PathOfTop() {
+std::int32_t YamlInsertingReader::PathOfTop() {
     std::size_t first = stack_.Size();
     while (first > 0 && stack_[first - 1].record == kNoRecord) --first;
     for (std::size_t i = first; i < stack_.Size(); ++i) {
@@ -188,21 +356,20 @@ std::int32_t YamlValueReader::PathOfTop() {
 
 // The path of the node the current event fills, which is the top node itself
 // at the document root and otherwise a child of it not yet on the stack.
-std::int32_t YamlValueReader::PathOfTarget() {
+std::int32_t YamlInsertingReader::PathOfTarget() {
     const std::int32_t parent = PathOfTop();
     if (targetStep_.kind == StepKind::None) return parent;
     return paths_.Add(parent, PathStep(targetStep_, pendingKey_));
 }
 
-bool YamlValueReader::EnterAnchor(const yaml_event_t& event, std::string_view name, YamlAnchor*& entry) {
+bool YamlInsertingReader::EnterAnchor(const yaml_event_t& event, std::string_view name, YamlAnchor*& entry) {
     entry = anchors_.Enter(name);
     if (entry != nullptr) return true;
-    result_.SetError(
-        FormatPositional(kMsgYamlDuplicateAnchor, name, event.start_mark.line + 1, event.start_mark.column + 1));
+    FailDuplicateAnchor(result_, name, event);
     return false;
 }
 
-bool YamlValueReader::Charge(std::uint64_t amount, const yaml_event_t& event) {
+bool YamlInsertingReader::Charge(std::uint64_t amount, const yaml_event_t& event) {
     expansion_ += amount;
     if (expansion_ <= kYamlMaxAliasExpansion) return true;
     result_.SetError(FormatPositional(kMsgYamlAliasExpansionTooLarge, kYamlMaxAliasExpansion, event.start_mark.line + 1,
@@ -210,7 +377,7 @@ bool YamlValueReader::Charge(std::uint64_t amount, const yaml_event_t& event) {
     return false;
 }
 
-bool YamlValueReader::IsOpen(const BindingValue* value) const {
+bool YamlInsertingReader::IsOpen(const BindingValue* value) const {
     for (std::size_t i = 0; i < stack_.Size(); ++i) {
         if (stack_[i].value == value) return true;
     }
@@ -219,7 +386,7 @@ bool YamlValueReader::IsOpen(const BindingValue* value) const {
 
 // The tokenizer starts every node inside a document, and a document's root
 // stays open until its first node ends: a second root is a second document.
-bool YamlValueReader::InDocument() {
+bool YamlInsertingReader::InDocument() {
     if (!stack_.Empty()) return true;
     result_.SetError(kMsgYamlMultiDocument);
     return false;
@@ -229,18 +396,15 @@ bool YamlValueReader::InDocument() {
 // by the pending key, or the top node itself. Null when the top node is a
 // mapping waiting for a key (the event is then a key).
 //
-// `targetStep_` tells how the target was reached; when members are inserted,
-// a key stays readable through `pendingKey_` until the next event, though it
-// is no longer pending.
-inline BindingValue* YamlValueReader::ChooseTarget() {
+// `targetStep_` tells how the target was reached; a key stays readable
+// through `pendingKey_` until the next event, though it is no longer pending.
+BindingValue* YamlInsertingReader::ChooseTarget() {
     Node& top = stack_.Back();
     if (top.role == Role::Mapping) {
         if (!hasPendingKey_) return nullptr;
         hasPendingKey_ = false;
         targetStep_.kind = StepKind::Key;
-        // The top node is a structure already: straight to the insertion. A
-        // gathered member was made at its key, whose event is gone.
-        return gathering_ ? gatheredMember_ : &BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
+        return &BindingValueAccess::InsertMember(*top.value, pendingKey_, nullptr);
     }
     if (top.role == Role::Sequence) {
         targetStep_.kind = StepKind::Index;
@@ -251,126 +415,67 @@ inline BindingValue* YamlValueReader::ChooseTarget() {
     return top.value;
 }
 
-// A member of the top node, a mapping, for the pending key, to be linked
-// when the mapping ends.
-void YamlValueReader::GatherMember() {
-    const Node& top = stack_.Back();
-    BindingMemberNode* node = BindingValueAccess::NewMember(BindingValueAccess::ArenaOf(*top.value), pendingKey_);
-    const auto order = static_cast<std::uint32_t>(members_.Size() - top.firstMember);
-    members_.Push() = PendingMember{node->key->lead, order, node};
-    gatheredMember_ = &node->value;
-}
-
-// A mapping key. When gathering, its member is made now; otherwise its text
-// stays in its event, which the caller keeps until the key's value has been
-// read (true).
-bool YamlValueReader::OnKey(const yaml_event_t& event) {
-    const auto& scalar = event.data.scalar;
-    if (scalar.tag != nullptr && std::strcmp(reinterpret_cast<const char*>(scalar.tag), kTagStr) != 0) {
-        FailAt(kMsgYamlInvalidKey, event);
+// A mapping key, whose text stays in its event: true while the caller is to
+// keep that event until the key's value has been read.
+bool YamlInsertingReader::OnKey(const yaml_event_t& event) {
+    if (!IsKeyTag(event)) {
+        FailAt(result_, kMsgYamlInvalidKey, event);
         return false;
     }
+    const auto& scalar = event.data.scalar;
     pendingKey_ = std::string_view(reinterpret_cast<const char*>(scalar.value), scalar.length);
     hasPendingKey_ = true;
-    YamlAnchor* anchor = nullptr;
     if (scalar.anchor != nullptr) {
-        // A failed result no longer holds the tree: nothing more is built.
+        YamlAnchor* anchor = nullptr;
         if (!EnterAnchor(event, Text(scalar.anchor), anchor)) return false;
         anchor->isKey = true;
         anchor->keyText.assign(pendingKey_);
     }
-    if (!gathering_) return true;
-    GatherMember();
-    return false;
+    return true;
 }
 
 // True when the scalar is a mapping key held in its event.
-inline bool YamlValueReader::OnScalar(const yaml_event_t& event) {
+bool YamlInsertingReader::OnScalar(const yaml_event_t& event) {
     if (!InDocument()) return false;
     BindingValue* target = ChooseTarget();
     if (target == nullptr) return OnKey(event);
-    const auto& scalar = event.data.scalar;
-    const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
-    if (scalar.tag == nullptr) {
-        const bool plain = scalar.style == YAML_PLAIN_SCALAR_STYLE || scalar.style == YAML_ANY_SCALAR_STYLE;
-        if (plain && (text.empty() || !IsYamlTextOnlyStart(text[0]))) {
-            TypeYamlPlainScalar(*target, text);
-        } else {
-            target->SetString(text);  // quoted and block scalars, and plain text no other rule can take
-        }
-    } else {
-        YamlScalarStyle style = YamlScalarStyle::Plain;
-        if (scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
-            style = YamlScalarStyle::Quoted;
-        } else if (scalar.style == YAML_LITERAL_SCALAR_STYLE || scalar.style == YAML_FOLDED_SCALAR_STYLE) {
-            style = YamlScalarStyle::Block;
-        }
-        TypeYamlScalar(result_, *target, reinterpret_cast<const char*>(scalar.tag), text, style);
-        if (!result_.IsOk()) return false;
-    }
+    if (!TypeScalar(result_, *target, event)) return false;
+    const yaml_char_t* anchorName = event.data.scalar.anchor;
     YamlAnchor* anchor = nullptr;
-    if (scalar.anchor != nullptr && EnterAnchor(event, Text(scalar.anchor), anchor) && !gathering_) {
-        anchor->path = PathOfTarget();
-    }
+    if (anchorName != nullptr && EnterAnchor(event, Text(anchorName), anchor)) anchor->path = PathOfTarget();
     if (targetStep_.kind == StepKind::None) Pop();  // the document's root
     return false;
 }
 
-// Most containers are a fresh member or element with no anchor: pushed here,
-// with the rest (the root, a container a repeated key leads back into, an
-// anchor, a failure) out of line.
-inline void YamlValueReader::OnContainerStart(const yaml_event_t& event, Role role) {
+void YamlInsertingReader::OnContainerStart(const yaml_event_t& event, Role role) {
     if (!InDocument()) return;
     BindingValue* target = ChooseTarget();
-    const yaml_char_t* anchorName =
-        role == Role::Sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor;
-    if (target == nullptr || targetStep_.kind == StepKind::None || !target->IsEmpty() || anchorName != nullptr ||
-        stack_.Size() >= kYamlMaxDepth) {
-        StartOtherContainer(event, role, target, anchorName);
-        return;
-    }
-    PushNode(target, role);
-    BindingValueAccess::MakeContainer(*target,
-                                      role == Role::Sequence ? BindingValueKind::Collection : BindingValueKind::Structure);
-}
-
-// A node for the container `target`, reached by `targetStep_`.
-inline void YamlValueReader::PushNode(BindingValue* target, Role role) {
-    Node& node = stack_.Push();
-    node.value = target;
-    node.anchor = nullptr;
-    node.record = kNoRecord;
-    node.role = role;
-    node.reopened = false;
-    node.elements = 0;
-    node.firstMember = static_cast<std::uint32_t>(members_.Size());
-    node.step.kind = targetStep_.kind;
-    if (targetStep_.kind == StepKind::Key) {
-        node.step.index = keys_.Size();
-        node.step.keyLength = pendingKey_.size();
-        if (!gathering_) keys_.Append(pendingKey_);  // only aliases follow paths
-    } else {
-        node.step.index = targetStep_.index;
-    }
-}
-
-[[gnu::noinline]] void YamlValueReader::StartOtherContainer(const yaml_event_t& event, Role role, BindingValue* target,
-                                                            const yaml_char_t* anchorName) {
     if (target == nullptr) {
-        FailAt(role == Role::Sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
+        FailAt(result_, role == Role::Sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
         return;
     }
     // The depth counts the new container, which the root already is.
     const std::size_t depth = stack_.Size() + (targetStep_.kind == StepKind::None ? 0 : 1);
-    if (depth > kYamlMaxDepth) {
-        result_.SetError(
-            FormatPositional(kMsgYamlTooDeep, kYamlMaxDepth, event.start_mark.line + 1, event.start_mark.column + 1));
-        return;
+    if (depth > kYamlMaxDepth) return FailTooDeep(result_, event);
+    if (targetStep_.kind != StepKind::None) {
+        Node& node = stack_.Push();
+        node.value = target;
+        node.anchor = nullptr;
+        node.record = kNoRecord;
+        node.reopened = false;
+        node.elements = 0;
+        node.step.kind = targetStep_.kind;
+        if (targetStep_.kind == StepKind::Key) {
+            node.step.index = keys_.Size();
+            node.step.keyLength = pendingKey_.size();
+            keys_.Append(pendingKey_);
+        } else {
+            node.step.index = targetStep_.index;
+        }
     }
-    if (targetStep_.kind != StepKind::None) PushNode(target, role);
     Node& top = stack_.Back();
     // A repeated key can lead back into a container that is already filled:
-    // mappings then merge and sequences concatenate.
+    // mappings then merge and sequences concatenate. A fresh node is empty.
     const BindingValueKind kind = role == Role::Sequence ? BindingValueKind::Collection : BindingValueKind::Structure;
     if (target->Kind() == kind) {
         const std::size_t size = target->Size();
@@ -381,24 +486,24 @@ inline void YamlValueReader::PushNode(BindingValue* target, Role role) {
         }
     }
     if (target->IsEmpty()) {
-        BindingValueAccess::MakeContainer(*target, kind);
+        BindingValueAccess::MakeContainer(*target, kind);  // a fresh node, the usual case
     } else if (role == Role::Sequence) {
         target->MakeCollection();
     } else {
         target->MakeStructure();
     }
     top.role = role;
-    top.firstMember = static_cast<std::uint32_t>(members_.Size());
+    const yaml_char_t* anchorName = AnchorOf(event);
     if (anchorName != nullptr) {
         YamlAnchor* anchor = nullptr;
         if (!EnterAnchor(event, Text(anchorName), anchor)) return;
-        if (!gathering_) anchor->path = PathOfTop();
+        anchor->path = PathOfTop();
         anchor->open = true;
         top.anchor = anchor;
     }
 }
 
-void YamlValueReader::OnAlias(const yaml_event_t& event) {
+void YamlInsertingReader::OnAlias(const yaml_event_t& event) {
     if (!InDocument()) return;
     BindingValue* target = ChooseTarget();
     const std::string_view name = Text(event.data.alias.anchor);
@@ -421,7 +526,7 @@ void YamlValueReader::OnAlias(const yaml_event_t& event) {
     if (target == nullptr) {
         // An alias used as a mapping key must stand for text, like any key.
         if (source != nullptr && source->Kind() != BindingValueKind::String) {
-            FailAt(kMsgYamlInvalidKey, event);
+            FailAt(result_, kMsgYamlInvalidKey, event);
             return;
         }
         aliasKey_.assign(source != nullptr ? source->AsString() : std::string_view(anchor->keyText));
@@ -447,25 +552,20 @@ void YamlValueReader::OnAlias(const yaml_event_t& event) {
     if (targetStep_.kind == StepKind::None) Pop();  // the document's root
 }
 
-void YamlValueReader::OnDocumentStart() {
+void YamlInsertingReader::OnDocumentStart() {
     if (!result_.Value().IsEmpty()) {
         result_.SetError(kMsgYamlMultiDocument);
     } else if (stack_.Empty()) {
         Node& root = stack_.Push();
-        root = Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, 0, {}};
+        root = Node{&result_.Value(), nullptr, YamlPathStore::kRoot, Role::Value, false, 0, {}};
     }
 }
 
-bool YamlValueReader::Read(const char* text, std::size_t length) {
+void YamlInsertingReader::Read(const char* text, std::size_t length) {
     YamlParser parser;
-    if (!parser.Ready()) {
-        result_.SetError(FormatPositional(kMsgYamlParserError, "memory error", 0u, 0u));
-        return true;
-    }
-    yaml_parser_set_encoding(parser.Get(), YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(parser.Get(), reinterpret_cast<const unsigned char*>(text), length);
-    // Two slots: when members are inserted, a key's event is held, unreleased,
-    // while the next event (the key's value) is read into the other.
+    if (!StartParser(parser, result_, text, length)) return;
+    // Two slots: a key's event is held, unreleased, while the next event (the
+    // key's value) is read into the other.
     YamlEvent events[2];
     yaml_event_t* event = events[0].Get();
     yaml_event_t* held = events[1].Get();
@@ -480,20 +580,14 @@ bool YamlValueReader::Read(const char* text, std::size_t length) {
             case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event, Role::Sequence); break;
             case YAML_MAPPING_END_EVENT:
             case YAML_SEQUENCE_END_EVENT: Pop(); continue;
-            case YAML_ALIAS_EVENT:
-                if (gathering_) return false;
-                OnAlias(*event);
-                break;
+            case YAML_ALIAS_EVENT: OnAlias(*event); break;
             case YAML_DOCUMENT_START_EVENT: OnDocumentStart(); break;
-            case YAML_STREAM_END_EVENT: return true;
+            case YAML_STREAM_END_EVENT: return;
             default: continue;  // stream start, document end
         }
-        if (!result_.IsOk()) return true;
+        if (!result_.IsOk()) return;
     }
-    const yaml_parser_t& state = *parser.Get();
-    result_.SetError(FormatPositional(kMsgYamlParserError, state.problem != nullptr ? state.problem : "memory error",
-                                      state.problem_mark.line, state.problem_mark.column));
-    return true;
+    FailParse(result_, *parser.Get());
 }
 
 }  // namespace
@@ -501,14 +595,14 @@ bool YamlValueReader::Read(const char* text, std::size_t length) {
 BindingResult ParseYaml(const char* text, std::size_t length) {
     {
         BindingResult gathered;
-        if (YamlValueReader(gathered, YamlValueReader::Members::Gather).Read(text, length)) return gathered;
+        if (YamlGatheringReader(gathered).Read(text, length)) return gathered;
     }
     return ParseYamlMemberByMember(text, length);
 }
 
 BindingResult ParseYamlMemberByMember(const char* text, std::size_t length) {
     BindingResult result;
-    YamlValueReader(result, YamlValueReader::Members::Insert).Read(text, length);
+    YamlInsertingReader(result).Read(text, length);
     return result;
 }
 
