@@ -221,7 +221,8 @@ inline void YamlGatheringReader::OnContainerStart(const yaml_event_t& event, boo
     keyNext_ = !sequence;
 }
 
-inline void YamlGatheringReader::OnContainerEnd(bool sequence) {
+// Inline in the event loop, where each kind of end has its own call.
+[[gnu::always_inline]] inline void YamlGatheringReader::OnContainerEnd(bool sequence) {
     if (sequence) {
         tree_.CloseArray();
     } else {
