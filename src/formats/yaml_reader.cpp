@@ -155,12 +155,13 @@ public:
     bool Read(const char* text, std::size_t length);
 
 private:
-    // False when the node is refused (the result has failed).
-    bool StartNode();
-    void OnScalar(const yaml_event_t& event);
-    void OnContainerStart(const yaml_event_t& event, bool sequence);
+    // Each false when the result has failed.
+    bool OnScalar(const yaml_event_t& event);
+    bool OnContainerStart(const yaml_event_t& event, bool sequence);
     void OnContainerEnd(bool sequence);
-    void OnDocumentStart();
+    bool OnDocumentStart();
+    bool InDocument();
+    bool EnterAnchor(const yaml_char_t* name, const yaml_event_t& event);
     // After a value: the next node is a key when the innermost open
     // container is a mapping; the document ends with its root.
     void ValueDone() {
@@ -178,47 +179,53 @@ private:
     bool keyNext_ = false;     // the innermost open mapping waits for a key
 };
 
-// Every node event is inside a document.
-inline bool YamlGatheringReader::StartNode() {
-    // A document's root stays open until its first node ends: a second root
-    // is a second document.
-    if (!inDocument_) {
-        result_.SetError(kMsgYamlMultiDocument);
-        return false;
+// A document's root stays open until its first node ends: a second root is a
+// second document.
+inline bool YamlGatheringReader::InDocument() {
+    if (inDocument_) return true;
+    result_.SetError(kMsgYamlMultiDocument);
+    return false;
+}
+
+// An anchor's name may be given once, aliased or not.
+inline bool YamlGatheringReader::EnterAnchor(const yaml_char_t* name, const yaml_event_t& event) {
+    if (name == nullptr || anchors_.Enter(Text(name)) != nullptr) return true;
+    FailDuplicateAnchor(result_, Text(name), event);
+    return false;
+}
+
+inline bool YamlGatheringReader::OnScalar(const yaml_event_t& event) {
+    if (!InDocument()) return false;
+    const auto& scalar = event.data.scalar;
+    if (keyNext_) {
+        if (!IsKeyTag(event)) {
+            FailAt(result_, kMsgYamlInvalidKey, event);
+            return false;
+        }
+        if (!EnterAnchor(scalar.anchor, event)) return false;
+        tree_.Key(std::string_view(reinterpret_cast<const char*>(scalar.value), scalar.length));
+        keyNext_ = false;
+        return true;
     }
+    if (!TypeScalar(result_, tree_.NextValue(), event) || !EnterAnchor(scalar.anchor, event)) return false;
+    ValueDone();
     return true;
 }
 
-inline void YamlGatheringReader::OnScalar(const yaml_event_t& event) {
-    if (!StartNode()) return;
-    const yaml_char_t* anchor = event.data.scalar.anchor;
+inline bool YamlGatheringReader::OnContainerStart(const yaml_event_t& event, bool sequence) {
+    if (!InDocument()) return false;
     if (keyNext_) {
-        if (!IsKeyTag(event)) return FailAt(result_, kMsgYamlInvalidKey, event);
-        if (anchor != nullptr && anchors_.Enter(Text(anchor)) == nullptr) {
-            return FailDuplicateAnchor(result_, Text(anchor), event);
-        }
-        tree_.Key(std::string_view(reinterpret_cast<const char*>(event.data.scalar.value), event.data.scalar.length));
-        keyNext_ = false;
-        return;
+        FailAt(result_, sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
+        return false;
     }
-    if (!TypeScalar(result_, tree_.NextValue(), event)) return;
-    if (anchor != nullptr && anchors_.Enter(Text(anchor)) == nullptr) {
-        return FailDuplicateAnchor(result_, Text(anchor), event);
-    }
-    ValueDone();
-}
-
-inline void YamlGatheringReader::OnContainerStart(const yaml_event_t& event, bool sequence) {
-    if (!StartNode()) return;
-    if (keyNext_) return FailAt(result_, sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
     // The depth counts the new container.
-    if (tree_.Depth() >= kYamlMaxDepth) return FailTooDeep(result_, event);
-    tree_.Open(sequence);
-    const yaml_char_t* anchor = AnchorOf(event);
-    if (anchor != nullptr && anchors_.Enter(Text(anchor)) == nullptr) {
-        return FailDuplicateAnchor(result_, Text(anchor), event);
+    if (tree_.Depth() >= kYamlMaxDepth) {
+        FailTooDeep(result_, event);
+        return false;
     }
+    tree_.Open(sequence);
     keyNext_ = !sequence;
+    return EnterAnchor(sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor, event);
 }
 
 // Inline in the event loop, where each kind of end has its own call.
@@ -231,34 +238,36 @@ inline void YamlGatheringReader::OnContainerStart(const yaml_event_t& event, boo
     ValueDone();
 }
 
-void YamlGatheringReader::OnDocumentStart() {
+bool YamlGatheringReader::OnDocumentStart() {
     if (!result_.Value().IsEmpty()) {
         result_.SetError(kMsgYamlMultiDocument);
-    } else {
-        inDocument_ = true;
+        return false;
     }
+    inDocument_ = true;
+    return true;
 }
 
 bool YamlGatheringReader::Read(const char* text, std::size_t length) {
     YamlParser parser;
     if (!StartParser(parser, result_, text, length)) return true;
-    YamlEvent slot;
+    YamlEvent slot;  // releases the event the loop returns from
     yaml_event_t* event = slot.Get();
     for (;;) {
-        slot.Reset();
         if (yaml_parser_parse(parser.Get(), event) == 0) break;
+        bool ok = true;
         switch (event->type) {
-            case YAML_SCALAR_EVENT: OnScalar(*event); break;
-            case YAML_MAPPING_START_EVENT: OnContainerStart(*event, false); break;
-            case YAML_SEQUENCE_START_EVENT: OnContainerStart(*event, true); break;
-            case YAML_MAPPING_END_EVENT: OnContainerEnd(false); continue;
-            case YAML_SEQUENCE_END_EVENT: OnContainerEnd(true); continue;
+            case YAML_SCALAR_EVENT: ok = OnScalar(*event); break;
+            case YAML_MAPPING_START_EVENT: ok = OnContainerStart(*event, false); break;
+            case YAML_SEQUENCE_START_EVENT: ok = OnContainerStart(*event, true); break;
+            case YAML_MAPPING_END_EVENT: OnContainerEnd(false); break;
+            case YAML_SEQUENCE_END_EVENT: OnContainerEnd(true); break;
             case YAML_ALIAS_EVENT: return false;
-            case YAML_DOCUMENT_START_EVENT: OnDocumentStart(); break;
+            case YAML_DOCUMENT_START_EVENT: ok = OnDocumentStart(); break;
             case YAML_STREAM_END_EVENT: return true;
-            default: continue;  // stream start, document end
+            default: break;  // stream start, document end
         }
-        if (!result_.IsOk()) return true;
+        yaml_event_delete(event);  // and clears it
+        if (!ok) return true;
     }
     FailParse(result_, *parser.Get());
     return true;
