@@ -160,29 +160,30 @@ private:
     bool OnContainerStart(const yaml_event_t& event, bool sequence);
     void OnContainerEnd(bool sequence);
     bool OnDocumentStart();
-    bool InDocument();
+    bool OutsideDocument();
     bool EnterAnchor(const yaml_char_t* name, const yaml_event_t& event);
     // After a value: the next node is a key when the innermost open
     // container is a mapping; the document ends with its root.
     void ValueDone() {
         if (tree_.Depth() == 0) {
-            inDocument_ = false;
+            next_ = Next::None;
         } else {
-            keyNext_ = tree_.InObject();
+            next_ = tree_.InObject() ? Next::Key : Next::Value;
         }
     }
+
+    // What the next node is. A document's root stays open until its first
+    // node ends: a second root is a second document.
+    enum class Next : std::uint8_t { None, Value, Key };
 
     BindingResult& result_;
     ValueTreeBuilder tree_;
     YamlAnchorTable anchors_;  // the names taken
-    bool inDocument_ = false;  // a document has started and its root is not complete
-    bool keyNext_ = false;     // the innermost open mapping waits for a key
+    Next next_ = Next::None;
 };
 
-// A document's root stays open until its first node ends: a second root is a
-// second document.
-inline bool YamlGatheringReader::InDocument() {
-    if (inDocument_) return true;
+// A node where no document is open: always false.
+bool YamlGatheringReader::OutsideDocument() {
     result_.SetError(kMsgYamlMultiDocument);
     return false;
 }
@@ -195,16 +196,16 @@ inline bool YamlGatheringReader::EnterAnchor(const yaml_char_t* name, const yaml
 }
 
 inline bool YamlGatheringReader::OnScalar(const yaml_event_t& event) {
-    if (!InDocument()) return false;
     const auto& scalar = event.data.scalar;
-    if (keyNext_) {
+    if (next_ != Next::Value) {
+        if (next_ == Next::None) return OutsideDocument();
         if (!IsKeyTag(event)) {
             FailAt(result_, kMsgYamlInvalidKey, event);
             return false;
         }
         if (!EnterAnchor(scalar.anchor, event)) return false;
         tree_.Key(std::string_view(reinterpret_cast<const char*>(scalar.value), scalar.length));
-        keyNext_ = false;
+        next_ = Next::Value;
         return true;
     }
     if (!TypeScalar(result_, tree_.NextValue(), event) || !EnterAnchor(scalar.anchor, event)) return false;
@@ -213,8 +214,8 @@ inline bool YamlGatheringReader::OnScalar(const yaml_event_t& event) {
 }
 
 inline bool YamlGatheringReader::OnContainerStart(const yaml_event_t& event, bool sequence) {
-    if (!InDocument()) return false;
-    if (keyNext_) {
+    if (next_ != Next::Value) {
+        if (next_ == Next::None) return OutsideDocument();
         FailAt(result_, sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
         return false;
     }
@@ -224,7 +225,7 @@ inline bool YamlGatheringReader::OnContainerStart(const yaml_event_t& event, boo
         return false;
     }
     tree_.Open(sequence);
-    keyNext_ = !sequence;
+    next_ = sequence ? Next::Value : Next::Key;
     return EnterAnchor(sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor, event);
 }
 
@@ -243,7 +244,7 @@ bool YamlGatheringReader::OnDocumentStart() {
         result_.SetError(kMsgYamlMultiDocument);
         return false;
     }
-    inDocument_ = true;
+    next_ = Next::Value;
     return true;
 }
 
