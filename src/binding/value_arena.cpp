@@ -109,6 +109,7 @@ void BindingValueArena::Recycle() noexcept {
 BindingValueArena::BindingValueArena(void* homePage) {
     static_assert(sizeof(Page) <= kPageHeader, "page header fits its reserved space");
     static_assert((PageSupplier::kPageSize - kPageHeader) / 4 < kNoSlot, "slot indices fit 16 bits");
+    static_assert((PageSupplier::kPageSize - kPageHeader) / kLargestMidSize >= 2, "a page's carve limit is not 0");
     static_assert(HomeOffset() >= kPageHeader + 32 * 4 * (kHomePool + 1), "the home page keeps room for its pool");
     for (std::size_t i = 0; i < kSizeClasses; ++i) {
         pools_[i] = Pool{nullptr, nullptr, nullptr, static_cast<std::uint16_t>(4 * (i + 1))};
@@ -119,8 +120,7 @@ BindingValueArena::BindingValueArena(void* homePage) {
     page->prev = page->next = nullptr;
     page->slotSize = pool.slotSize;
     page->capacity = static_cast<std::uint16_t>((HomeOffset() - kPageHeader) / pool.slotSize);
-    page->used = page->carved = 0;
-    page->freeHead = kNoSlot;
+    StartCarving(page);
     pool.partial = pool.first = page;
     poolsUsed_ |= 1u << kHomePool;
 }
@@ -238,8 +238,7 @@ void* BindingValueArena::AllocateSlot(Pool& pool) {
         page->prev = page->next = nullptr;
         page->slotSize = pool.slotSize;
         page->capacity = static_cast<std::uint16_t>((PageSupplier::kPageSize - kPageHeader) / pool.slotSize);
-        page->used = page->carved = 0;
-        page->freeHead = kNoSlot;
+        StartCarving(page);
         pool.partial = page;
         if (pool.first == nullptr) {
             pool.first = page;
@@ -251,6 +250,7 @@ void* BindingValueArena::AllocateSlot(Pool& pool) {
     if (page->freeHead != kNoSlot) {
         index = page->freeHead;
         std::memcpy(&page->freeHead, slots + index * page->slotSize, sizeof(std::uint16_t));
+        if (page->freeHead == kNoSlot) page->carveLimit = static_cast<std::uint16_t>(page->capacity - 1);
     } else {
         index = page->carved++;
     }
@@ -270,6 +270,7 @@ void BindingValueArena::ReleaseSlot(Pool& pool, void* slot) noexcept {
     const auto index = static_cast<std::uint16_t>((static_cast<unsigned char*>(slot) - slots) / page->slotSize);
     std::memcpy(slot, &page->freeHead, sizeof(std::uint16_t));
     page->freeHead = index;
+    page->carveLimit = 0;  // freed slots go first
     const bool wasFull = page->used == page->capacity;
     --page->used;
     Page*& from = wasFull ? pool.full : pool.partial;
@@ -281,11 +282,7 @@ void BindingValueArena::ReleaseSlot(Pool& pool, void* slot) noexcept {
         }
         if (wasFull) PushFront(pool.partial, page);
     }
-    if (page->used == 0) {
-        // The kept first page starts carving afresh, so later slots are packed again.
-        page->carved = 0;
-        page->freeHead = kNoSlot;
-    }
+    if (page->used == 0) StartCarving(page);  // the kept first page: later slots are packed again
 }
 
 void BindingValueArena::ReleaseAllPages(Pool& pool, bool keepFirst, void*& chain) noexcept {
@@ -303,8 +300,7 @@ void BindingValueArena::ReleaseAllPages(Pool& pool, bool keepFirst, void*& chain
     if (keepFirst && pool.first != nullptr) {
         Page* page = pool.first;
         page->prev = page->next = nullptr;
-        page->used = page->carved = 0;
-        page->freeHead = kNoSlot;
+        StartCarving(page);
         pool.partial = page;
     } else {
         pool.first = nullptr;

@@ -70,7 +70,7 @@ public:
     void* Allocate(std::size_t size) {
         if (size - 1 < kLargestPooledSize) {
             Page* page = pools_[(size - 1) >> 2].partial;
-            if (page != nullptr && page->freeHead == kNoSlot && page->used + 1 < page->capacity) {
+            if (page != nullptr && page->carved < page->carveLimit) {
                 ++page->used;
                 return reinterpret_cast<unsigned char*>(page) + kPageHeader + page->carved++ * page->slotSize;
             }
@@ -119,6 +119,11 @@ private:
         std::uint16_t used;
         std::uint16_t carved;    // slots below this index have been handed out at least once
         std::uint16_t freeHead;  // kNoSlot when the chain is empty
+        // Allocate's own test, kept in one field: a slot never used is handed
+        // out inline below this (capacity - 1 while the free chain is empty,
+        // when every carved slot is in use; 0 otherwise), so that the page
+        // never fills there.
+        std::uint16_t carveLimit;
     };
     static constexpr std::uint16_t kNoSlot = 0xFFFF;
     // Rounded to 8 so that slots whose size is a multiple of 8 are 8-aligned.
@@ -150,6 +155,12 @@ private:
     ~BindingValueArena();
     static constexpr std::size_t kHomePool = 8;  // 36-byte slots
 
+    // An empty page, every slot never used.
+    static void StartCarving(Page* page) noexcept {
+        page->used = page->carved = 0;
+        page->freeHead = kNoSlot;
+        page->carveLimit = static_cast<std::uint16_t>(page->capacity - 1);
+    }
     void* AllocateOther(std::size_t size);
     void* AllocateSlot(Pool& pool);
     void* TakePage();
