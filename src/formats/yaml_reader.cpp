@@ -114,16 +114,6 @@ inline bool TypeScalar(BindingResult& result, BindingValue& target, const yaml_e
     return result.IsOk();
 }
 
-// The anchor name a node event carries, or null.
-const yaml_char_t* AnchorOf(const yaml_event_t& event) {
-    switch (event.type) {
-        case YAML_SCALAR_EVENT: return event.data.scalar.anchor;
-        case YAML_SEQUENCE_START_EVENT: return event.data.sequence_start.anchor;
-        case YAML_MAPPING_START_EVENT: return event.data.mapping_start.anchor;
-        default: return nullptr;
-    }
-}
-
 // Sets the tokenizer to read `text`; false (the result failed) when it
 // could not be made.
 bool StartParser(YamlParser& parser, BindingResult& result, const char* text, std::size_t length) {
@@ -504,7 +494,8 @@ void YamlInsertingReader::OnContainerStart(const yaml_event_t& event, Role role)
         target->MakeStructure();
     }
     top.role = role;
-    const yaml_char_t* anchorName = AnchorOf(event);
+    const yaml_char_t* anchorName =
+        role == Role::Sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor;
     if (anchorName != nullptr) {
         YamlAnchor* anchor = nullptr;
         if (!EnterAnchor(event, Text(anchorName), anchor)) return;
