@@ -145,6 +145,10 @@ public:
     bool Read(const char* text, std::size_t length);
 
 private:
+    // What the next node is. A document's root stays open until its first
+    // node ends: a second root is a second document.
+    enum class Next : std::uint8_t { None, Value, Key };
+
     // Each false when the result has failed.
     bool OnScalar(const yaml_event_t& event);
     bool OnContainerStart(const yaml_event_t& event, bool sequence);
@@ -161,10 +165,6 @@ private:
             next_ = tree_.InObject() ? Next::Key : Next::Value;
         }
     }
-
-    // What the next node is. A document's root stays open until its first
-    // node ends: a second root is a second document.
-    enum class Next : std::uint8_t { None, Value, Key };
 
     BindingResult& result_;
     ValueTreeBuilder tree_;
