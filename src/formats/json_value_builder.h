@@ -26,7 +26,7 @@ public:
     // `maxDepth` stops the reading (see StoppedTooDeep): the tokenizer's
     // recursive mode uses the stack per level.
     explicit JsonValueBuilder(BindingValue& root, std::size_t maxDepth = static_cast<std::size_t>(-1))
-        : tree_(root, RepeatedKey::Merge), maxDepth_(maxDepth) {}
+        : tree_(root, RepeatedKey::Merge, maxDepth) {}
 
     bool StoppedTooDeep() const { return stoppedTooDeep_; }
 
@@ -71,16 +71,12 @@ private:
         return true;
     }
     bool Open(bool array) {
-        if (tree_.Depth() >= maxDepth_) {
-            stoppedTooDeep_ = true;
-            return false;
-        }
-        tree_.Open(array);
-        return true;
+        if (tree_.Open(array)) return true;
+        stoppedTooDeep_ = true;
+        return false;
     }
 
     ValueTreeBuilder tree_;
-    std::size_t maxDepth_;
     bool stoppedTooDeep_ = false;
 };
 

@@ -28,8 +28,9 @@ namespace hpk {
 class ValueTreeBuilder {
 public:
     // `root` is borrowed, must be empty and must outlive the builder; it is
-    // filled in place.
-    ValueTreeBuilder(BindingValue& root, RepeatedKey repeats) : root_(&root), target_(&root), repeats_(repeats) {}
+    // filled in place. At most `maxDepth` containers are open at once.
+    ValueTreeBuilder(BindingValue& root, RepeatedKey repeats, std::size_t maxDepth)
+        : root_(&root), target_(&root), maxDepth_(maxDepth), repeats_(repeats) {}
 
     // Open containers.
     std::size_t Depth() const { return frames_.Size(); }
@@ -61,8 +62,10 @@ public:
         members_.Push() = PendingMember{node->key->lead, order, node};
         target_ = &node->value;
     }
-    // Opens an object or array as the next value.
-    [[gnu::always_inline]] void Open(bool array) {
+    // Opens an object or array as the next value; false, and nothing opened,
+    // when `maxDepth` containers are open already.
+    [[gnu::always_inline]] bool Open(bool array) {
+        if (frames_.Size() >= maxDepth_) return false;
         if (arena_ == nullptr) arena_ = &BindingValueAccess::ArenaOf(*root_);
         BindingValue& value = NextValue();
         BindingValueAccess::MakeContainer(value, array ? BindingValueKind::Collection : BindingValueKind::Structure);
@@ -72,6 +75,7 @@ public:
         frame.first = static_cast<std::uint32_t>(array ? values_.Size() : members_.Size());
         frame.array = array;
         inArray_ = array;
+        return true;
     }
     // Closes the innermost open container, an object.
     [[gnu::always_inline]] void CloseObject() {
@@ -124,6 +128,7 @@ private:
     ScratchStack<ValueSlot, 64> values_;
     ScratchStack<PendingMember, 64> members_;
     MemberOrderCache orders_;
+    std::size_t maxDepth_;
     RepeatedKey repeats_;
     bool inArray_ = false;
 };

@@ -139,7 +139,7 @@ void FailParse(BindingResult& result, const yaml_parser_t& state) {
 class YamlGatheringReader {
 public:
     explicit YamlGatheringReader(BindingResult& result)
-        : result_(result), tree_(result.Value(), RepeatedKey::MergeLastWins) {}
+        : result_(result), tree_(result.Value(), RepeatedKey::MergeLastWins, kYamlMaxDepth) {}
     // False when the document has an alias: the result is then incomplete,
     // and the document is to be read member by member.
     bool Read(const char* text, std::size_t length);
@@ -209,12 +209,10 @@ inline bool YamlGatheringReader::OnContainerStart(const yaml_event_t& event, boo
         FailAt(result_, sequence ? kMsgYamlUnexpectedSequence : kMsgYamlUnexpectedMapping, event);
         return false;
     }
-    // The depth counts the new container.
-    if (tree_.Depth() >= kYamlMaxDepth) {
+    if (!tree_.Open(sequence)) {
         FailTooDeep(result_, event);
         return false;
     }
-    tree_.Open(sequence);
     next_ = sequence ? Next::Value : Next::Key;
     return EnterAnchor(sequence ? event.data.sequence_start.anchor : event.data.mapping_start.anchor, event);
 }
