@@ -40,7 +40,7 @@
 #include "formats/yaml_reader.h"
 #include "peer_floors.h"
 #include "peer_yaml.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "support/fake_host.h"
 
 using Vela::Client::Api::ChampionGames;

@@ -1,9 +1,9 @@
-# The shared library counts its whole heap (src/plugin/module_heap.cpp): its
+# The shared library counts its whole heap (src/boundary/module_heap.cpp): its
 # own operator new and delete, and on Linux the C runtime's allocation calls of
 # every object linked into it routed to the counting hooks. The C++ runtime
 # and libyaml live inside the library for that (the Windows DLL links its C++
 # runtime statically already), their symbols kept private by the export list.
-target_sources(hpk-be-arx-content-targeting PRIVATE ${CMAKE_SOURCE_DIR}/src/plugin/module_heap.cpp)
+target_sources(hpk-be-arx-content-targeting PRIVATE ${CMAKE_SOURCE_DIR}/src/boundary/module_heap.cpp)
 if(WIN32 AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     # The C++ runtime's string members with unwind entries (see the files).
     target_sources(hpk-be-arx-content-targeting PRIVATE ${CMAKE_SOURCE_DIR}/src/plugin/string_instances.cpp

@@ -19,8 +19,8 @@
 
 #include "binding/host_value_convert.h"
 #include "fuzz_support.h"
-#include "plugin/abi/host_event.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/abi/host_event.h"
+#include "boundary/allocation_hooks.h"
 #include "plugin/plugin_base.h"
 #include "plugin/value_bridge.h"
 #include "router/request_method.h"

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "binding/host_value_convert.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk::fuzz {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "binding/binding_value.h"
-#include "plugin/abi/host_value.h"
+#include "boundary/abi/host_value.h"
 
 namespace hpk::fuzz {
 

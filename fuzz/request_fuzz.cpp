@@ -22,7 +22,7 @@
 #include "content_targeting/record_registration.h"
 #include "content_targeting/records.h"
 #include "fuzz_support.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "router/binding_router.h"
 #include "router/handler_response.h"
 

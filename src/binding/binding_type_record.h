@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-#include "plugin/abi/host_description.h"
+#include "boundary/abi/host_description.h"
 
 namespace hpk {
 

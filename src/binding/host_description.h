@@ -1,6 +1,6 @@
 // BindingHostDescription: the packed records that describe the plugin's
 // functions, types and events to the host, built from registry snapshots.
-// Record layouts are in plugin/abi/host_description.h.
+// Record layouts are in boundary/abi/host_description.h.
 #pragma once
 #include <cstdint>
 #include <string_view>
@@ -8,8 +8,8 @@
 
 #include "binding/binding_function_info.h"
 #include "binding/binding_type_info.h"
-#include "plugin/abi/host_description.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/abi/host_description.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 

@@ -10,7 +10,7 @@
 
 #include "binding/binding_value_parts.h"
 #include "diagnostics/positional_format.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 namespace {

@@ -1,12 +1,12 @@
 // Exchange between BindingValue trees and the HostValue records that cross the
 // host boundary: building (into memory the host can free with free()), reading,
-// and releasing. The record layout itself lives in plugin/abi/host_value.h.
+// and releasing. The record layout itself lives in boundary/abi/host_value.h.
 #pragma once
 #include <cstdint>
 #include <string_view>
 
 #include "binding/binding_value.h"
-#include "plugin/abi/host_value.h"
+#include "boundary/abi/host_value.h"
 
 namespace hpk {
 

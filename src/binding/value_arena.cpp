@@ -9,7 +9,7 @@
 #include <new>
 
 #include "binding/page_supplier.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "plugin/abi/core_api.h"
+#include "boundary/abi/core_api.h"
 
 namespace hpk {
 

@@ -1,6 +1,6 @@
 // The one exported function: guard, forward, nothing else.
-#include "plugin/abi/load_record.h"
-#include "plugin/module_heap.h"
+#include "boundary/abi/load_record.h"
+#include "boundary/module_heap.h"
 #include "plugin/plugin_loader.h"
 
 #if defined(_WIN32)

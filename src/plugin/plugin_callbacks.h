@@ -3,8 +3,8 @@
 // guard that turns anything thrown into that slot's documented failure (with
 // an ERROR log line), and forwards to PluginBase. Nothing unwinds into the host.
 #pragma once
-#include "plugin/abi/core_api.h"
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/core_api.h"
+#include "boundary/abi/load_record.h"
 
 namespace hpk {
 

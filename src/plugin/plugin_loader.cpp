@@ -6,7 +6,7 @@
 #include <cstring>
 #include <exception>
 
-#include "plugin/boundary_guard.h"
+#include "boundary/boundary_guard.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"

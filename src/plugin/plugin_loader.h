@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/load_record.h"
 
 namespace hpk {
 

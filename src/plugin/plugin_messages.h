@@ -52,8 +52,6 @@ inline constexpr const char kLogFailedCallback[] = "%s: %s failed: %s";
 inline constexpr const char kLogEventNotSent[] = "%s: Couldn't send event %s: %s";
 // A request whose argument could not be built (printf: full name, the request error's message).
 inline constexpr const char kLogRequestNotSent[] = "%s: %s";
-inline constexpr const char kFailureOutOfMemory[] = "out of memory";
-inline constexpr const char kFailureUnknown[] = "unknown failure";
 
 // Events and types registered at the handshake.
 inline constexpr const char kEventOnJsonApiEvent[] = "OnJsonApiEvent";

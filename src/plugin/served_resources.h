@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/abi/host_description.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/abi/host_description.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 

@@ -3,6 +3,7 @@
 
 #include "binding/type_registry.h"
 #include "formats/json_reader.h"
+#include "boundary/boundary_messages.h"
 #include "plugin/plugin_messages.h"
 
 namespace hpk {

@@ -9,7 +9,7 @@
 
 #include "binding/binding_value.h"
 #include "binding/host_value_convert.h"
-#include "plugin/abi/host_value.h"
+#include "boundary/abi/host_value.h"
 
 namespace hpk {
 

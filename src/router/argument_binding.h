@@ -19,7 +19,7 @@
 
 #include "binding/binding_type_record.h"
 #include "binding/binding_value.h"
-#include "plugin/abi/host_request.h"
+#include "boundary/abi/host_request.h"
 #include "router/handler_response.h"
 #include "router/route.h"
 

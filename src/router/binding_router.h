@@ -17,7 +17,7 @@
 
 #include "binding/type_registry.h"
 #include "diagnostics/positional_format.h"
-#include "plugin/abi/host_request.h"
+#include "boundary/abi/host_request.h"
 #include "router/argument_binding.h"
 #include "router/endpoint_registration.h"
 #include "router/request_handler.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "binding/host_value_convert.h"
-#include "plugin/allocation_hooks.h"
-#include "plugin/boundary_guard.h"
+#include "boundary/allocation_hooks.h"
+#include "boundary/boundary_guard.h"
 #include "router/router_messages.h"
 
 namespace hpk {

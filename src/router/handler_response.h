@@ -10,7 +10,7 @@
 #include <unordered_map>
 
 #include "binding/binding_value.h"
-#include "plugin/abi/host_request.h"
+#include "boundary/abi/host_request.h"
 
 namespace hpk {
 

@@ -5,7 +5,7 @@
 
 #include "diagnostics/positional_format.h"
 #include "platform/platform.h"
-#include "plugin/boundary_guard.h"
+#include "boundary/boundary_guard.h"
 #include "router/binding_router.h"
 #include "router/router_messages.h"
 

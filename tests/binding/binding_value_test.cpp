@@ -13,7 +13,7 @@
 
 #include "binding/page_supplier.h"
 #include "binding/value_arena.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "binding/host_description.h"
 #include "binding/type_registration.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 namespace {

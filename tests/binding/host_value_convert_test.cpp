@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 namespace {

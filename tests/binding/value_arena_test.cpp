@@ -13,7 +13,7 @@
 
 #include "binding/binding_value.h"
 #include "binding/page_supplier.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk {
 namespace {

@@ -8,7 +8,7 @@
 #include "binding/page_supplier.h"
 #include "binding/value_arena.h"
 #include "content_targeting/plugin_scenario.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "plugin/value_bridge.h"
 #include "support/fake_host.h"
 

@@ -7,7 +7,7 @@
 
 #include "content_targeting/plugin_scenario.h"
 #include "hardening_inputs.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "served_request.h"
 #include "support/fake_host.h"
 

@@ -7,8 +7,8 @@
 
 #include "binding/binding_value.h"
 #include "binding/host_value_convert.h"
-#include "plugin/abi/host_value.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/abi/host_value.h"
+#include "boundary/allocation_hooks.h"
 
 namespace hpk::hardening {
 

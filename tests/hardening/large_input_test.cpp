@@ -11,7 +11,7 @@
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
 #include "hardening_inputs.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "served_request.h"
 #include "support/fake_host.h"
 

@@ -10,7 +10,7 @@
 #include "binding/page_supplier.h"
 #include "binding/value_arena.h"
 #include "content_targeting/plugin_scenario.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "support/fake_host.h"
 
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)

@@ -1,4 +1,4 @@
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <new>
 
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "plugin/plugin_base.h"
 #include "plugin/telemetry.h"
 #include "support/fake_host_fixture.h"

@@ -11,7 +11,7 @@
 #include "binding/type_registration.h"
 #include "host_request_builder.h"
 #include "platform/platform.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "router/router_messages.h"
 #include "value_text.h"
 

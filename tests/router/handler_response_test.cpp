@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host_request_builder.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "router/router_messages.h"
 
 namespace hpk {

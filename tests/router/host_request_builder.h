@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/abi/host_request.h"
+#include "boundary/abi/host_request.h"
 
 namespace hpk {
 

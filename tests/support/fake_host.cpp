@@ -6,7 +6,7 @@
 
 #include "binding/type_registry.h"
 #include "host_value_io.h"
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 #include "plugin/host_types.h"
 #include "plugin/plugin_base.h"
 #include "record_value.h"

@@ -21,9 +21,9 @@
 
 #include "binding/binding_value.h"
 #include "host_core.h"
-#include "plugin/abi/core_api.h"
-#include "plugin/abi/host_description.h"
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/core_api.h"
+#include "boundary/abi/host_description.h"
+#include "boundary/abi/load_record.h"
 #include "plugin/host_event_types.h"
 #include "plugin/plugin_loader.h"
 #include "timeline.h"

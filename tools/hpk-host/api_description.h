@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/abi/host_description.h"
+#include "boundary/abi/host_description.h"
 
 namespace hpk::host {
 

@@ -14,7 +14,7 @@
 
 #include "binding/binding_value.h"
 #include "host_messages.h"
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/load_record.h"
 #include "scenario.h"
 #include "timeline.h"
 

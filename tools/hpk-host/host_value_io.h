@@ -7,7 +7,7 @@
 #include <string>
 
 #include "binding/binding_value.h"
-#include "plugin/abi/host_value.h"
+#include "boundary/abi/host_value.h"
 
 namespace hpk::host {
 

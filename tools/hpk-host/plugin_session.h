@@ -10,7 +10,7 @@
 #include "binding/binding_value.h"
 #include "host_core.h"
 #include "host_platform.h"
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/load_record.h"
 #include "timeline.h"
 
 namespace hpk::host {

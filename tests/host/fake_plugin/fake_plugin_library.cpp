@@ -16,8 +16,8 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/abi/host_description.h"
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/host_description.h"
+#include "boundary/abi/load_record.h"
 
 #if defined(_WIN32)
 #define FAKE_EXPORT extern "C" __declspec(dllexport)

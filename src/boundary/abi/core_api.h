@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/abi/host_event.h"
-#include "plugin/abi/host_request.h"
+#include "boundary/abi/host_event.h"
+#include "boundary/abi/host_request.h"
 
 enum class HostSubscriptionKind : std::uint32_t { Resource = 0, ServiceProxy = 1 };
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "plugin/abi/load_record.h"
+#include "boundary/abi/load_record.h"
 
 namespace hpk {
 

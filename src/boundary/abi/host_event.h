@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/abi/host_value.h"
+#include "boundary/abi/host_value.h"
 
 #pragma pack(push, 1)
 struct HostEvent {

@@ -5,7 +5,7 @@
 #include <exception>
 #include <new>
 
-#include "plugin/plugin_messages.h"
+#include "boundary/boundary_messages.h"
 
 namespace hpk {
 

@@ -1,5 +1,5 @@
 // Counting allocation hooks over the C runtime allocator.
-#include "plugin/allocation_hooks.h"
+#include "boundary/allocation_hooks.h"
 
 #include <atomic>
 #include <cstring>

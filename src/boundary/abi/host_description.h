@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/abi/host_request.h"
+#include "boundary/abi/host_request.h"
 
 // The codes a HostTypeTriple carries: the native shape of a value. The plugin's
 // type system names kinds with these same codes (BindingTypeKind is this type).

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/abi/core_api.h"
+#include "boundary/abi/core_api.h"
 
 struct HostTableRecord;
 

@@ -20,8 +20,8 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/allocation_hooks.h"
-#include "plugin/module_heap.h"
+#include "boundary/allocation_hooks.h"
+#include "boundary/module_heap.h"
 
 namespace hpk {
 namespace {
