@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "explore_generate.h"
-#include "explore_play.h"
-#include "explore_space.h"
+#include "explore/generate.h"
+#include "explore/play.h"
+#include "explore/space.h"
 
 namespace hpk::host {
 namespace {

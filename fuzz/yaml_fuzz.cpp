@@ -9,7 +9,7 @@
 
 #include "binding/binding_value_parts.h"
 #include "formats/yaml_reader.h"
-#include "value_printer.h"
+#include "text/value_printer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

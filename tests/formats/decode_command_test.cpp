@@ -1,6 +1,6 @@
 // `hpk-host decode` and its printers: listings, JSON text, exit codes, error
 // lines and usage errors, run in-process on temporary files.
-#include "decode_command.h"
+#include "commands/decode_command.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "formats_test_util.h"
-#include "value_printer.h"
+#include "text/value_printer.h"
 
 namespace hpk {
 namespace {

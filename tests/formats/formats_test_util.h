@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "binding/binding_value.h"
-#include "value_printer.h"
+#include "text/value_printer.h"
 
 namespace hpk::test {
 

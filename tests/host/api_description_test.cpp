@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "api_description.h"
+#include "host/api_description.h"
 
 namespace hpk::host {
 namespace {

@@ -1,8 +1,8 @@
 // The help and OpenAPI documents built from a host table.
 #include <gtest/gtest.h>
 
-#include "api_documents.h"
-#include "json_text.h"
+#include "report/api_documents.h"
+#include "text/json_text.h"
 
 namespace hpk::host {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "host_value_io.h"
-#include "json_text.h"
-#include "plugin_session.h"
+#include "host/host_value_io.h"
+#include "text/json_text.h"
+#include "host/plugin_session.h"
 
 namespace hpk::host {
 namespace {

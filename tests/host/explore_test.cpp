@@ -3,9 +3,9 @@
 // names the same session every time.
 #include <gtest/gtest.h>
 
-#include "explore_generate.h"
-#include "explore_pattern.h"
-#include "explore_worker.h"
+#include "explore/generate.h"
+#include "explore/pattern.h"
+#include "explore/worker.h"
 
 namespace hpk::host {
 namespace {

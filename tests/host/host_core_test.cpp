@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host_core.h"
-#include "host_value_io.h"
+#include "host/host_core.h"
+#include "host/host_value_io.h"
 
 namespace hpk::host {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host_value_io.h"
-#include "json_text.h"
+#include "host/host_value_io.h"
+#include "text/json_text.h"
 
 namespace hpk::host {
 namespace {

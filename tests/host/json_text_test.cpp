@@ -1,7 +1,7 @@
 // Laying out JSON text for the host's documents.
 #include <gtest/gtest.h>
 
-#include "json_text.h"
+#include "text/json_text.h"
 
 namespace hpk::host {
 namespace {

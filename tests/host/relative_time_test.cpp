@@ -1,7 +1,7 @@
 // Relative timestamps in scenario values.
 #include <gtest/gtest.h>
 
-#include "relative_time.h"
+#include "scenario/relative_time.h"
 
 namespace hpk::host {
 namespace {

@@ -2,7 +2,7 @@
 // mistake.
 #include <gtest/gtest.h>
 
-#include "scenario_reader.h"
+#include "scenario/scenario_reader.h"
 
 namespace hpk::host {
 namespace {

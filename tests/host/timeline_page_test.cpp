@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "timeline_page.h"
+#include "report/timeline_page.h"
 
 namespace hpk::host {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "timeline.h"
+#include "host/timeline.h"
 
 namespace hpk::host {
 namespace {

@@ -20,12 +20,12 @@
 #endif
 
 #include "heap_census.h"
-#include "host_core.h"
-#include "host_platform.h"
-#include "json_text.h"
-#include "plugin_session.h"
-#include "run_command.h"
-#include "scenario_reader.h"
+#include "host/host_core.h"
+#include "host/host_platform.h"
+#include "text/json_text.h"
+#include "host/plugin_session.h"
+#include "commands/run_command.h"
+#include "scenario/scenario_reader.h"
 
 namespace hpk::testing {
 namespace {

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "binding/type_registry.h"
-#include "host_value_io.h"
+#include "host/host_value_io.h"
 #include "boundary/allocation_hooks.h"
 #include "plugin/host_types.h"
 #include "plugin/plugin_base.h"
-#include "record_value.h"
+#include "host/record_value.h"
 
 namespace hpk {
 

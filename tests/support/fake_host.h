@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "binding/binding_value.h"
-#include "host_core.h"
+#include "host/host_core.h"
 #include "boundary/abi/core_api.h"
 #include "boundary/abi/host_description.h"
 #include "boundary/abi/load_record.h"
 #include "plugin/host_event_types.h"
 #include "plugin/plugin_loader.h"
-#include "timeline.h"
+#include "host/timeline.h"
 
 namespace hpk {
 

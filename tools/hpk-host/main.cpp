@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "check_command.h"
-#include "decode_command.h"
-#include "describe_command.h"
-#include "explore_command.h"
-#include "run_command.h"
+#include "commands/check_command.h"
+#include "commands/decode_command.h"
+#include "commands/describe_command.h"
+#include "commands/explore_command.h"
+#include "commands/run_command.h"
 
 namespace {
 

@@ -1,0 +1,221 @@
+// `hpk-host check`: what a host relies on, verified in the order a host meets
+// it, printing one line per check and stopping at the first broken one.
+//
+// The 100 load-init-shutdown cycles run in the image the first checks loaded,
+// without unloading it between cycles or afterwards: the counters live in the
+// library's static storage, so unloading would reset them and hide exactly the
+// growth the check looks for, and the client's host itself loads a plugin once
+// per process and never unloads it.
+#include "commands/check_command.h"
+
+#include <cstdio>
+#include <string>
+
+#include "host/api_description.h"
+#include "diagnostics/positional_format.h"
+#include "host/host_core.h"
+#include "text/host_messages.h"
+#include "text/json_text.h"
+#include "host/plugin_session.h"
+#include "commands/run_command.h"
+
+namespace hpk::host {
+
+namespace {
+
+constexpr unsigned kCycles = 100;
+constexpr char kExpectedName[] = "hpk-be-arx-content-targeting";
+constexpr char kUnknownPath[] = "/arx-content-targeting/v1/no-such-resource";
+
+class Checker {
+public:
+    // Prints the outcome; returns false when the check failed.
+    bool Report(const std::string& name, const std::string& failure, const std::string& detail) {
+        ++count_;
+        if (failure.empty()) {
+            std::printf("  ok    %-24s %s\n", name.c_str(), detail.c_str());
+            std::fflush(stdout);
+            return true;
+        }
+        std::printf("  FAIL  %-24s %s\n", name.c_str(), failure.c_str());
+        std::fprintf(stderr, "hpk-host check: %s: %s\n", name.c_str(), failure.c_str());
+        return false;
+    }
+    unsigned Count() const { return count_; }
+
+private:
+    unsigned count_ = 0;
+};
+
+std::string FirstProblem(const HostCore& core) {
+    return core.Problems().empty() ? std::string() : core.Problems().front();
+}
+
+std::string CheckHandshake(const PluginSession& session) {
+    const PluginLoadRecord& record = session.LoadRecord();
+    if (record.version[0] != 18 || record.version[1] != 0 || record.version[2] != 0) {
+        return FormatPositional(kMsgCheckVersion, record.version[0], record.version[1], record.version[2]);
+    }
+    if (record.plugin == nullptr) return kMsgCheckNoPlugin;
+    if (session.FullName() != kExpectedName) return FormatPositional(kMsgCheckName, session.FullName(), kExpectedName);
+    return {};
+}
+
+std::string TableDetail(const ApiDescription& api) {
+    std::size_t fields = 0;
+    std::size_t enumerators = 0;
+    for (const TypeInfo& type : api.types) {
+        fields += type.fields.size();
+        enumerators += type.enumerators.size();
+    }
+    return FormatPositional(kMsgCheckTableDetail, static_cast<unsigned>(api.functions.size()),
+                            static_cast<unsigned>(api.types.size()), static_cast<unsigned>(fields),
+                            static_cast<unsigned>(enumerators), static_cast<unsigned>(api.events.size()));
+}
+
+std::string CheckEndpoints(const ApiDescription& api, std::string& detail) {
+    if (api.functions.empty()) return kMsgCheckNoEndpoints;
+    for (const FunctionInfo& function : api.functions) {
+        const EndpointInfo& endpoint = function.endpoint;
+        if (endpoint.pathTemplate.empty() || endpoint.pathTemplate[0] != '/') {
+            return FormatPositional(kMsgCheckPath, function.name, endpoint.pathTemplate);
+        }
+        if (endpoint.locations.size() != function.arguments.size()) {
+            return FormatPositional(kMsgCheckLocations, function.name);
+        }
+        if (!detail.empty()) detail += ", ";
+        detail += MethodText(endpoint.method) + " " + endpoint.pathTemplate;
+    }
+    return {};
+}
+
+// One load-init-shutdown in the already loaded image; "" or what broke.
+std::string Cycle(PluginLoadFn entry, MemoryCountersRecord& counters, PluginCallbacks& callbacks) {
+    Timeline timeline(false, stdout);
+    HostCore core(timeline, kPluginHandle);
+    PluginLoadRecord record{};
+    record.version[0] = kHostApiVersion[0];
+    record.version[1] = kHostApiVersion[1];
+    record.version[2] = kHostApiVersion[2];
+    entry(&record);
+    if (record.callbacks == nullptr || record.plugin == nullptr) return kMsgHandshakeNoCallbacks;
+    callbacks = *record.callbacks;
+    if (callbacks.init(record.plugin, core.Api()) == 0) return kMsgRunInitFailed;
+    callbacks.shutdown(record.plugin);
+    if (!core.Subscriptions().empty()) return FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name);
+    core.Finish();
+    if (!core.Problems().empty()) return FirstProblem(core);
+    callbacks.memoryCounters(nullptr, &counters);
+    if (counters.zero[0] != 0 || counters.zero[1] != 0) return kMsgCountersTrailingWords;
+    return {};
+}
+
+std::string CheckCycles(const std::string& path, std::string& detail) {
+    // Opening it again reaches the image that is already loaded.
+    PluginLibrary library;
+    std::string error;
+    if (!library.Open(path, error)) return FormatPositional(kMsgLibraryOpen, path, error);
+    auto entry = reinterpret_cast<PluginLoadFn>(library.Symbol("load_arx_content_targeting"));
+    if (entry == nullptr) return FormatPositional(kMsgNoEntryPoint, path, "load_arx_content_targeting");
+    std::int64_t baseBytes = 0;
+    std::int64_t baseBlocks = 0;
+    for (unsigned cycle = 1; cycle <= kCycles; ++cycle) {
+        MemoryCountersRecord counters{};
+        PluginCallbacks callbacks{};
+        std::string failure = Cycle(entry, counters, callbacks);
+        if (!failure.empty()) return FormatPositional(kMsgCheckCycleFailed, cycle, failure);
+        const auto bytes = static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed);
+        const auto blocks = static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees);
+        if (counters.totalFrees > counters.totalAllocations ||
+            counters.peakLiveBytes < static_cast<std::uint64_t>(bytes)) {
+            return FormatPositional(kMsgCheckCountersInconsistent, cycle);
+        }
+        if (cycle == 1) {
+            baseBytes = bytes;
+            baseBlocks = blocks;
+        } else if (bytes != baseBytes || blocks != baseBlocks) {
+            return FormatPositional(kMsgCheckCountersGrew, cycle, static_cast<long long>(bytes),
+                                    static_cast<long long>(blocks), static_cast<long long>(baseBytes),
+                                    static_cast<long long>(baseBlocks));
+        }
+    }
+    detail = FormatPositional(kMsgCheckCyclesDetail, kCycles, static_cast<long long>(baseBytes),
+                              static_cast<long long>(baseBlocks));
+    return {};
+}
+
+}  // namespace
+
+int RunCheckCommand(int argc, char** argv) {
+    std::string path;
+    for (int i = 0; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--plugin" && i + 1 < argc) {
+            path = argv[++i];
+        } else {
+            std::fprintf(stderr, "hpk-host check: %s\n", FormatPositional(kMsgCheckUsage, argument).c_str());
+            return kExitUsage;
+        }
+    }
+    if (path.empty()) path = DefaultPluginPath();
+    std::printf("%s\n", FormatPositional(kMsgCheckHeader, path).c_str());
+    Checker checker;
+    Timeline timeline(false, stdout);
+    HostCore core(timeline, kPluginHandle);
+    PluginSession session(timeline, core);
+    std::string error;
+    if (!session.Load(path, error) && error.empty()) error = kMsgHandshakeNoCallbacks;
+    if (!checker.Report("load and handshake", error, kMsgCheckLoadDetail)) return kExitFailed;
+    if (!checker.Report("handshake outputs", CheckHandshake(session),
+                        FormatPositional(kMsgCheckHandshakeDetail, session.FullName()))) {
+        return kExitFailed;
+    }
+    const ApiDescription& api = session.Api();
+    if (!checker.Report("host description", api.problems.empty() ? std::string() : api.problems.front(),
+                        TableDetail(api))) {
+        return kExitFailed;
+    }
+    std::string endpoints;
+    if (!checker.Report("endpoint records", CheckEndpoints(api, endpoints), endpoints)) return kExitFailed;
+
+    const bool initialized = session.Init();
+    const std::size_t subscribed = core.Subscriptions().size();
+    if (!checker.Report("init", initialized ? FirstProblem(core) : std::string(kMsgRunInitFailed),
+                        FormatPositional(kMsgCheckInitDetail, static_cast<unsigned>(subscribed)))) {
+        return kExitFailed;
+    }
+    for (const FunctionInfo& function : api.functions) {
+        if (function.endpoint.pathTemplate.find('{') != std::string::npos) continue;
+        EndpointAnswer answer = session.Call(function, 2, function.endpoint.pathTemplate);
+        std::string failure = answer.failed ? answer.error : FirstProblem(core);
+        if (!checker.Report("GET " + function.endpoint.pathTemplate, failure,
+                            JsonText(answer.body, JsonLayout::Compact))) {
+            return kExitFailed;
+        }
+    }
+    EndpointAnswer unknown = session.Call(api.functions.front(), 2, kUnknownPath);
+    std::string unknownFailure =
+        !unknown.failed || unknown.status != 404
+            ? FormatPositional(kMsgCheckUnknownPath, kUnknownPath, unknown.status, unknown.error)
+            : FirstProblem(core);
+    if (!checker.Report("unknown path", unknownFailure,
+                        FormatPositional(kMsgCheckUnknownDetail, kUnknownPath, unknown.error))) {
+        return kExitFailed;
+    }
+    session.Shutdown();
+    std::string shutdownFailure;
+    if (!core.Subscriptions().empty())
+        shutdownFailure = FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name);
+    core.Finish();
+    if (shutdownFailure.empty()) shutdownFailure = FirstProblem(core);
+    if (!checker.Report("shutdown", shutdownFailure,
+                        FormatPositional(kMsgCheckShutdownDetail, core.UnsubscribeCalls(), core.SubscribeCalls()))) {
+        return kExitFailed;
+    }
+    std::string cycles;
+    if (!checker.Report("load-init-shutdown x100", CheckCycles(path, cycles), cycles)) return kExitFailed;
+    std::printf("%s\n", FormatPositional(kMsgCheckPassed, checker.Count()).c_str());
+    return kExitOk;
+}
+
+}  // namespace hpk::host

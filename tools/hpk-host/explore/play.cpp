@@ -1,0 +1,261 @@
+// Steps against the plugin, and the invariants after each of them.
+#include "explore/play.h"
+
+#include <algorithm>
+#include <set>
+
+#include "explore/generate.h"
+#include "scenario/relative_time.h"
+#include "scenario/scenario_reader.h"
+
+namespace hpk::host {
+
+namespace {
+
+constexpr char kGenericEvent[] = "OnJsonApiEvent";
+
+std::string PathOf(const std::string& url) { return url.substr(0, url.find('?')); }
+
+}  // namespace
+
+StepPlayer::StepPlayer(HostCore& core, PluginSession& session) : core_(core), session_(session) { core_.Listen(this); }
+
+StepPlayer::~StepPlayer() { core_.Listen(nullptr); }
+
+bool StepPlayer::Answer(HostResponse&, const std::string& url) {
+    const std::string path = PathOf(url);
+    auto found =
+        std::find_if(pending_.begin(), pending_.end(), [&](const ScenarioStep* step) { return step->during == path; });
+    if (found == pending_.end()) return false;
+    const ScenarioStep* step = *found;
+    pending_.erase(found);  // first: the delivery may request the same path again
+    core_.Log().Record("nested",
+                       std::to_string(step->number) + ": update " + step->uri + " inside the request of " + path);
+    Deliver(*step);
+    return false;
+}
+
+void StepPlayer::Deliver(const ScenarioStep& step) {
+    ++deliveries_;
+    core_.Serve(step.uri, step.answer);
+    core_.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
+}
+
+bool StepPlayer::WasRedelivery(const ScenarioStep* previous, const ScenarioStep& step) const {
+    return previous != nullptr && IsRedelivery(*previous, step) && deliveriesBefore_[1] == deliveriesBefore_[0] + 1 &&
+           deliveries_ == deliveriesBefore_[1] + 1;
+}
+
+void StepPlayer::Play(const ScenarioStep& step) {
+    deliveriesBefore_[0] = deliveriesBefore_[1];
+    deliveriesBefore_[1] = deliveries_;
+    switch (step.kind) {
+        case ScenarioStep::Kind::Update:
+            if (step.during.empty()) {
+                Deliver(step);
+            } else {
+                pending_.push_back(&step);
+            }
+            return;
+        case ScenarioStep::Kind::Delete:
+            ++deliveries_;
+            core_.Unserve(step.uri);
+            core_.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
+            return;
+        case ScenarioStep::Kind::Serve: core_.Serve(step.uri, step.answer); return;
+        case ScenarioStep::Kind::Get: session_.Get(step.uri); return;
+        case ScenarioStep::Kind::Post: core_.DeliverEvent(step.uri, step.answer.value); return;
+        case ScenarioStep::Kind::Wait:
+        case ScenarioStep::Kind::Expect: return;
+    }
+}
+
+bool IsRedelivery(const ScenarioStep& previous, const ScenarioStep& step) {
+    return previous.kind == ScenarioStep::Kind::Update && step.kind == ScenarioStep::Kind::Update &&
+           previous.during.empty() && step.during.empty() && previous.uri == step.uri &&
+           previous.eventType == step.eventType && ValueKey(previous.answer.value) == ValueKey(step.answer.value);
+}
+
+InvariantChecker::InvariantChecker(const Space& space, HostCore& core, PluginSession& session)
+    : space_(space), core_(core), session_(session) {}
+
+Breach InvariantChecker::Published() {
+    const std::vector<PostedEvent>& posted = core_.Posted();
+    for (std::size_t i = postedSeen_; i < posted.size(); ++i) {
+        ++checks_;
+        const PostedEvent& first = posted[i];
+        if (first.name == kGenericEvent) {
+            return {"published-twice", "\"OnJsonApiEvent\" posted without the resource's own event before it"};
+        }
+        const std::string uri(first.payload.Member("uri").AsString());
+        if (ResourceEventName(uri) != first.name) {
+            return {"published-twice",
+                    "posted " + first.name + " for uri " + uri + ", whose event name is " + ResourceEventName(uri)};
+        }
+        if (i + 1 >= posted.size() || posted[i + 1].name != kGenericEvent) {
+            return {"published-twice", first.name + " was not followed by the same event as \"OnJsonApiEvent\""};
+        }
+        const std::string data = ValueKey(first.payload);
+        if (ValueKey(posted[i + 1].payload) != data) {
+            return {"published-twice", first.name + " " + data + " went out as \"OnJsonApiEvent\" with " +
+                                           ValueKey(posted[i + 1].payload)};
+        }
+        latest_[first.name] = ValueKey(first.payload.Member("data"));
+        ++i;
+    }
+    postedSeen_ = posted.size();
+    return {};
+}
+
+Breach InvariantChecker::WellFormed(const ServedRule& rule, const BindingValue& body) {
+    if (rule.list.empty()) return {};
+    ++checks_;
+    const BindingValue& list = body.Member(rule.list);
+    if (list.Kind() != BindingValueKind::Collection && !list.IsEmpty()) {
+        return {"well-formed", rule.path + ": '" + rule.list + "' is not a list: " + ValueKey(body)};
+    }
+    std::set<std::string> seen;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        const BindingValue& item = list.Element(i);
+        const std::string text(item.AsString());
+        if (item.Kind() != BindingValueKind::String)
+            return {"well-formed", rule.path + ": item " + ValueKey(item) + " is not a text"};
+        if (!seen.insert(text).second)
+            return {"well-formed", rule.path + ": " + text + " served twice in " + ValueKey(body)};
+        if (rule.patterns.empty()) continue;
+        std::size_t k = at;
+        while (k < rule.patterns.size() && !rule.patterns[k].Matches(text)) ++k;
+        if (k == rule.patterns.size()) {
+            std::size_t any = 0;
+            while (any < rule.patterns.size() && !rule.patterns[any].Matches(text)) ++any;
+            return {"well-formed", rule.path + ": " + text +
+                                       (any == rule.patterns.size() ? " matches no pattern" : " is out of order") +
+                                       " in " + ValueKey(body)};
+        }
+        at = k;
+    }
+    return {};
+}
+
+Breach InvariantChecker::AfterStep(bool redelivery) {
+    const std::map<std::string, std::string> before = served_;
+    for (const ServedRule& rule : space_.served) {
+        EndpointAnswer answer = session_.Get(rule.path);
+        ++checks_;
+        if (!answer.reached || answer.failed) {
+            return {"boundary", "GET " + rule.path + " failed: " + answer.error};
+        }
+        served_[rule.path] = ValueKey(answer.body);
+        if (Breach breach = WellFormed(rule, answer.body); breach.Broken()) return breach;
+    }
+    ++checks_;
+    if (core_.Problems().size() > problemsSeen_) return {"boundary", core_.Problems()[problemsSeen_]};
+    if (Breach breach = Published(); breach.Broken()) return breach;
+    for (const ServedRule& rule : space_.served) {
+        auto latest = latest_.find(ResourceEventName(rule.path));
+        if (latest == latest_.end()) continue;
+        ++checks_;
+        if (latest->second != served_[rule.path]) {
+            return {"served-is-published",
+                    rule.path + " serves " + served_[rule.path] + " but its latest publication was " + latest->second};
+        }
+    }
+    if (redelivery && !before.empty()) {
+        ++checks_;
+        for (const auto& [path, body] : served_) {
+            auto was = before.find(path);
+            if (was != before.end() && was->second != body) {
+                return {"redelivery-idempotent",
+                        "the same update again changed " + path + " from " + was->second + " to " + body};
+            }
+        }
+    }
+    return {};
+}
+
+Breach InvariantChecker::AfterShutdown(const MemoryCountersRecord& counters) {
+    checks_ += 2;
+    if (core_.Problems().size() > problemsSeen_) return {"boundary", core_.Problems()[problemsSeen_]};
+    const std::uint64_t bytes = counters.totalBytesAllocated - counters.totalBytesFreed;
+    const std::uint64_t blocks = counters.totalAllocations - counters.totalFrees;
+    if (bytes != 0 || blocks != 0) {
+        return {"counters-zero",
+                std::to_string(bytes) + " bytes in " + std::to_string(blocks) + " blocks live after shutdown"};
+    }
+    return {};
+}
+
+namespace {
+
+SessionOutcome Play(const Space& space, const Scenario& scenario, const std::string& pluginPath) {
+    SessionOutcome outcome;
+    Timeline timeline(false, stdout);
+    timeline.KeepNothing();
+    HostCore core(timeline, kPluginHandle);
+    PluginSession session(timeline, core);
+    for (const auto& [uri, answer] : scenario.resources) core.Serve(uri, answer);
+    std::string error;
+    if (!session.Load(pluginPath, error)) {
+        outcome.breach = {"boundary", error};
+        return outcome;
+    }
+    InvariantChecker checker(space, core, session);
+    if (!session.Init()) {
+        outcome.breach = {"boundary", "init returned false"};
+    } else {
+        StepPlayer player(core, session);
+        for (std::size_t i = 0; i < scenario.steps.size() && !outcome.breach.Broken(); ++i) {
+            const ScenarioStep& step = scenario.steps[i];
+            player.Play(step);
+            ++outcome.steps;
+            outcome.breach = checker.AfterStep(player.WasRedelivery(i > 0 ? &scenario.steps[i - 1] : nullptr, step));
+            if (outcome.breach.Broken()) outcome.failedStep = step.number;
+        }
+    }
+    outcome.served = checker.Served();
+    session.Shutdown();
+    core.Finish();
+    if (!outcome.breach.Broken()) {
+        for (const Subscription& subscription : core.Subscriptions()) {
+            core.Problem("still subscribed to " + subscription.name + " after shutdown");
+        }
+        outcome.breach = checker.AfterShutdown(session.Counters());
+    }
+    outcome.checks = checker.Checks();
+    return outcome;
+}
+
+}  // namespace
+
+SessionOutcome PlaySession(const Space& space, const BindingValue& document, const std::string& pluginPath) {
+    Scenario scenario;
+    std::string error;
+    if (!ScenarioFromValue(scenario, document, SystemMilliseconds(), error)) {
+        SessionOutcome outcome;
+        outcome.breach = {"boundary", "the session does not read as a scenario: " + error};
+        return outcome;
+    }
+    return Play(space, scenario, pluginPath);
+}
+
+SessionOutcome PlayMetamorphic(const Space& space, const BindingValue& document, const BindingValue& reordered,
+                               const std::string& pluginPath) {
+    SessionOutcome first = PlaySession(space, document, pluginPath);
+    if (first.breach.Broken()) return first;
+    SessionOutcome second = PlaySession(space, reordered, pluginPath);
+    if (second.breach.Broken()) return second;
+    first.checks += second.checks + 1;
+    first.steps += second.steps;
+    if (first.served != second.served) {
+        std::string message = "the same inputs in another order end serving";
+        for (const auto& [path, body] : second.served) message += " " + path + " " + body;
+        message += " instead of";
+        for (const auto& [path, body] : first.served) message += " " + path + " " + body;
+        first.breach = {"order-independent", message};
+        first.failedStep = 0;
+    }
+    return first;
+}
+
+}  // namespace hpk::host

@@ -1,0 +1,309 @@
+// CoreApi on the host's side: subscriptions, events in both directions,
+// yields, wait sections and log lines. Answering requests is in
+// host_responses.cpp.
+#include "host/host_core.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "diagnostics/positional_format.h"
+#include "text/host_messages.h"
+#include "host/host_platform.h"
+#include "host/host_value_io.h"
+
+namespace hpk::host {
+
+namespace {
+
+constexpr std::size_t kMaxName = 4096;
+constexpr std::size_t kMaxLogLine = 1 << 20;
+
+// Reads a text the plugin passed; unreadable ones become a marker, so that
+// the call is still recorded.
+std::string Borrowed(const char* text, std::size_t maxLength, bool& ok) {
+    std::string out;
+    ok = ReadTextSafely(text, maxLength, out);
+    return ok ? out : std::string(kMsgUnreadableText);
+}
+
+}  // namespace
+
+std::string ResourceEventName(const std::string& uri) {
+    // Segments are appended as they are found, up to three; the platform
+    // configuration's namespaces differ only further down, so a URI whose
+    // first segment names it keeps five.
+    std::string name = "OnJsonApiEvent";
+    std::size_t kept = 0;
+    std::size_t limit = 3;
+    for (std::size_t start = 0; start < uri.size() && kept < limit;) {
+        const std::size_t end = std::min(uri.find('/', start), uri.size());
+        if (end != start) {
+            if (kept == 0 && uri.compare(start, end - start, "arx-platform-config") == 0) limit = 5;
+            name.push_back('_');
+            name.append(uri, start, end - start);
+            ++kept;
+        }
+        start = end + 1;
+    }
+    return name;
+}
+
+std::string MethodText(std::uint32_t method) {
+    static const char* const kNames[] = {"", "DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT", ""};
+    if (method <= 8) return kNames[method];
+    return "#" + std::to_string(method);
+}
+
+std::string LogLevelText(std::int32_t level) {
+    static const char* const kNames[] = {"OKAY", "WARN", "ERROR", "ALWAYS"};
+    if (level >= 0 && level <= 3) return kNames[level];
+    return "level " + std::to_string(level);
+}
+
+HostCore::HostCore(Timeline& timeline, std::int32_t pluginHandle) : timeline_(timeline) {
+    table_.api = CoreApi{&OnRequest, &OnSlot1, &OnPostEvent, &OnSubscribe, &OnUnsubscribe,
+                         &OnSlot5,   &OnYield, &OnMarkBegin, &OnMarkEnd,   &OnLog};
+    table_.owner = this;
+    api_ = HostApi{&table_.api, pluginHandle};
+}
+
+HostCore& HostCore::From(CoreApi* self) {
+    // `api` is the first member of Table, so the two addresses are one.
+    return *reinterpret_cast<Table*>(self)->owner;
+}
+
+void HostCore::Serve(const std::string& uri, const ResourceAnswer& answer) { store_[uri] = answer; }
+
+void HostCore::Unserve(const std::string& uri) { store_.erase(uri); }
+
+bool HostCore::IsSubscribed(const std::string& name) const {
+    for (const Subscription& subscription : subscriptions_) {
+        if (subscription.name == name) return true;
+    }
+    return false;
+}
+
+void HostCore::Problem(std::string text) {
+    timeline_.Record("problem", text);
+    problems_.push_back(std::move(text));
+}
+
+std::size_t HostCore::DeliverResourceEvent(const std::string& uri, const std::string& eventType,
+                                           const BindingValue& data) {
+    BindingValue payload;
+    payload.MakeStructure();
+    payload.Member("uri").SetString(uri);
+    payload.Member("eventType").SetString(eventType);
+    payload.Member("data").CopyFrom(data);
+    const std::string name = ResourceEventName(uri);
+    std::size_t reached = 0;
+    for (const Subscription& subscription : subscriptions_) reached += subscription.name == name ? 1 : 0;
+    std::string summary = eventType + " " + uri + " as " + name;
+    if (reached == 0) summary += kMsgNobodySubscribes;
+    timeline_.Record("event", summary, data, Facts({{"event", name}, {"uri", uri}, {"eventType", eventType}}));
+    Deliver(name, payload);
+    return reached;
+}
+
+std::size_t HostCore::DeliverEvent(const std::string& name, const BindingValue& payload) {
+    std::size_t reached = 0;
+    for (const Subscription& subscription : subscriptions_) reached += subscription.name == name ? 1 : 0;
+    std::string summary = name;
+    if (reached == 0) summary += kMsgNobodySubscribes;
+    timeline_.Record("event", summary, payload, Facts({{"event", name}}));
+    Deliver(name, payload);
+    return reached;
+}
+
+std::size_t HostCore::DeliverRecord(const std::string& name, const HostValue& payload) {
+    std::string summary = name;
+    if (!IsSubscribed(name)) summary += kMsgNobodySubscribes;
+    timeline_.Record("event", summary, {}, Facts({{"event", name}}));
+    return DeliverBuilt(name, payload);
+}
+
+void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
+    HostValue value{};
+    if (!BuildHostValue(value, payload)) {
+        Problem(kMsgOutOfMemory);
+        return;
+    }
+    DeliverBuilt(name, value);
+    ReleaseHostValue(value);
+}
+
+std::size_t HostCore::DeliverBuilt(const std::string& name, const HostValue& value) {
+    // The plugin may subscribe or unsubscribe while it handles the event.
+    std::vector<Subscription> targets;
+    for (const Subscription& subscription : subscriptions_) {
+        if (subscription.name == name) targets.push_back(subscription);
+    }
+    for (const Subscription& target : targets) {
+        HostEvent event{name.c_str(), value, 0, target.context};
+        TimelineDepth depth(timeline_);
+        target.callback(&event);
+    }
+    return targets.size();
+}
+
+void HostCore::ClearRecords() {
+    posted_.clear();
+    telemetry_.clear();
+    requests_.clear();
+    logs_.clear();
+    problems_.clear();
+}
+
+void HostCore::OnRequest(CoreApi* self, HostResponse* response, const HostRequest* request) {
+    HostCore& core = From(self);
+    if (response == nullptr || request == nullptr || !IsReadable(request, sizeof(HostRequest)) ||
+        !IsReadable(response, sizeof(HostResponse))) {
+        core.Problem(kMsgRequestRecordUnreadable);
+        return;
+    }
+    GuardedCall(core, [&] { core.HandleRequest(*response, *request); });
+}
+
+std::uint32_t HostCore::OnSlot1(CoreApi* self, std::uint32_t a, std::uint32_t) {
+    From(self).Problem(FormatPositional(kMsgUnusedSlot, 1u));
+    return a;
+}
+
+std::uint32_t HostCore::OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t, std::uint32_t, double, std::uint32_t) {
+    From(self).Problem(FormatPositional(kMsgUnusedSlot, 5u));
+    return a;
+}
+
+std::uint32_t HostCore::OnPostEvent(CoreApi* self, const HostOutgoingEvent* event) {
+    HostCore& core = From(self);
+    GuardedCall(core, [&] { core.PostEvent(event); });
+    return 0;
+}
+
+void HostCore::PostEvent(const HostOutgoingEvent* event) {
+    if (event == nullptr || !IsReadable(event, sizeof(HostOutgoingEvent))) {
+        Problem(kMsgEventRecordUnreadable);
+        return;
+    }
+    bool nameOk = false;
+    std::string name = Borrowed(event->name, kMaxName, nameOk);
+    PostedEvent posted;
+    posted.name = name;
+    posted.value = event->value;
+    std::string error;
+    if (!ReadHostValue(posted.payload, event->payload, error)) {
+        Problem(FormatPositional(kMsgPostedPayloadBroken, name, error));
+        return;
+    }
+    std::string summary = name;
+    if (event->value != 0) summary += FormatPositional(kMsgPostedValue, event->value);
+    timeline_.Record("post", summary, posted.payload, Facts({{"event", name}}));
+    if (!nameOk) Problem(kMsgEventNameUnreadable);
+    posted_.push_back(std::move(posted));
+    if (listener_ != nullptr) listener_->Posted(posted_.back());
+    // Deliver it to whoever subscribed to it, as the client's host would.
+    if (nameOk && IsSubscribed(name)) Deliver(name, posted_.back().payload);
+}
+
+std::uint32_t HostCore::OnSubscribe(CoreApi* self, const char* name, std::int32_t handle, HostEventCallback callback,
+                                    void* context, std::uint32_t kind) {
+    HostCore& core = From(self);
+    ++core.subscribeCalls_;
+    GuardedCall(core, [&] { core.Subscribe(name, handle, callback, context, kind); });
+    return 1;
+}
+
+void HostCore::Subscribe(const char* name, std::int32_t handle, HostEventCallback callback, void* context,
+                         std::uint32_t kind) {
+    bool nameOk = false;
+    Subscription subscription{Borrowed(name, kMaxName, nameOk), handle, callback, context, kind};
+    // The table changes first: what follows only records the call, and the
+    // memory for that may run out.
+    bool twice = false;
+    for (Subscription& existing : subscriptions_) {
+        if (existing.name == subscription.name && existing.pluginHandle == handle) {
+            existing = subscription;
+            twice = true;
+            break;
+        }
+    }
+    if (!twice && nameOk && callback != nullptr) subscriptions_.push_back(subscription);
+    if (listener_ != nullptr) listener_->Subscribed(subscription);
+    const char* kindText = kind == 0 ? kMsgKindResource : kind == 1 ? kMsgKindServiceProxy : kMsgKindUnknown;
+    timeline_.Record("subscribe", subscription.name + " (" + kindText + ")", {},
+                     Facts({{"event", subscription.name}, {"eventKind", std::to_string(kind)}}));
+    if (!nameOk) Problem(kMsgEventNameUnreadable);
+    if (callback == nullptr) Problem(FormatPositional(kMsgSubscribeNoCallback, subscription.name));
+    if (handle != api_.pluginHandle) {
+        Problem(FormatPositional(kMsgWrongHandle, handle, api_.pluginHandle));
+    }
+    if (twice) Problem(FormatPositional(kMsgSubscribedTwice, subscription.name));
+}
+
+std::uint32_t HostCore::OnUnsubscribe(CoreApi* self, const char* name, std::int32_t handle) {
+    HostCore& core = From(self);
+    ++core.unsubscribeCalls_;
+    std::uint32_t found = 0;
+    GuardedCall(core, [&] { found = core.Unsubscribe(name, handle); });
+    return found;
+}
+
+std::uint32_t HostCore::Unsubscribe(const char* name, std::int32_t handle) {
+    bool nameOk = false;
+    std::string text = Borrowed(name, kMaxName, nameOk);
+    // The table changes first, as in Subscribe.
+    auto found = std::find_if(subscriptions_.begin(), subscriptions_.end(), [&](const Subscription& subscription) {
+        return subscription.name == text && subscription.pluginHandle == handle;
+    });
+    const bool known = found != subscriptions_.end();
+    if (known) subscriptions_.erase(found);
+    if (listener_ != nullptr) listener_->Unsubscribed(text);
+    timeline_.Record("unsubscribe", text, {}, Facts({{"event", text}}));
+    if (handle != api_.pluginHandle) {
+        Problem(FormatPositional(kMsgWrongHandle, handle, api_.pluginHandle));
+    }
+    if (!known) Problem(FormatPositional(kMsgUnsubscribedUnknown, text));
+    return known ? 1 : 0;
+}
+
+void HostCore::OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value) {
+    HostCore& core = From(self);
+    GuardedCall(core, [&] {
+        bool ok = false;
+        std::string text = Borrowed(label, kMaxName, ok);
+        core.marks_.push_back(text);
+        if (core.listener_ != nullptr) core.listener_->MarkBegun(text, value);
+        if (core.reading_ != nullptr) return;  // counted with the stream instead
+        core.timeline_.Record("wait", FormatPositional(kMsgMarkBegin, text, value));
+    });
+}
+
+void HostCore::OnMarkEnd(CoreApi* self) {
+    HostCore& core = From(self);
+    GuardedCall(core, [&] {
+        if (core.listener_ != nullptr) core.listener_->MarkEnded();
+        if (core.marks_.empty()) {
+            core.Problem(kMsgMarkEndUnopened);
+            return;
+        }
+        std::string label = core.marks_.back();
+        core.marks_.pop_back();
+        if (core.reading_ != nullptr) return;
+        core.timeline_.Record("wait", FormatPositional(kMsgMarkEnd, label));
+    });
+}
+
+void HostCore::OnLog(CoreApi* self, std::int32_t level, const char* message) {
+    HostCore& core = From(self);
+    GuardedCall(core, [&] {
+        bool ok = false;
+        LogLine line{level, Borrowed(message, kMaxLogLine, ok)};
+        core.timeline_.Record("log", LogLevelText(level) + "  " + line.text, {},
+                              Facts({{"level", LogLevelText(level)}, {"text", line.text}}));
+        core.logs_.push_back(std::move(line));
+        if (core.listener_ != nullptr) core.listener_->Logged(core.logs_.back());
+    });
+}
+
+}  // namespace hpk::host

@@ -1,0 +1,231 @@
+// The reference host's side of CoreApi: the table the plugin calls for
+// requests, subscriptions, events, yields, wait sections and log lines. It
+// serves resources from a store that scenarios fill, delivers resource events
+// to the plugin's subscriptions, and records every call in the timeline.
+// Single-threaded, like the client's plugin thread.
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binding/binding_value.h"
+#include "text/host_messages.h"
+#include "boundary/abi/load_record.h"
+#include "scenario/scenario.h"
+#include "host/timeline.h"
+
+namespace hpk::host {
+
+struct Subscription {
+    std::string name;
+    std::int32_t pluginHandle = 0;
+    HostEventCallback callback = nullptr;
+    void* context = nullptr;
+    std::uint32_t kind = 0;  // 0 resource events, 1 service-proxy events
+};
+
+struct PostedEvent {
+    std::string name;
+    BindingValue payload;
+    std::uint32_t value = 0;  // the number posted beside the payload
+};
+
+struct TelemetryEvent {
+    std::string name;
+    BindingValue fields;  // structure of the posted fields
+};
+
+struct RequestRecord {
+    std::string method;  // "GET", "POST", ... ("" for no method)
+    std::string url;
+    std::int32_t status = 0;
+    bool failed = false;  // answered with an error
+};
+
+struct LogLine {
+    std::int32_t level = 0;
+    std::string text;
+};
+
+// One argument of a request as read: its name (none: positional) and value
+// (empty when the record could not be read).
+struct RequestArgument {
+    std::optional<std::string> name;
+    BindingValue value;
+};
+
+struct HostStream;
+
+// A layer over the core (the test host records and scripts through it) hears
+// of every call once the core has read it, and may answer requests itself.
+// Every method does nothing by default.
+class HostCoreListener {
+public:
+    virtual ~HostCoreListener() = default;
+    // A request as read; `url` is the marker text when unreadable.
+    virtual void Requested(const HostRequest& request, const std::string& url,
+                           const std::vector<RequestArgument>& arguments) {}
+    // Fills the zeroed `response` and returns true, or returns false to leave
+    // it to the store. The core adds its release routine when none is set.
+    virtual bool Answer(HostResponse& response, const std::string& url) { return false; }
+    virtual void Subscribed(const Subscription& subscription) {}
+    virtual void Unsubscribed(const std::string& name) {}
+    virtual void Posted(const PostedEvent& event) {}
+    virtual void Yielded() {}
+    virtual void MarkBegun(const std::string& label, std::uint32_t value) {}
+    virtual void MarkEnded() {}
+    virtual void Logged(const LogLine& line) {}
+};
+
+// Event name of a resource URI: "OnJsonApiEvent" joined by "_" with the
+// URI's non-empty path segments, 4 entries at most (6 when the second entry
+// is "arx-platform-config"). Written here, apart from the plugin, so that a
+// fault in either side shows.
+std::string ResourceEventName(const std::string& uri);
+
+// Name of a method code ("GET"), "" for 0 and 8, "#N" for codes outside 0..8.
+std::string MethodText(std::uint32_t method);
+
+// Name of a log level ("ERROR"), or its number.
+std::string LogLevelText(std::int32_t level);
+
+class HostCore {
+public:
+    HostCore(Timeline& timeline, std::int32_t pluginHandle);
+    ~HostCore();
+    HostCore(const HostCore&) = delete;
+    HostCore& operator=(const HostCore&) = delete;
+
+    // What `init` receives; valid as long as this object.
+    const HostApi* Api() const { return &api_; }
+
+    // The layer told of every call (one at most; null for none).
+    void Listen(HostCoreListener* listener) { listener_ = listener; }
+
+    // The store of served resources; a URI served by nobody answers 404.
+    void Serve(const std::string& uri, const ResourceAnswer& answer);
+    void Unserve(const std::string& uri);
+
+    // Posts a resource event {uri, eventType, data} under the URI's event name
+    // to every subscriber of that name. `eventType` is "Create", "Update" or
+    // "Delete". Returns the number of subscribers it reached.
+    std::size_t DeliverResourceEvent(const std::string& uri, const std::string& eventType, const BindingValue& data);
+
+    // Posts an event named `name` with `payload` as it is to its subscribers
+    // (any event, any payload: how a scenario sends what no resource change
+    // would). Returns the number of subscribers it reached.
+    std::size_t DeliverEvent(const std::string& name, const BindingValue& payload);
+
+    // Posts `payload` to the subscribers of `name` as the record it is, also
+    // one no value could be built into (a broken one, to see the plugin
+    // refuse it). Returns the number of subscribers it reached.
+    std::size_t DeliverRecord(const std::string& name, const HostValue& payload);
+
+    // A body read in `chunks`, one per read (split when the reader's buffer
+    // or `maxRead`, if not 0, is smaller); read `failAtRead` (1-based, 0
+    // never) fails. The core owns the stream until it is closed.
+    void OpenStream(HostResponse& response, const std::string& url, std::vector<std::string> chunks,
+                    std::uint32_t failAtRead, std::uint64_t sizeHint, std::uint32_t maxRead = 0);
+    // Sets `status` and an error text the release routine frees.
+    static void SetError(HostResponse& response, std::int32_t status, const std::string& text);
+    std::size_t OpenStreamCount() const { return streams_.size(); }
+    std::size_t StreamCloses() const { return streamCloses_; }
+    // Responses released through the core's routine since the process started.
+    static std::int64_t ReleasedResponses();
+
+    const std::vector<Subscription>& Subscriptions() const { return subscriptions_; }
+    bool IsSubscribed(const std::string& name) const;
+    const std::vector<PostedEvent>& Posted() const { return posted_; }
+    const std::vector<TelemetryEvent>& Telemetry() const { return telemetry_; }
+    const std::vector<RequestRecord>& Requests() const { return requests_; }
+    const std::vector<LogLine>& Logs() const { return logs_; }
+    std::uint32_t SubscribeCalls() const { return subscribeCalls_; }
+    std::uint32_t UnsubscribeCalls() const { return unsubscribeCalls_; }
+
+    // Boundary rules the plugin broke, in the order seen (an unbalanced wait
+    // section, unsubscribing what it never subscribed, an unreadable payload,
+    // a stream left open, a response never released ...).
+    const std::vector<std::string>& Problems() const { return problems_; }
+    // Records a broken boundary rule (also shown in the timeline).
+    void Problem(std::string text);
+    // Records problems for whatever is still open (streams, wait sections,
+    // unreleased responses) and closes the streams. Called after shutdown.
+    void Finish();
+    // Forgets what was recorded (requests, posts, telemetry, logs, problems),
+    // keeping subscriptions, streams and the store.
+    void ClearRecords();
+
+    Timeline& Log() { return timeline_; }
+
+private:
+    friend struct HostStream;
+    struct Table {
+        CoreApi api;  // first: the plugin hands this address back
+        HostCore* owner;
+    };
+    static HostCore& From(CoreApi* self);
+
+    static void OnRequest(CoreApi* self, HostResponse* response, const HostRequest* request);
+    static std::uint32_t OnSlot1(CoreApi* self, std::uint32_t a, std::uint32_t b);
+    static std::uint32_t OnPostEvent(CoreApi* self, const HostOutgoingEvent* event);
+    static std::uint32_t OnSubscribe(CoreApi* self, const char* name, std::int32_t handle, HostEventCallback callback,
+                                     void* context, std::uint32_t kind);
+    static std::uint32_t OnUnsubscribe(CoreApi* self, const char* name, std::int32_t handle);
+    static std::uint32_t OnSlot5(CoreApi* self, std::uint32_t a, std::uint32_t b, std::uint32_t c, double d,
+                                 std::uint32_t e);
+    static void OnYield(CoreApi* self);
+    static void OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value);
+    static void OnMarkEnd(CoreApi* self);
+    static void OnLog(CoreApi* self, std::int32_t level, const char* message);
+
+    void HandleRequest(HostResponse& response, const HostRequest& request);
+    void PostEvent(const HostOutgoingEvent* event);
+    void Subscribe(const char* name, std::int32_t handle, HostEventCallback callback, void* context,
+                   std::uint32_t kind);
+    std::uint32_t Unsubscribe(const char* name, std::int32_t handle);
+    // Fills `response` from the store; returns the summary of the answer.
+    std::string Answer(HostResponse& response, const std::string& method, const std::string& url,
+                       BindingValue& shownBody);
+    void Deliver(const std::string& name, const BindingValue& payload);
+    std::size_t DeliverBuilt(const std::string& name, const HostValue& value);
+
+    Timeline& timeline_;
+    Table table_;
+    HostApi api_;
+    std::map<std::string, ResourceAnswer> store_;
+    std::vector<Subscription> subscriptions_;
+    std::vector<PostedEvent> posted_;
+    std::vector<TelemetryEvent> telemetry_;
+    std::vector<RequestRecord> requests_;
+    std::vector<LogLine> logs_;
+    std::vector<std::string> problems_;
+    std::vector<std::string> marks_;  // open wait sections, innermost last
+    std::set<HostStream*> streams_;   // open streams, owned here until closed
+    HostStream* reading_ = nullptr;   // the stream opened last: yields count towards it
+    HostCoreListener* listener_ = nullptr;
+    std::size_t streamCloses_ = 0;
+    std::uint32_t subscribeCalls_ = 0;
+    std::uint32_t unsubscribeCalls_ = 0;
+};
+
+// Work done for a call from the plugin: nothing thrown may unwind into it.
+// Memory is what can run out (tests make the allocator it shares with the
+// plugin fail on purpose); the call is then reported instead of recorded.
+template <class Work>
+inline void GuardedCall(HostCore& core, Work&& work) noexcept {
+    try {
+        work();
+    } catch (const std::exception&) {
+        try {
+            core.Problem(kMsgOutOfMemory);
+        } catch (const std::exception&) {
+            // Not even the report fits: the call goes unrecorded.
+        }
+    }
+}
+
+}  // namespace hpk::host
