@@ -44,8 +44,8 @@ BindingValue Expected(const std::string& type, const BindingValue& value) {
 TEST(MessagePackConformance, DecodesEverySuiteEncoding) {
     std::string text;
     const std::string path = test::SuitePath("node_modules/msgpack-test-suite/dist/msgpack-test-suite.json");
-    ASSERT_TRUE(test::ReadFileBytes(path, text)) << "no msgpack-test-suite data in " << path
-                                                 << ": scripts/setup.sh installs it";
+    ASSERT_TRUE(test::ReadFileBytes(path, text))
+        << "no msgpack-test-suite data in " << path << ": scripts/setup.sh installs it";
     const BindingResult suite = ParseJson(text.c_str());
     ASSERT_TRUE(suite.IsOk()) << suite.ErrorText();
     std::size_t decoded = 0;
