@@ -108,5 +108,9 @@ function(hpk_product_targets)
         target_link_libraries(hpk-version-resource-check PRIVATE version)
         add_test(NAME hpk-product-version-resource
                  COMMAND hpk-version-resource-check $<TARGET_FILE:${plugin}> ${PROJECT_VERSION})
+        # Unloading the DLL gives back everything loading and running it took.
+        add_executable(hpk-load-cycles-check ${CMAKE_SOURCE_DIR}/tests/product/load_cycles_check.cpp)
+        target_include_directories(hpk-load-cycles-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
+        add_test(NAME hpk-product-load-cycles COMMAND hpk-load-cycles-check $<TARGET_FILE:${plugin}>)
     endif()
 endfunction()

@@ -11,7 +11,13 @@ namespace hpk::platform {
 
 static_assert(sizeof(CRITICAL_SECTION) <= 40, "RecursiveLock storage too small");
 
-RecursiveLock::RecursiveLock() { InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+// Without the debug record the system would otherwise allocate on the process
+// heap for each critical section: a lock in static storage that is never
+// destroyed (the value pages' supplier lives until the library is unmapped)
+// would leave it behind at every unload.
+RecursiveLock::RecursiveLock() {
+    InitializeCriticalSectionEx(reinterpret_cast<CRITICAL_SECTION*>(storage_), 0, CRITICAL_SECTION_NO_DEBUG_INFO);
+}
 RecursiveLock::~RecursiveLock() { DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
 void RecursiveLock::Lock() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
 void RecursiveLock::Unlock() { LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
@@ -176,9 +182,28 @@ void TraceUnregister(std::uint64_t handle) {
     }
 }
 
+// The DLL is linked with the runtime's allocator wrapped (every malloc of its
+// code, its C++ runtime and its libraries goes to the counting hooks); the
+// linker then resolves __real_malloc to msvcrt's own. Linked without wrapping
+// (the framework inside tests and tools), these weak references stay null and
+// the plain names are msvcrt's.
+extern "C" {
+void* __real_malloc(std::size_t) __attribute__((weak));
+void __real_free(void*) __attribute__((weak));
+void* __real_realloc(void*, std::size_t) __attribute__((weak));
+}
+
 std::size_t AllocationSize(void* block) { return block == nullptr ? 0 : _msize(block); }
-void* SystemAllocate(std::size_t size) { return malloc(size); }
-void SystemFree(void* block) { free(block); }
-void* SystemReallocate(void* block, std::size_t size) { return realloc(block, size); }
+void* SystemAllocate(std::size_t size) { return __real_malloc != nullptr ? __real_malloc(size) : malloc(size); }
+void SystemFree(void* block) {
+    if (__real_free != nullptr) {
+        __real_free(block);
+    } else {
+        free(block);
+    }
+}
+void* SystemReallocate(void* block, std::size_t size) {
+    return __real_realloc != nullptr ? __real_realloc(block, size) : realloc(block, size);
+}
 
 }  // namespace hpk::platform
