@@ -112,5 +112,14 @@ function(hpk_product_targets)
         add_executable(hpk-load-cycles-check ${CMAKE_SOURCE_DIR}/tests/product/load_cycles_check.cpp)
         target_include_directories(hpk-load-cycles-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
         add_test(NAME hpk-product-load-cycles COMMAND hpk-load-cycles-check $<TARGET_FILE:${plugin}>)
+        # An exception can cross every function of the DLL but a reviewed few.
+        add_executable(hpk-unwind-tables-check ${CMAKE_SOURCE_DIR}/tests/product/unwind_tables_check.cpp)
+        string(REPLACE ";" "|" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+        add_test(NAME hpk-product-unwind-tables
+                 COMMAND ${CMAKE_COMMAND} -DCHECK=$<TARGET_FILE:hpk-unwind-tables-check> "-DEMULATOR=${emulator}"
+                         -DLIBRARY=$<TARGET_FILE:${plugin}> -DSYMBOLS=${symbols_file}
+                         -DLIST=${CMAKE_SOURCE_DIR}/tests/product/functions_without_unwind_entries.txt
+                         -DDUMP=${CMAKE_BINARY_DIR}/${plugin}.pdb.txt
+                         -P ${CMAKE_SOURCE_DIR}/cmake/check_unwind_tables.cmake)
     endif()
 endfunction()

@@ -19,6 +19,16 @@ if(WIN32 AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         ${CMAKE_SOURCE_DIR}/src/boundary/module_thread_storage_win32.cpp)
     set_source_files_properties(${CMAKE_SOURCE_DIR}/src/boundary/module_thread_storage_win32.cpp
                                 PROPERTIES COMPILE_OPTIONS -fno-emulated-tls)
+    # Constructors and destructors as functions of their own, not aliases of
+    # their base-object forms: the linker would keep the runtime's copy.
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/src/boundary/module_error_instances_win32.cpp
+                                PROPERTIES COMPILE_OPTIONS "-Xclang;-mno-constructor-aliases")
+    # An unwind entry for every function the library compiles, also those
+    # clang knows cannot throw: hpk-product-unwind-tables then needs no list
+    # of them.
+    foreach(target hpk-be-arx-content-targeting hpk_framework yaml)
+        target_compile_options(${target} PRIVATE -funwind-tables)
+    endforeach()
     # gcc's crtbegin.o and crtend.o stay out (module_unwind_win32.cpp registers
     # the unwind tables instead); the DLL's start-up code is named here. No
     # pseudo-relocations: the runtime would patch its own sections for them.
