@@ -112,6 +112,11 @@ function(hpk_product_targets)
         add_executable(hpk-load-cycles-check ${CMAKE_SOURCE_DIR}/tests/product/load_cycles_check.cpp)
         target_include_directories(hpk-load-cycles-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
         add_test(NAME hpk-product-load-cycles COMMAND hpk-load-cycles-check $<TARGET_FILE:${plugin}>)
+        # The DLL imports what packaging/INTEGRATION.md lists, each with its reason.
+        add_test(NAME hpk-product-imports
+                 COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:${plugin}>
+                         -DLIST=${CMAKE_SOURCE_DIR}/packaging/INTEGRATION.md
+                         -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
         # An exception can cross every function of the DLL but a reviewed few.
         add_executable(hpk-unwind-tables-check ${CMAKE_SOURCE_DIR}/tests/product/unwind_tables_check.cpp)
         string(REPLACE ";" "|" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")

@@ -71,33 +71,43 @@ void ReleasePages(void* address, std::size_t) {
 
 namespace {
 
-// Advapi32's tracing entries, looked up once at run time: a system without
-// them simply has no tracing.
+// Advapi32's tracing entries, looked up at run time: a system without them
+// simply has no tracing. Loaded on first use and let go by TraceClose (when
+// the plugin shuts down), so that no reference to Advapi32 outlives the
+// library; a later start loads it again.
 using EventRegisterFn = ULONG(WINAPI*)(const GUID*, void*, void*, std::uint64_t*);
 using EventWriteFn = ULONG(WINAPI*)(std::uint64_t, const void*, ULONG, void*);
 using EventUnregisterFn = ULONG(WINAPI*)(std::uint64_t);
 
 struct TraceApi {
+    HMODULE module = nullptr;
     EventRegisterFn registerFn = nullptr;
     EventWriteFn writeFn = nullptr;
     EventUnregisterFn unregisterFn = nullptr;
     bool loaded = false;
+    bool tried = false;
 };
+SRWLOCK gTraceLock = SRWLOCK_INIT;
+TraceApi gTraceApi;
 
-const TraceApi& Trace() {
-    static const TraceApi api = [] {
-        TraceApi result;
+TraceApi Trace() {
+    AcquireSRWLockExclusive(&gTraceLock);
+    if (!gTraceApi.tried) {
+        gTraceApi.tried = true;
         HMODULE module = ::LoadLibraryW(L"Advapi32.dll");
-        if (module == nullptr) return result;
-        result.loaded = true;
-        result.registerFn =
-            reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
-        result.writeFn =
-            reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
-        result.unregisterFn =
-            reinterpret_cast<EventUnregisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
-        return result;
-    }();
+        if (module != nullptr) {
+            gTraceApi.module = module;
+            gTraceApi.loaded = true;
+            gTraceApi.registerFn =
+                reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
+            gTraceApi.writeFn =
+                reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
+            gTraceApi.unregisterFn = reinterpret_cast<EventUnregisterFn>(
+                reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
+        }
+    }
+    const TraceApi api = gTraceApi;
+    ReleaseSRWLockExclusive(&gTraceLock);
     return api;
 }
 
@@ -126,7 +136,7 @@ TraceContext gTraceContexts[8];
 }  // namespace
 
 std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callback, void* context) {
-    const TraceApi& api = Trace();
+    const TraceApi api = Trace();
     if (api.registerFn == nullptr || callback == nullptr) return 0;
     GUID guid{};
     std::memcpy(&guid, &provider, sizeof guid);
@@ -162,7 +172,7 @@ std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callb
 
 std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor, const TraceDataItem* items,
                          std::uint32_t count) {
-    const TraceApi& api = Trace();
+    const TraceApi api = Trace();
     if (api.writeFn == nullptr || handle == 0) return 0;
     EventDataDescriptor data[8]{};
     if (count > 8) count = 8;
@@ -174,12 +184,19 @@ std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descr
 }
 
 void TraceUnregister(std::uint64_t handle) {
-    const TraceApi& api = Trace();
+    const TraceApi api = Trace();
     if (api.unregisterFn != nullptr && handle != 0) api.unregisterFn(handle);
     if (handle == 0) return;
     for (TraceContext& slot : gTraceContexts) {
         if (slot.handle == handle) slot = TraceContext{};
     }
+}
+
+void TraceClose() {
+    AcquireSRWLockExclusive(&gTraceLock);
+    if (gTraceApi.module != nullptr) ::FreeLibrary(gTraceApi.module);
+    gTraceApi = TraceApi{};
+    ReleaseSRWLockExclusive(&gTraceLock);
 }
 
 // The DLL is linked with the runtime's allocator wrapped (every malloc of its

@@ -3,7 +3,9 @@
 // the plugin down, must leave every heap of the process as they found it. The
 // busy bytes of all heaps are summed with HeapWalk before and after each set
 // (after one cycle of each kind, which lets the system keep what it keeps once
-// per process: the loader's records, Advapi32 loaded for tracing).
+// per process: the loader's records). Advapi32, which a client's process
+// holds anyway, is loaded first: the library takes a reference to it for its
+// tracing and gives it back at shutdown.
 // usage: hpk-load-cycles-check DLL
 #include <windows.h>
 
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: hpk-load-cycles-check DLL\n");
         return 2;
     }
+    if (::LoadLibraryW(L"Advapi32.dll") == nullptr) return 1;
     std::printf("%d cycles of", kCycles);  // the stream's buffer exists before the first count
     int failed = 0;
     for (const bool enter : {false, true}) {
