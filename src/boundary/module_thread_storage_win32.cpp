@@ -34,8 +34,9 @@ struct EmulatedVariable {
 };
 
 // The DLL's emulated variables need 21 bytes in 5 variables today (the
-// runtime's exception stack, call_once's two, two of the library's own);
-// hpk-product-unwind-tables checks the DLL's variables against these limits.
+// runtime's exception stack, call_once's two, two of the library's own). A
+// variable that no longer fits gets a null address, so the first test that
+// reaches it fails at once: then these limits grow.
 constexpr std::size_t kAreaBytes = 256;
 constexpr std::size_t kMaxVariables = 32;
 // The loader's copy of a TLS section is aligned to 8 at most.

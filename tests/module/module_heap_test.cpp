@@ -2,7 +2,8 @@
 // plays the default scenario against the real library in this process, and
 // the census of every block the library's code took (heap_census.h) must
 // agree with the counters the library reports through its callback. Then the
-// same scenario with each of its allocations failing in turn, and many
+// same scenario with each of its allocations failing in turn (alone and with
+// the next, a throw's own), throws caught inside the plugin, and many
 // load-init-shutdown cycles: the library survives, and both counts end at
 // zero after every shutdown. A refused allocation either costs nothing the
 // host can see or is reported, and a plugin that survived it still serves.
