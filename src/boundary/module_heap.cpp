@@ -10,9 +10,9 @@
 // archive members), and the export list keeps them private to the library.
 // The C runtime calls (malloc, calloc, realloc, free, strdup and kin) of every
 // object in the library, the static C++ runtime, its unwinder and libyaml
-// included, are redirected here by the linker (--wrap, on both platforms); the
-// hooks reach the runtime's allocator underneath through
-// platform::SystemAllocate and friends.
+// included, are redirected here by the linker (--wrap; the Windows DLL defines
+// calloc and strdup here instead); the hooks reach the runtime's allocator
+// underneath through platform::SystemAllocate and friends.
 // A block is always freed by the allocator that made it: the counting hooks
 // sit on the runtime's malloc and free, which the host shares for the blocks
 // that cross the boundary.
