@@ -8,10 +8,11 @@
 // operator new and delete, in all their forms, are defined here; the linker
 // takes these definitions ahead of the C++ runtime's (which live in their own
 // archive members), and the export list keeps them private to the library.
-// On Linux the C runtime calls (malloc, calloc, realloc, free, strdup and
-// kin) of every object in the library, the static C++ runtime and libyaml
-// included, are redirected here by the linker (--wrap); the hooks reach the
-// runtime's allocator underneath through platform::SystemAllocate and friends.
+// The C runtime calls (malloc, calloc, realloc, free, strdup and kin) of every
+// object in the library, the static C++ runtime, its unwinder and libyaml
+// included, are redirected here by the linker (--wrap; the Windows DLL defines
+// calloc and strdup here instead); the hooks reach the runtime's allocator
+// underneath through platform::SystemAllocate and friends.
 // A block is always freed by the allocator that made it: the counting hooks
 // sit on the runtime's malloc and free, which the host shares for the blocks
 // that cross the boundary.
@@ -87,16 +88,17 @@ void operator delete[](void* object, std::size_t, std::align_val_t) noexcept { h
 void operator delete(void* object, std::align_val_t, const std::nothrow_t&) noexcept { hpk::FreeAligned(object); }
 void operator delete[](void* object, std::align_val_t, const std::nothrow_t&) noexcept { hpk::FreeAligned(object); }
 
-#if !defined(_WIN32)
 #include "platform/platform.h"
 
 namespace hpk {
 
 // Blocks the C++ runtime takes while the library is being mapped, before the
 // host first enters it (its reserve for exceptions thrown when memory has run
-// out): static state of the library like its data segment, present before any
-// plugin exists and for as long as the library stays mapped, so outside the
-// counters. They are few; a block that does not fit here is counted instead.
+// out; on Windows also the unwinder's sorted tables and the C runtime's table
+// of functions to run at detach): static state of the library like its data
+// segment, present before any plugin exists and for as long as the library
+// stays mapped, so outside the counters. They are few; a block that does not
+// fit here is counted instead.
 namespace {
 
 void* gStartupBlocks[8] = {};
@@ -161,10 +163,18 @@ void* __wrap_realloc(void* block, std::size_t size) {
     return hpk::Reallocate(block, size);
 }
 char* __wrap_strdup(const char* text) { return hpk::DuplicateString(text); }
+#if defined(_WIN32)
+// In the DLL calloc and strdup are defined here rather than wrapped: a wrapped
+// name keeps msvcrt's own entry in the import table even when nothing calls
+// it, and nothing does (the hooks reach msvcrt through malloc alone).
+void* calloc(std::size_t count, std::size_t size) { return __wrap_calloc(count, size); }
+char* strdup(const char* text) { return hpk::DuplicateString(text); }
+#else
 char* __wrap_strndup(const char* text, std::size_t limit) {
     const void* end = std::memchr(text, '\0', limit);
     return hpk::DuplicateText(text, end != nullptr ? static_cast<const char*>(end) - text : limit);
 }
+#endif
 
 }  // extern "C"
 
@@ -177,11 +187,3 @@ struct ReleaseRuntimeReserve {
     ~ReleaseRuntimeReserve() { __gnu_cxx::__freeres(); }
 } gReleaseRuntimeReserve;
 }  // namespace
-
-#else
-
-namespace hpk {
-void BeginCountingRuntimeHeap() noexcept {}
-}  // namespace hpk
-
-#endif

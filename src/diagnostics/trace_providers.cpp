@@ -96,6 +96,7 @@ void StopTracing() {
         // No callback reaches an unregistered provider, so its last state would go stale.
         TraceProviderEnableCallback(provider.guid, 0, 0, 0, 0, nullptr, &provider);
     }
+    platform::TraceClose();
     gStarted = false;
 }
 

@@ -102,6 +102,8 @@ std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callb
 std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor, const TraceDataItem* items,
                          std::uint32_t count);
 void TraceUnregister(std::uint64_t handle);
+// Lets go of what tracing loaded (Advapi32 on Windows); a later call loads it again.
+void TraceClose();
 
 // The C runtime allocator itself (malloc, free, realloc), beneath the
 // counting hooks. Inside the shared library every other call of the runtime's

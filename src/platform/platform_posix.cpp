@@ -94,6 +94,7 @@ bool TraceAvailable() { return false; }
 std::uint64_t TraceRegister(const TraceGuid&, TraceEnableCallback, void*) { return 0; }
 std::uint32_t TraceWrite(std::uint64_t, const TraceEventDescriptor&, const TraceDataItem*, std::uint32_t) { return 0; }
 void TraceUnregister(std::uint64_t) {}
+void TraceClose() {}
 
 // The shared library is linked with the runtime's allocator wrapped (every
 // malloc of its code, its C++ runtime and its libraries goes to the counting

@@ -11,7 +11,13 @@ namespace hpk::platform {
 
 static_assert(sizeof(CRITICAL_SECTION) <= 40, "RecursiveLock storage too small");
 
-RecursiveLock::RecursiveLock() { InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+// Without the debug record the system would otherwise allocate on the process
+// heap for each critical section: a lock in static storage that is never
+// destroyed (the value pages' supplier lives until the library is unmapped)
+// would leave it behind at every unload.
+RecursiveLock::RecursiveLock() {
+    InitializeCriticalSectionEx(reinterpret_cast<CRITICAL_SECTION*>(storage_), 0, CRITICAL_SECTION_NO_DEBUG_INFO);
+}
 RecursiveLock::~RecursiveLock() { DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
 void RecursiveLock::Lock() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
 void RecursiveLock::Unlock() { LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
@@ -65,33 +71,43 @@ void ReleasePages(void* address, std::size_t) {
 
 namespace {
 
-// Advapi32's tracing entries, looked up once at run time: a system without
-// them simply has no tracing.
+// Advapi32's tracing entries, looked up at run time: a system without them
+// simply has no tracing. Loaded on first use and let go by TraceClose (when
+// the plugin shuts down), so that no reference to Advapi32 outlives the
+// library; a later start loads it again.
 using EventRegisterFn = ULONG(WINAPI*)(const GUID*, void*, void*, std::uint64_t*);
 using EventWriteFn = ULONG(WINAPI*)(std::uint64_t, const void*, ULONG, void*);
 using EventUnregisterFn = ULONG(WINAPI*)(std::uint64_t);
 
 struct TraceApi {
+    HMODULE module = nullptr;
     EventRegisterFn registerFn = nullptr;
     EventWriteFn writeFn = nullptr;
     EventUnregisterFn unregisterFn = nullptr;
     bool loaded = false;
+    bool tried = false;
 };
+SRWLOCK gTraceLock = SRWLOCK_INIT;
+TraceApi gTraceApi;
 
-const TraceApi& Trace() {
-    static const TraceApi api = [] {
-        TraceApi result;
+TraceApi Trace() {
+    AcquireSRWLockExclusive(&gTraceLock);
+    if (!gTraceApi.tried) {
+        gTraceApi.tried = true;
         HMODULE module = ::LoadLibraryW(L"Advapi32.dll");
-        if (module == nullptr) return result;
-        result.loaded = true;
-        result.registerFn =
-            reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
-        result.writeFn =
-            reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
-        result.unregisterFn =
-            reinterpret_cast<EventUnregisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
-        return result;
-    }();
+        if (module != nullptr) {
+            gTraceApi.module = module;
+            gTraceApi.loaded = true;
+            gTraceApi.registerFn =
+                reinterpret_cast<EventRegisterFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventRegister")));
+            gTraceApi.writeFn =
+                reinterpret_cast<EventWriteFn>(reinterpret_cast<void*>(::GetProcAddress(module, "EventWrite")));
+            gTraceApi.unregisterFn = reinterpret_cast<EventUnregisterFn>(
+                reinterpret_cast<void*>(::GetProcAddress(module, "EventUnregister")));
+        }
+    }
+    const TraceApi api = gTraceApi;
+    ReleaseSRWLockExclusive(&gTraceLock);
     return api;
 }
 
@@ -120,7 +136,7 @@ TraceContext gTraceContexts[8];
 }  // namespace
 
 std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callback, void* context) {
-    const TraceApi& api = Trace();
+    const TraceApi api = Trace();
     if (api.registerFn == nullptr || callback == nullptr) return 0;
     GUID guid{};
     std::memcpy(&guid, &provider, sizeof guid);
@@ -156,7 +172,7 @@ std::uint64_t TraceRegister(const TraceGuid& provider, TraceEnableCallback callb
 
 std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descriptor, const TraceDataItem* items,
                          std::uint32_t count) {
-    const TraceApi& api = Trace();
+    const TraceApi api = Trace();
     if (api.writeFn == nullptr || handle == 0) return 0;
     EventDataDescriptor data[8]{};
     if (count > 8) count = 8;
@@ -168,7 +184,7 @@ std::uint32_t TraceWrite(std::uint64_t handle, const TraceEventDescriptor& descr
 }
 
 void TraceUnregister(std::uint64_t handle) {
-    const TraceApi& api = Trace();
+    const TraceApi api = Trace();
     if (api.unregisterFn != nullptr && handle != 0) api.unregisterFn(handle);
     if (handle == 0) return;
     for (TraceContext& slot : gTraceContexts) {
@@ -176,9 +192,35 @@ void TraceUnregister(std::uint64_t handle) {
     }
 }
 
+void TraceClose() {
+    AcquireSRWLockExclusive(&gTraceLock);
+    if (gTraceApi.module != nullptr) ::FreeLibrary(gTraceApi.module);
+    gTraceApi = TraceApi{};
+    ReleaseSRWLockExclusive(&gTraceLock);
+}
+
+// The DLL is linked with the runtime's allocator wrapped (every malloc of its
+// code, its C++ runtime and its libraries goes to the counting hooks); the
+// linker then resolves __real_malloc to msvcrt's own. Linked without wrapping
+// (the framework inside tests and tools), these weak references stay null and
+// the plain names are msvcrt's.
+extern "C" {
+void* __real_malloc(std::size_t) __attribute__((weak));
+void __real_free(void*) __attribute__((weak));
+void* __real_realloc(void*, std::size_t) __attribute__((weak));
+}
+
 std::size_t AllocationSize(void* block) { return block == nullptr ? 0 : _msize(block); }
-void* SystemAllocate(std::size_t size) { return malloc(size); }
-void SystemFree(void* block) { free(block); }
-void* SystemReallocate(void* block, std::size_t size) { return realloc(block, size); }
+void* SystemAllocate(std::size_t size) { return __real_malloc != nullptr ? __real_malloc(size) : malloc(size); }
+void SystemFree(void* block) {
+    if (__real_free != nullptr) {
+        __real_free(block);
+    } else {
+        free(block);
+    }
+}
+void* SystemReallocate(void* block, std::size_t size) {
+    return __real_realloc != nullptr ? __real_realloc(block, size) : realloc(block, size);
+}
 
 }  // namespace hpk::platform

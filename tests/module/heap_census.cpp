@@ -45,6 +45,7 @@ struct Slot {
 Slot gSlots[kSlots];
 HeapCensus gCensus;
 std::uint64_t gFailCountdown = 0;
+std::uint64_t gFailCount = 0;  // refusals left once the countdown is due
 std::atomic_flag gLock = ATOMIC_FLAG_INIT;
 
 struct Locked {
@@ -70,7 +71,11 @@ std::size_t SlotOf(const void* block) {
 // A refused allocation, when one is due. Caller holds the lock.
 bool FailNow() {
     if (gFailCountdown == 0) return false;
-    if (--gFailCountdown != 0) return false;
+    if (gFailCountdown > 1) {
+        --gFailCountdown;
+        return false;
+    }
+    if (--gFailCount == 0) gFailCountdown = 0;
     ++gCensus.failed;
     return true;
 }
@@ -295,9 +300,10 @@ HeapCensus ReadHeapCensus() {
     return gCensus;
 }
 
-void FailModuleAllocation(std::uint64_t n) {
+void FailModuleAllocation(std::uint64_t n, std::uint64_t count) {
     Locked lock;
-    gFailCountdown = n;
+    gFailCountdown = count == 0 ? 0 : n;
+    gFailCount = count;
 }
 
 }  // namespace hpk::testing

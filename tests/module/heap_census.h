@@ -29,7 +29,8 @@ bool WatchModuleHeap(const void* address);
 // known, so their later release is still recognised (and counted).
 void ResetHeapCensus();
 HeapCensus ReadHeapCensus();
-// The module's `n`th allocation from now (1 = the next) returns null; 0: none.
-void FailModuleAllocation(std::uint64_t n);
+// The module's `n`th allocation from now (1 = the next) returns null, and so
+// do the `count` - 1 allocations after it; n = 0: none.
+void FailModuleAllocation(std::uint64_t n, std::uint64_t count = 1);
 
 }  // namespace hpk::testing
