@@ -10,6 +10,7 @@
 
 #include "binding/page_supplier.h"
 #include "boundary/allocation_hooks.h"
+#include "platform/race_annotations.h"
 
 namespace hpk {
 
@@ -70,7 +71,10 @@ constexpr std::size_t HomeOffset() { return (PageSupplier::kPageSize - sizeof(Bi
 
 BindingValueArena* BindingValueArena::Create() {
     if (gSpareArena.load(std::memory_order_relaxed) != nullptr) {
-        if (BindingValueArena* spare = gSpareArena.exchange(nullptr, std::memory_order_acquire)) return spare;
+        if (BindingValueArena* spare = gSpareArena.exchange(nullptr, std::memory_order_acquire)) {
+            HPK_HAPPENS_AFTER(&gSpareArena);
+            return spare;
+        }
     }
     void* home = nullptr;
     if (PageSupplier::Instance().AcquirePages(&home, 1) == 0) throw std::bad_alloc();
@@ -81,6 +85,7 @@ void BindingValueArena::Destroy(BindingValueArena* arena) noexcept {
     if (arena == nullptr) return;
     if (gSpareArena.load(std::memory_order_relaxed) == nullptr && !gSpareClosed.load(std::memory_order_relaxed)) {
         arena->Recycle();
+        HPK_HAPPENS_BEFORE(&gSpareArena);
         BindingValueArena* expected = nullptr;
         if (gSpareArena.compare_exchange_strong(expected, arena, std::memory_order_release,
                                                 std::memory_order_relaxed)) {
@@ -93,6 +98,7 @@ void BindingValueArena::Destroy(BindingValueArena* arena) noexcept {
 void BindingValueArena::ReleaseSpare() noexcept {
     BindingValueArena* spare = gSpareArena.exchange(nullptr, std::memory_order_acquire);
     if (spare == nullptr) return;
+    HPK_HAPPENS_AFTER(&gSpareArena);
     spare->~BindingValueArena();
 }
 

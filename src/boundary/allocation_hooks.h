@@ -35,7 +35,13 @@ char* DuplicateText(const char* text, std::size_t length);
 AllocationHooks InstallAllocationHooks(const AllocationHooks& hooks);
 const AllocationHooks& CountingAllocationHooks();
 
-// Snapshot of the six counters in their record layout (the two trailing words zero).
+// The six counters in their record layout (the two trailing words zero), as
+// they all were at one moment, from any thread: no more bytes freed than
+// allocated, the peak at least the live bytes, and no counter below an earlier
+// reading. (Should allocations never pause for the two agreeing readings this
+// takes, the last reading is returned; its bytes freed still never exceed its
+// bytes allocated.) The peak is the highest live byte count there ever was,
+// with the live block count of that moment.
 MemoryCountersRecord ReadMemoryCounters();
 // Live bytes and blocks right now (allocated minus freed).
 std::int64_t LiveBytes();

@@ -7,11 +7,20 @@
 
 namespace hpk {
 
-LogCategoryTable::LogCategoryTable() : highest_(7) {
-    for (int i = 0; i < kSlotCount; ++i) {
-        // Every preset is three characters and a NUL: exactly one slot.
-        std::memcpy(names_[i], i < 8 ? kPresetCategoryNames[i] : kUnregisteredCategoryName, sizeof names_[i]);
-    }
+namespace {
+
+std::uint32_t PackedName(const char* name) {
+    char bytes[4] = {};
+    for (int i = 0; i < 3 && name[i] != '\0'; ++i) bytes[i] = name[i];
+    std::uint32_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+}  // namespace
+
+LogCategoryTable::LogCategoryTable() {
+    for (int i = 0; i < kSlotCount; ++i) names_[i].store(i < 8 ? PackedName(kPresetCategoryNames[i]) : kFreeSlot);
 }
 
 LogCategoryTable& LogCategoryTable::Process() {
@@ -19,23 +28,23 @@ LogCategoryTable& LogCategoryTable::Process() {
     return table;
 }
 
+const char* LogCategoryTable::Name(int index) const {
+    if (names_[index].load() == kFreeSlot) return kUnregisteredCategoryName;
+    // The word's bytes are the NUL-padded name, and a taken slot never changes.
+    return reinterpret_cast<const char*>(&names_[index]);
+}
+
 std::uint64_t LogCategoryTable::CategoryFromName(const char* name) {
     if (name == nullptr) return 0;
-    const int highest = highest_.load();
-    for (int i = 0; i <= highest && i < kSlotCount; ++i) {
-        if (std::strncmp(names_[i], name, 3) == 0) return std::uint64_t{1} << i;
+    const std::uint32_t wanted = PackedName(name);
+    for (int i = 0; i < kSlotCount; ++i) {
+        std::uint32_t seen = names_[i].load();
+        // The first free slot: take it, unless another thread takes it first,
+        // in which case `seen` is the name it wrote, perhaps this very one.
+        if (seen == kFreeSlot && names_[i].compare_exchange_strong(seen, wanted)) return std::uint64_t{1} << i;
+        if (seen == wanted) return std::uint64_t{1} << i;
     }
-    // Claim the next slot; the counter never passes the last slot, so repeated
-    // registrations of a full table cannot run it past the array.
-    int slot = highest_.load();
-    do {
-        if (slot + 1 >= kSlotCount) return 0;
-    } while (!highest_.compare_exchange_weak(slot, slot + 1));
-    ++slot;
-    char copy[4] = {};
-    std::strncpy(copy, name, 3);
-    std::memcpy(names_[slot], copy, sizeof copy);
-    return std::uint64_t{1} << slot;
+    return 0;
 }
 
 std::size_t LogCategoryTable::Names(char* out, std::size_t size, std::uint64_t mask) const {
@@ -44,7 +53,9 @@ std::size_t LogCategoryTable::Names(char* out, std::size_t size, std::uint64_t m
     bool first = true;
     for (int bit = 0; bit < kSlotCount && (mask >> bit) != 0; ++bit) {
         if (((mask >> bit) & 1) == 0) continue;
-        const char* name = names_[bit];
+        const std::uint32_t word = names_[bit].load();
+        char name[4] = {};
+        std::memcpy(name, word == kFreeSlot ? kUnregisteredCategoryName : reinterpret_cast<const char*>(&word), 3);
         const std::size_t nameLength = std::strlen(name);
         if (!first) {
             if (length + 1 >= size) break;

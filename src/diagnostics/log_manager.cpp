@@ -2,6 +2,7 @@
 // list and the delivery of each message.
 #include "diagnostics/log_manager.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -163,8 +164,13 @@ void LogManager::AttachTarget(LogTargetInterface* target) {
     platform::LockGuard guard(lock_);
     try {
         targets_.push_back(target);
+        // Room for Log's copy of the list now, so that delivery never allocates.
+        delivery_.reserve(targets_.size());
     } catch (...) {
         // Out of memory: the target stays unlisted; logging must not throw.
+        if (!targets_.empty() && targets_.back() == target && delivery_.capacity() < targets_.size()) {
+            targets_.pop_back();
+        }
     }
 }
 
@@ -214,9 +220,16 @@ void LogManager::Log(std::int32_t level, std::uint64_t categories, const char* f
     record.categories = categories;
     record.message = message;
     tDelivering = true;
-    // By index: a target may detach itself (or another) while it writes.
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
-        LogTargetInterface* target = targets_[i];
+    // A target may detach itself or another while it writes, or reconfigure
+    // itself, which moves it to the end of the list: walking the list itself
+    // would then skip the next target or reach this one twice. The record goes
+    // to the targets listed now, each while it is still listed at its turn; one
+    // attached meanwhile gets the next record. By index: an attach inside a
+    // write may move the copy's storage (never its contents).
+    delivery_.assign(targets_.begin(), targets_.end());
+    for (std::size_t i = 0, count = delivery_.size(); i < count; ++i) {
+        LogTargetInterface* target = delivery_[i];
+        if (std::find(targets_.begin(), targets_.end(), target) == targets_.end()) continue;
         if (Accepts(target, level, categories)) target->write(target, &record);
     }
     tDelivering = false;

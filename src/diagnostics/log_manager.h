@@ -95,6 +95,9 @@ private:
 
     mutable platform::RecursiveLock lock_;
     std::vector<LogTargetInterface*> targets_;  // borrowed: each target detaches itself before it goes
+    // The list as the record being delivered found it; its capacity follows
+    // the list's, so delivery allocates nothing.
+    std::vector<LogTargetInterface*> delivery_;
     std::uint8_t muted_ = 0;
     std::uint8_t reservedFlag_ = 0;  // set and cleared through the table; nothing reads it
     std::int32_t minimumLevel_ = 1;

@@ -10,6 +10,7 @@
 #include "diagnostics/trace_providers.h"
 #include "boundary/allocation_hooks.h"
 #include "boundary/boundary_guard.h"
+#include "boundary/entry_thread.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
@@ -33,6 +34,7 @@ bool Guarded(const PluginBase* plugin, const char* what, Work&& work) noexcept {
 // An event that failed inside the plugin is dropped with one line naming it.
 void DeliverGuarded(const HostEvent* event) noexcept {
     if (event == nullptr || event->context == nullptr) return;
+    const BoundaryEntry entry(BoundaryCall::Event);
     auto* plugin = static_cast<PluginBase*>(event->context);
     const char* name = event->name != nullptr ? event->name : "";
     GuardedCall(
@@ -46,6 +48,7 @@ extern "C" {
 
 std::uint8_t PluginInitCallback(void* context, const HostApi* api) {
     if (context == nullptr || api == nullptr) return 0;
+    const BoundaryEntry entry(BoundaryCall::Init);
     auto* plugin = static_cast<PluginBase*>(context);
     bool initialized = false;
     const bool ran = Guarded(plugin, "init", [&] { initialized = plugin->HandleInit(*api); });
@@ -54,6 +57,7 @@ std::uint8_t PluginInitCallback(void* context, const HostApi* api) {
 
 void PluginShutdownCallback(void* context) {
     if (context == nullptr) return;
+    const BoundaryEntry entry(BoundaryCall::Shutdown);
     auto* plugin = static_cast<PluginBase*>(context);
     // The object is destroyed even when its Shutdown failed: the host will not
     // call it again, so keeping it would only leak.

@@ -7,14 +7,26 @@
 #include <exception>
 
 #include "boundary/boundary_guard.h"
+#include "boundary/entry_thread.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
 
 namespace hpk {
+namespace {
+
+void ReportOverlap(BoundaryCall entering, std::uint32_t enteringThread, BoundaryCall running,
+                   std::uint32_t runningThread) {
+    LogRuntime(RuntimeLogLevel::Error, kLogOverlappingCall, BoundaryCallName(entering), enteringThread,
+               BoundaryCallName(running), runningThread);
+}
+
+}  // namespace
 
 void LoadPlugin(PluginLoadRecord* record, PluginFactory factory, std::string_view shortName) noexcept {
     if (record == nullptr || factory == nullptr) return;
+    SetOverlapReport(&ReportOverlap);
+    BoundaryEntry entry(BoundaryCall::Load);
     // The name for the failure line, without the heap: it is wanted when
     // memory has run out.
     char name[64];

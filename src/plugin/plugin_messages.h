@@ -52,6 +52,11 @@ inline constexpr const char kLogFailedCallback[] = "%s: %s failed: %s";
 inline constexpr const char kLogEventNotSent[] = "%s: Couldn't send event %s: %s";
 // A request whose argument could not be built (printf: full name, the request error's message).
 inline constexpr const char kLogRequestNotSent[] = "%s: %s";
+// A call of the host that came in while another thread was inside the plugin
+// (printf: entering call, its thread id, running call, its thread id).
+inline constexpr const char kLogOverlappingCall[] =
+    "%s on thread %u entered the plugin while %s on thread %u was still running: "
+    "the host must make these calls one at a time";
 
 // Events and types registered at the handshake.
 inline constexpr const char kEventOnJsonApiEvent[] = "OnJsonApiEvent";

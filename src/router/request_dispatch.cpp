@@ -6,6 +6,7 @@
 #include "diagnostics/positional_format.h"
 #include "platform/platform.h"
 #include "boundary/boundary_guard.h"
+#include "boundary/entry_thread.h"
 #include "router/binding_router.h"
 #include "router/router_messages.h"
 
@@ -94,6 +95,7 @@ void BindingRouter::Dispatch(HostResponse& response, const HostRequest& request,
 
 extern "C" void RequestCallback(HostResponse* response, const HostRequest* request) noexcept {
     if (response == nullptr) return;
+    const BoundaryEntry entry(BoundaryCall::Request);
     GuardedCall(
         [&](const std::exception*) {
             // Out of memory while binding or filling: whatever was built is

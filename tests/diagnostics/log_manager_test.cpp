@@ -306,6 +306,43 @@ TEST_F(LogManagerTest, LoggingFromInsideAWriteDoesNotRecurse) {
     EXPECT_EQ(echo.Messages(), (std::vector<std::string>{"original", "next"}));
 }
 
+// A target that, while writing, leaves the list or reconfigures itself (which
+// moves it to the end of the list).
+class MovingLogTarget : public CaptureLogTarget {
+public:
+    enum class Move { Leave, Reconfigure };
+    MovingLogTarget(const char* name, Move move) : CaptureLogTarget(name), move_(move) {}
+
+protected:
+    bool WriteRecord(const LogRecord& record) override {
+        if (move_ == Move::Leave) {
+            Detach();
+        } else {
+            Configure({LogLevel::Okay, 0, 0, "#M"});
+        }
+        return CaptureLogTarget::WriteRecord(record);
+    }
+
+private:
+    Move move_;
+};
+
+TEST_F(LogManagerTest, ATargetMovingWhileItWritesHidesNoLineFromTheOthers) {
+    DetachBuiltIns();
+    MovingLogTarget leaving("Leaving", MovingLogTarget::Move::Leave);
+    MovingLogTarget moving("Moving", MovingLogTarget::Move::Reconfigure);
+    CaptureLogTarget after("After");
+    for (CaptureLogTarget* target : {static_cast<CaptureLogTarget*>(&leaving), static_cast<CaptureLogTarget*>(&moving),
+                                     &after}) {
+        target->Configure({LogLevel::Okay, 0, 0, "#M"});
+    }
+    LogMessage(LogLevel::Error, 0, "one");
+    LogMessage(LogLevel::Error, 0, "two");
+    EXPECT_EQ(leaving.Messages(), std::vector<std::string>{"one"});
+    EXPECT_EQ(moving.Messages(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(after.Messages(), (std::vector<std::string>{"one", "two"}));
+}
+
 TEST_F(LogManagerTest, ThreadsLogAndReconfigureWithoutInterleavingOrDeadlock) {
     DetachBuiltIns();
     CaptureLogTarget capture;

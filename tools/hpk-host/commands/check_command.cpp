@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/api_description.h"
+#include "commands/counters_thread_check.h"
 #include "diagnostics/positional_format.h"
 #include "host/host_core.h"
 #include "text/host_messages.h"
@@ -214,6 +215,11 @@ int RunCheckCommand(int argc, char** argv) {
     }
     std::string cycles;
     if (!checker.Report("load-init-shutdown x100", CheckCycles(path, cycles), cycles)) return kExitFailed;
+    std::string readings;
+    if (!checker.Report("counters from a thread",
+                        CheckCountersFromAnotherThread(path, session.Callbacks().memoryCounters, readings), readings)) {
+        return kExitFailed;
+    }
     std::printf("%s\n", FormatPositional(kMsgCheckPassed, checker.Count()).c_str());
     return kExitOk;
 }

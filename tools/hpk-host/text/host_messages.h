@@ -338,5 +338,16 @@ inline constexpr char kMsgCheckCyclesDetail[] =
     "%1 cycles in one loaded image, each leaving %2 bytes in %3 blocks live";
 // %1: number of checks.
 inline constexpr char kMsgCheckPassed[] = "check passed: %1 checks";
+// The counters read from a second thread while the plugin runs. %1: the
+// reading's number; %2: what is wrong with it (one of the four below).
+inline constexpr char kMsgThreadCountersReading[] = "reading %1 from a second thread: %2";
+inline constexpr char kMsgThreadCountersNegative[] = "more freed than allocated, so live bytes below zero";
+inline constexpr char kMsgThreadCountersAbovePeak[] = "more bytes live than the peak";
+inline constexpr char kMsgThreadCountersPeakFell[] = "the peak fell below the reading before";
+inline constexpr char kMsgThreadCountersTotalFell[] = "a total fell below the reading before";
+inline constexpr char kMsgThreadCountersNoCallback[] = "the plugin gave no memory-counters callback (slot 2)";
+// %1: readings; %2: rounds; %3: the peak live bytes at the last reading.
+inline constexpr char kMsgThreadCountersDetail[] =
+    "%1 readings from a second thread over %2 rounds of load, init, events, GETs and shutdown; peak %3 bytes";
 
 }  // namespace hpk::host
