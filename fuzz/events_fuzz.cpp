@@ -177,7 +177,7 @@ void Run(const std::uint8_t* data, std::size_t size) {
                 target.callback(&event);
             } else {
                 hpk::HostValueOwner payload;
-                Check(!hpk::EncodeHostValue(payload.Get(), ResourceEvent(input, uri), nullptr).has_value());
+                Check(hpk::ToHostValue(payload.Get(), ResourceEvent(input, uri), nullptr));
                 event.payload = payload.Get();
                 target.callback(&event);
             }
