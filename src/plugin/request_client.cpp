@@ -5,12 +5,13 @@
 
 #include <algorithm>
 
+#include "binding/host_value_convert.h"
 #include "binding/type_registry.h"
 #include "boundary/boundary_messages.h"
 #include "diagnostics/named_template.h"
+#include "formats/json_reader.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
-#include "plugin/value_bridge.h"
 
 namespace hpk {
 namespace {
@@ -94,7 +95,7 @@ FetchResult RequestClient::FetchValue(RequestMethod method, std::string_view url
             return outcome;
         }
     } else {
-        DecodeHostValue(decoded, response.body, kResultValuePath);
+        HostValueToBinding(decoded, response.body, kResultValuePath);
         if (!decoded.IsOk()) {
             outcome.error = MakeRequestError(kMsgErrorConverting, 0, methodName, url, decoded.ErrorText());
             return outcome;
@@ -167,7 +168,12 @@ void RequestClient::ReadStreamedBody(BindingResult& result, HostResponse& respon
         result.SetError(kMsgStreamReadError);
         return;
     }
-    DecodeJsonText(result, text);
+    BindingResult parsed = ParseJson(text.c_str());
+    if (!parsed.IsOk()) {
+        result.SetError(parsed.ErrorText());
+        return;
+    }
+    parsed.TakeValue(result.Value());
 }
 
 void RequestClient::WaitYield() {

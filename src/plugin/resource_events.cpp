@@ -2,11 +2,11 @@
 // listener tables, delivery of host events and publishing of our own changes.
 #include "plugin/resource_events.h"
 
+#include "binding/host_value_convert.h"
 #include "binding/type_registry.h"
 #include "boundary/boundary_messages.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
-#include "plugin/value_bridge.h"
 
 namespace hpk {
 
@@ -104,7 +104,7 @@ void ResourceEvents::DeliverHostEvent(const HostEvent& event) {
     const HandlerPtr entry = found->second;
 
     BindingResult decoded;
-    DecodeHostValue(decoded, event.payload, kResultValuePath);
+    HostValueToBinding(decoded, event.payload, kResultValuePath);
     if (!decoded.IsOk()) {
         context_.Trace(kTraceBadPayload, context_.fullName.c_str(), "", name, decoded.ErrorText().c_str());
         return;

@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
+#include "binding/host_value_convert.h"
 #include "binding/page_supplier.h"
 #include "binding/value_arena.h"
 #include "content_targeting/plugin_scenario.h"
 #include "boundary/allocation_hooks.h"
-#include "plugin/value_bridge.h"
 #include "support/fake_host.h"
 
 namespace hpk::content_targeting::testing {
