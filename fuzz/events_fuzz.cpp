@@ -21,8 +21,8 @@
 #include "fuzz_support.h"
 #include "boundary/abi/host_event.h"
 #include "boundary/allocation_hooks.h"
+#include "formats/json_reader.h"
 #include "plugin/plugin_base.h"
-#include "plugin/value_bridge.h"
 #include "router/request_method.h"
 #include "support/fake_host.h"
 
@@ -55,8 +55,7 @@ void Check(bool condition) {
 // JSON text, or (when it does not parse) the text as a string value.
 BindingValue JsonOrText(const std::string& text) {
     BindingValue value;
-    BindingResult parsed;
-    hpk::DecodeJsonText(parsed, text);
+    BindingResult parsed = hpk::ParseJson(text.c_str());
     if (parsed.IsOk()) {
         parsed.TakeValue(value);
     } else {
@@ -177,7 +176,7 @@ void Run(const std::uint8_t* data, std::size_t size) {
                 target.callback(&event);
             } else {
                 hpk::HostValueOwner payload;
-                Check(!hpk::EncodeHostValue(payload.Get(), ResourceEvent(input, uri), nullptr).has_value());
+                Check(hpk::ToHostValue(payload.Get(), ResourceEvent(input, uri), nullptr));
                 event.payload = payload.Get();
                 target.callback(&event);
             }

@@ -179,7 +179,7 @@ void ContentTargetingPlugin::ComputeFilters() {
     if (!ComputeFilterList(filters_.filters, inputs)) return;
     AddTelemetryValue(kTimeToFilters);
     // Published on every pass, also unchanged: subscribers rely on hearing each one.
-    if (PublishResource(kFiltersUri, PluginResourceEventType::Update, filters_).has_value()) {
+    if (!PublishResource(kFiltersUri, PluginResourceEventType::Update, filters_).IsOk()) {
         Trace(kTraceCouldNotConvertForEvent, FullName().c_str(),
               NativeTypeName<ContentTargetingFilterResponse>(Registry()).c_str(), kFiltersUri);
     }
@@ -195,7 +195,7 @@ void ContentTargetingPlugin::ComputeLocale() {
     if (locale_.locale == previous) return;
     Trace(kTraceLocaleChanged, locale_.locale.c_str());
     AddTelemetryValue(kTimeToLocale);
-    if (PublishResource(kLocaleUri, PluginResourceEventType::Update, locale_).has_value()) {
+    if (!PublishResource(kLocaleUri, PluginResourceEventType::Update, locale_).IsOk()) {
         Trace(kTraceCouldNotConvertForEvent, FullName().c_str(),
               NativeTypeName<ContentTargetingLocaleResponse>(Registry()).c_str(), kLocaleUri);
     }

@@ -1,8 +1,10 @@
 // The native records behind the host-side types this runtime registers: resource
 // events (what other plugins announce) and the service-proxy and messaging
-// records. Registration itself lives in host_types.cpp.
+// records, and the callables that receive them. Registration itself lives in
+// host_types.cpp.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "binding/binding_value.h"
@@ -53,5 +55,8 @@ struct PluginServiceProxyResponse {
     std::string status;
     std::string error;
 };
+
+using ResourceListener = std::function<void(const PluginResourceEvent& event)>;
+using ServiceProxyHandler = std::function<void(const PluginServiceProxyResponse& response)>;
 
 }  // namespace hpk

@@ -1,25 +1,22 @@
 // PluginBase: construction, the handshake, init and shutdown, and the
-// forwarding operations to the host's table.
+// forwarding operations to the host's table and to the parts.
 #include "plugin/plugin_base.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 #include "diagnostics/assertion_report.h"
 #include "diagnostics/positional_format.h"
 #include "platform/platform.h"
 #include "plugin/host_types.h"
-#include "plugin/plugin_callbacks.h"
 #include "plugin/plugin_log_target.h"
 #include "plugin/plugin_messages.h"
-#include "plugin/served_resources.h"
 #include "plugin/telemetry.h"
 #include "router/binding_router.h"
 #include "router/url_text.h"
 
 namespace hpk {
 
-PluginBase::PluginBase() : router_(std::make_unique<BindingRouter>()), callbacks_(MakePluginCallbacks()) {}
+PluginBase::PluginBase() : router_(std::make_unique<BindingRouter>()), context_(*this, *router_, this) {}
 
 // Out of line: the owned objects' types are complete only here.
 PluginBase::~PluginBase() = default;
@@ -28,24 +25,14 @@ BindingTypeRegistry& PluginBase::Registry() { return *router_; }
 
 BindingRouter& PluginBase::Router() { return *router_; }
 
+void PluginBase::Subscribe(std::string_view uri) { events_.Subscribe(uri); }
+
+void PluginBase::Unsubscribe(std::string_view uri) { events_.Unsubscribe(uri); }
+
 void PluginBase::Shutdown() {
-    // Each entry leaves the table before the host hears of it, so a host
-    // callback cannot change the table under us; taking the entry out
-    // allocates nothing, so running out of memory cannot leave a subscription
-    // at the host.
-    while (!eventHandlers_.empty()) {
-        const auto entry = eventHandlers_.extract(eventHandlers_.begin());
-        CoreUnsubscribe(entry.key().c_str(), pluginHandle_);
-    }
-    subscriptionCounts_.clear();
-    {
-        platform::LockGuard lock(serviceProxyMutex_);
-        pendingServiceProxyHandlers_.clear();
-        asyncServiceProxyHandlers_.clear();
-        receivedServiceProxyResponses_.clear();
-    }
-    exactListeners_.clear();
-    wildcardListeners_.clear();
+    events_.UnsubscribeAll();
+    serviceProxies_.Clear();
+    events_.ClearListeners();
 }
 
 void PluginBase::CoreRequest(HostResponse& response, const HostRequest& request) { core_.Request(response, request); }
@@ -77,7 +64,7 @@ void PluginBase::RegisterApi() {}
 
 bool PluginBase::Initialize() { return true; }
 
-bool PluginBase::Handshake(PluginLoadRecord& record, std::string_view shortName) {
+bool PluginBase::Handshake(PluginLoadRecord& record, std::string_view shortName, const PluginEntryPoints& entryPoints) {
     const ApiVersion& supported = SupportedApiVersion();
     ApiVersion core;
     core.major = record.version[0];
@@ -89,14 +76,17 @@ bool PluginBase::Handshake(PluginLoadRecord& record, std::string_view shortName)
         return false;
     }
     coreVersion_ = core;
+    callbacks_ = entryPoints.callbacks;
+    context_.resourceEventCallback = entryPoints.resourceEvent;
+    context_.serviceProxyEventCallback = entryPoints.serviceProxyEvent;
     identity_ = MakePluginIdentity(shortName, kPluginTypeBackend);
     // Trace and log lines carry the full name from here on, not only after init.
-    fullName_ = identity_.fullName;
+    context_.fullName = identity_.fullName;
     apiTags_ = PluginApiTags(identity_.fullName);
     apiName_ = OperationName(0, identity_.fullName);
     RegisterHostTypes(Registry());
     RegisterApi();
-    endpoints_ = BuildHostTable(*router_, hostTable_);
+    served_.Build(*router_);
 
     record.version[0] = supported.major;
     record.version[1] = supported.minor;
@@ -104,7 +94,7 @@ bool PluginBase::Handshake(PluginLoadRecord& record, std::string_view shortName)
     record.callbacks = &callbacks_;
     record.plugin = this;
     record.fullName = identity_.fullName.c_str();
-    record.hostTable = &hostTable_;
+    record.hostTable = &served_.Table();
     return true;
 }
 
@@ -112,15 +102,19 @@ bool PluginBase::HandleInit(const HostApi& api) {
     core_ = HostCoreApi(api.core);
     InstallLogTarget();
     userAgent_ = FormatPositional(kUserAgentTemplate, coreVersion_.Text(), identity_.fullName);
-    pluginHandle_ = api.pluginHandle;
-    fullName_ = identity_.fullName;
-    telemetry_ = std::make_unique<TelemetrySender>(*this);
-    RegisterEventHandler(kEventServiceProxyUuid,
-                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) { OnServiceProxyUuid(r); }));
-    RegisterEventHandler(kEventServiceProxyMethod,
-                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) { OnServiceProxyMethod(r); }));
-    RegisterEventHandler(kEventServiceProxyAsync,
-                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) { OnServiceProxyAsync(r); }));
+    context_.pluginHandle = api.pluginHandle;
+    context_.fullName = identity_.fullName;
+    telemetry_ = std::make_unique<TelemetrySender>(requests_);
+    ServiceProxyTables& tables = serviceProxies_;
+    events_.RegisterEventHandler(
+        kEventServiceProxyUuid,
+        ServiceProxyHandler([&tables](const PluginServiceProxyResponse& r) { tables.OnUuidResponse(r); }));
+    events_.RegisterEventHandler(
+        kEventServiceProxyMethod,
+        ServiceProxyHandler([&tables](const PluginServiceProxyResponse& r) { tables.OnMethodResponse(r); }));
+    events_.RegisterEventHandler(
+        kEventServiceProxyAsync,
+        ServiceProxyHandler([&tables](const PluginServiceProxyResponse& r) { tables.OnAsyncResponse(r); }));
     return Initialize();
 }
 
@@ -142,13 +136,10 @@ void PluginBase::InstallLogTarget() {
 }
 
 void PluginBase::Trace(const char* format, ...) const {
-    if (!traceSink_) return;
-    char line[4096];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
+    context_.TraceArguments(format, args);
     va_end(args);
-    traceSink_(line);
 }
 
 std::int64_t PluginBase::Now() const { return clock_ ? clock_() : platform::SystemTimeTicks(); }

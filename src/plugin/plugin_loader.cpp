@@ -9,6 +9,7 @@
 #include "boundary/boundary_guard.h"
 #include "boundary/entry_thread.h"
 #include "plugin/plugin_base.h"
+#include "plugin/plugin_callbacks.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
 
@@ -43,7 +44,10 @@ void LoadPlugin(PluginLoadRecord* record, PluginFactory factory, std::string_vie
             if (!plugin) return;
             // The handshake writes the load record only at its very end, so a
             // failure before that leaves the host without callbacks.
-            compatible = plugin->Handshake(*record, shortName);
+            const PluginEntryPoints entryPoints{MakePluginCallbacks(),
+                                                HostEventCallbackFor(HostSubscriptionKind::Resource),
+                                                HostEventCallbackFor(HostSubscriptionKind::ServiceProxy)};
+            compatible = plugin->Handshake(*record, shortName, entryPoints);
             if (compatible) plugin.release();  // owned by the host now; shutdown deletes it
         });
     // The fatal report is already in the log; a core this plugin cannot serve

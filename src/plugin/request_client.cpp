@@ -5,11 +5,13 @@
 
 #include <algorithm>
 
+#include "binding/host_value_convert.h"
+#include "binding/type_registry.h"
+#include "boundary/boundary_messages.h"
 #include "diagnostics/named_template.h"
-#include "plugin/plugin_base.h"
+#include "formats/json_reader.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
-#include "plugin/value_bridge.h"
 
 namespace hpk {
 namespace {
@@ -48,10 +50,6 @@ private:
     HostResponse& response_;
 };
 
-std::uint32_t MethodCode(RequestMethod method) {
-    return static_cast<std::uint32_t>(NormaliseMethod(static_cast<std::uint32_t>(method)));
-}
-
 }  // namespace
 
 RequestError MakeRequestError(std::string_view messageTemplate, std::int32_t code, std::string_view method,
@@ -69,20 +67,20 @@ RequestError MakeRequestError(std::string_view messageTemplate, std::int32_t cod
     return result;
 }
 
-RequestOutcome PluginBase::SendRequest(RequestMethod method, std::string_view url, HostResponse& response) {
-    const std::uint32_t code = MethodCode(method);
+RequestOutcome RequestClient::SendRequest(RequestMethod method, std::string_view url, HostResponse& response) {
+    const std::uint32_t code = NormalisedMethodCode(method);
     const std::string urlText(url);
     HostRequest request{};
     request.method = code;
     request.url = urlText.c_str();
-    request.callerHandle = pluginHandle_;
-    CoreRequest(response, request);
+    request.callerHandle = context_.pluginHandle;
+    context_.host.CoreRequest(response, request);
     if (response.error == nullptr) return std::nullopt;
     return MakeRequestError(kMsgErrorResponse, response.status, MethodName(code), url, response.error);
 }
 
-FetchResult PluginBase::FetchValue(RequestMethod method, std::string_view url) {
-    const char* methodName = MethodName(MethodCode(method));
+FetchResult RequestClient::FetchValue(RequestMethod method, std::string_view url) {
+    const char* methodName = MethodName(NormalisedMethodCode(method));
     FetchResult outcome;
     HostResponse response{};
     ResponseOwner owner(response);
@@ -97,7 +95,7 @@ FetchResult PluginBase::FetchValue(RequestMethod method, std::string_view url) {
             return outcome;
         }
     } else {
-        DecodeHostValue(decoded, response.body, kResultValuePath);
+        HostValueToBinding(decoded, response.body, kResultValuePath);
         if (!decoded.IsOk()) {
             outcome.error = MakeRequestError(kMsgErrorConverting, 0, methodName, url, decoded.ErrorText());
             return outcome;
@@ -108,24 +106,24 @@ FetchResult PluginBase::FetchValue(RequestMethod method, std::string_view url) {
     return outcome;
 }
 
-RequestOutcome PluginBase::CallResource(RequestMethod method, std::string_view url) {
+RequestOutcome RequestClient::CallResource(RequestMethod method, std::string_view url) {
     HostResponse response{};
     ResponseOwner owner(response);
     return SendRequest(method, url, response);
 }
 
-RequestOutcome PluginBase::CallWithParameterValue(RequestMethod method, std::string_view url,
-                                                  const BindingResult& parameters) {
-    const std::uint32_t code = MethodCode(method);
+RequestOutcome RequestClient::CallWithParameterValue(RequestMethod method, std::string_view url,
+                                                     const BindingResult& parameters) {
+    const std::uint32_t code = NormalisedMethodCode(method);
     if (!parameters.IsOk()) {
         return MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, parameters.ErrorText());
     }
     HostValueOwner argumentValue;
-    if (auto failure = EncodeHostValue(argumentValue.Get(), parameters.Value(), &Registry())) {
+    if (!ToHostValue(argumentValue.Get(), parameters.Value(), &context_.registry)) {
         // Only memory can run out here; callers such as telemetry drop the
         // outcome, so the request that never went out is logged.
-        RequestError error = MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, *failure);
-        LogRuntime(RuntimeLogLevel::Error, kLogRequestNotSent, fullName_.c_str(), error.message.c_str());
+        RequestError error = MakeRequestError(kMsgParametersNotSent, 400, MethodName(code), url, kFailureOutOfMemory);
+        LogRuntime(RuntimeLogLevel::Error, kLogRequestNotSent, context_.fullName.c_str(), error.message.c_str());
         return error;
     }
     HostArgumentEntry argument{};
@@ -138,15 +136,15 @@ RequestOutcome PluginBase::CallWithParameterValue(RequestMethod method, std::str
     request.url = urlText.c_str();
     request.arguments = &argument;
     request.argumentCount = 1;
-    request.callerHandle = pluginHandle_;
+    request.callerHandle = context_.pluginHandle;
     HostResponse response{};
     ResponseOwner owner(response);
-    CoreRequest(response, request);
+    context_.host.CoreRequest(response, request);
     if (response.error == nullptr) return std::nullopt;
     return MakeRequestError(kMsgErrorResponse, response.status, MethodName(code), url, response.error);
 }
 
-void PluginBase::ReadStreamedBody(BindingResult& result, HostResponse& response) {
+void RequestClient::ReadStreamedBody(BindingResult& result, HostResponse& response) {
     std::string text;
     const std::uint64_t hint = response.streamSizeHint;  // a packed field: read it by value
     text.reserve(static_cast<std::size_t>(std::min(hint, kMaxReservedHint)));
@@ -170,13 +168,18 @@ void PluginBase::ReadStreamedBody(BindingResult& result, HostResponse& response)
         result.SetError(kMsgStreamReadError);
         return;
     }
-    DecodeJsonText(result, text);
+    BindingResult parsed = ParseJson(text.c_str());
+    if (!parsed.IsOk()) {
+        result.SetError(parsed.ErrorText());
+        return;
+    }
+    parsed.TakeValue(result.Value());
 }
 
-void PluginBase::WaitYield() {
-    CoreMarkBegin(kWaitYieldLabel, 0);
-    CoreYield();
-    CoreMarkEnd();
+void RequestClient::WaitYield() {
+    context_.host.CoreMarkBegin(kWaitYieldLabel, 0);
+    context_.host.CoreYield();
+    context_.host.CoreMarkEnd();
 }
 
 }  // namespace hpk

@@ -1,5 +1,7 @@
-// Outcomes of the requests the plugin makes through the host. The operations
-// themselves are members of PluginBase (defined in request_client.cpp).
+// RequestClient: the requests the plugin makes through the host, synchronous,
+// and their outcomes. Each call fills a HostRequest, hands it to the host
+// through the plugin's CoreRequest slot, and releases the response and closes
+// its stream exactly once, on every path.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -7,6 +9,9 @@
 #include <string_view>
 
 #include "binding/binding_value.h"
+#include "plugin/native_conversion.h"
+#include "plugin/plugin_context.h"
+#include "router/request_method.h"
 
 namespace hpk {
 
@@ -33,5 +38,50 @@ struct FetchResult {
 // recorded in `details` under their names.
 RequestError MakeRequestError(std::string_view messageTemplate, std::int32_t code, std::string_view method,
                               std::string_view url, std::string_view error);
+
+class RequestClient {
+public:
+    explicit RequestClient(PluginContext& context) : context_(context) {}
+
+    // Performs the request; `response` (zeroed by the caller) is left filled and
+    // the caller releases it and closes any stream.
+    [[nodiscard]] RequestOutcome SendRequest(RequestMethod method, std::string_view url, HostResponse& response);
+    // The response body (streamed bodies read and parsed as JSON) under "<result>".
+    [[nodiscard]] FetchResult FetchValue(RequestMethod method, std::string_view url);
+    // The body is ignored.
+    [[nodiscard]] RequestOutcome CallResource(RequestMethod method, std::string_view url);
+    // `parameters`: pairs of (name, native value); the values become the members
+    // of one structure sent as the single positional argument. A value that does
+    // not convert stops the request (code 400, nothing sent).
+    template <class Map>
+    [[nodiscard]] RequestOutcome CallWithParameters(RequestMethod method, std::string_view url, const Map& parameters);
+    // The same with the structure already built (or failed) in `parameters`.
+    [[nodiscard]] RequestOutcome CallWithParameterValue(RequestMethod method, std::string_view url,
+                                                        const BindingResult& parameters);
+    // Reads the response's stream to the end in 4096-byte chunks, parses it as
+    // JSON into `result`, and closes the stream in every case.
+    void ReadStreamedBody(BindingResult& result, HostResponse& response);
+    // Lets the host run while waiting for stream data ("Wait: yield" section).
+    void WaitYield();
+
+private:
+    PluginContext& context_;
+};
+
+template <class Map>
+RequestOutcome RequestClient::CallWithParameters(RequestMethod method, std::string_view url, const Map& parameters) {
+    BindingResult structure;
+    structure.Value().MakeStructure();
+    for (const auto& [name, value] : parameters) {
+        BindingResult member;
+        WriteNative(member, value, context_.registry);
+        if (!member.IsOk()) {
+            structure.SetError(member.ErrorText());
+            break;
+        }
+        member.TakeValue(structure.Value().Member(name));
+    }
+    return CallWithParameterValue(method, url, structure);
+}
 
 }  // namespace hpk

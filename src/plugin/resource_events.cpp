@@ -1,19 +1,14 @@
 // Resource events: event names of URIs, counted subscriptions, the handler and
 // listener tables, delivery of host events and publishing of our own changes.
-#include <cstring>
+#include "plugin/resource_events.h"
 
-#include "binding/fnv1a_hash.h"
-#include "plugin/plugin_base.h"
-#include "plugin/plugin_callbacks.h"
+#include "binding/host_value_convert.h"
+#include "binding/type_registry.h"
+#include "boundary/boundary_messages.h"
 #include "plugin/plugin_messages.h"
 #include "plugin/runtime_log.h"
-#include "plugin/value_bridge.h"
 
 namespace hpk {
-
-std::size_t FnvStringHash::operator()(std::string_view text) const noexcept {
-    return Fnv1a32(text.data(), text.size());  // every byte: names may hold NULs
-}
 
 std::string EventNameOfUri(std::string_view uri) {
     std::vector<std::string_view> pieces{kJsonApiEventName};
@@ -54,16 +49,16 @@ bool UriMatchesPattern(std::string_view pattern, std::string_view uri) {
     return p == pattern.size() && u == uri.size();
 }
 
-void PluginBase::Subscribe(std::string_view uri) {
+void ResourceEvents::Subscribe(std::string_view uri) {
     const std::string name = EventNameOfUri(uri);
     std::int32_t& count = subscriptionCounts_[name];
     if (count++ != 0) return;
-    Trace(kTraceSubscribing, fullName_.c_str(), name.c_str());
+    context_.Trace(kTraceSubscribing, context_.fullName.c_str(), name.c_str());
     RegisterEventHandler(name,
                          ResourceListener([this](const PluginResourceEvent& event) { DispatchResourceEvent(event); }));
 }
 
-void PluginBase::Unsubscribe(std::string_view uri) {
+void ResourceEvents::Unsubscribe(std::string_view uri) {
     const std::string name = EventNameOfUri(uri);
     auto found = subscriptionCounts_.find(name);
     // An unpaired Unsubscribe must not drive the count negative: the next
@@ -71,35 +66,37 @@ void PluginBase::Unsubscribe(std::string_view uri) {
     if (found == subscriptionCounts_.end() || found->second <= 0) return;
     if (--found->second != 0) return;
     subscriptionCounts_.erase(found);
-    CoreUnsubscribe(name.c_str(), pluginHandle_);
+    context_.host.CoreUnsubscribe(name.c_str(), context_.pluginHandle);
     eventHandlers_.erase(name);
-    Trace(kTraceUnsubscribing, fullName_.c_str(), name.c_str());
+    context_.Trace(kTraceUnsubscribing, context_.fullName.c_str(), name.c_str());
 }
 
-void PluginBase::StoreEventHandler(std::string_view name, HandlerPtr entry) {
+void ResourceEvents::StoreEventHandler(std::string_view name, HandlerPtr entry) {
     const HostSubscriptionKind kind = entry->kind;
     // Assigning drops the table's reference to an earlier entry; a callback
     // still running holds its own.
     eventHandlers_[std::string(name)] = std::move(entry);
     const std::string key(name);
-    CoreSubscribe(key.c_str(), pluginHandle_, HostEventCallbackFor(kind), this, kind);
+    const HostEventCallback callback = kind == HostSubscriptionKind::ServiceProxy ? context_.serviceProxyEventCallback
+                                                                                  : context_.resourceEventCallback;
+    context_.host.CoreSubscribe(key.c_str(), context_.pluginHandle, callback, context_.plugin, kind);
 }
 
-void PluginBase::RegisterEventHandler(std::string_view name, ResourceListener handler) {
+void ResourceEvents::RegisterEventHandler(std::string_view name, ResourceListener handler) {
     auto entry = std::make_shared<EventHandlerEntry>();
     entry->kind = HostSubscriptionKind::Resource;
     entry->onResource = std::move(handler);
     StoreEventHandler(name, std::move(entry));
 }
 
-void PluginBase::RegisterEventHandler(std::string_view name, ServiceProxyHandler handler) {
+void ResourceEvents::RegisterEventHandler(std::string_view name, ServiceProxyHandler handler) {
     auto entry = std::make_shared<EventHandlerEntry>();
     entry->kind = HostSubscriptionKind::ServiceProxy;
     entry->onServiceProxy = std::move(handler);
     StoreEventHandler(name, std::move(entry));
 }
 
-void PluginBase::DeliverHostEvent(const HostEvent& event) {
+void ResourceEvents::DeliverHostEvent(const HostEvent& event) {
     const char* name = event.name != nullptr ? event.name : "";
     auto found = eventHandlers_.find(std::string(name));
     if (found == eventHandlers_.end()) return;
@@ -107,35 +104,36 @@ void PluginBase::DeliverHostEvent(const HostEvent& event) {
     const HandlerPtr entry = found->second;
 
     BindingResult decoded;
-    DecodeHostValue(decoded, event.payload, kResultValuePath);
+    HostValueToBinding(decoded, event.payload, kResultValuePath);
     if (!decoded.IsOk()) {
-        Trace(kTraceBadPayload, fullName_.c_str(), "", name, decoded.ErrorText().c_str());
+        context_.Trace(kTraceBadPayload, context_.fullName.c_str(), "", name, decoded.ErrorText().c_str());
         return;
     }
     BindingResult converted;
     if (entry->kind == HostSubscriptionKind::ServiceProxy) {
         PluginServiceProxyResponse response;
-        ReadNative(converted, response, decoded.Value(), kResultValuePath, Registry());
+        ReadNative(converted, response, decoded.Value(), kResultValuePath, context_.registry);
         if (!converted.IsOk()) {
-            Trace(kTraceBadPayload, fullName_.c_str(), decoded.Value().Text().c_str(), name,
-                  converted.ErrorText().c_str());
+            context_.Trace(kTraceBadPayload, context_.fullName.c_str(), decoded.Value().Text().c_str(), name,
+                           converted.ErrorText().c_str());
             return;
         }
-        Trace(kTraceHandlingEvent, fullName_.c_str(), name);
+        context_.Trace(kTraceHandlingEvent, context_.fullName.c_str(), name);
         entry->onServiceProxy(response);  // an empty callable throws; the C shim drops the event
         return;
     }
     PluginResourceEvent resourceEvent;
-    ReadNative(converted, resourceEvent, decoded.Value(), kResultValuePath, Registry());
+    ReadNative(converted, resourceEvent, decoded.Value(), kResultValuePath, context_.registry);
     if (!converted.IsOk()) {
-        Trace(kTraceBadPayload, fullName_.c_str(), decoded.Value().Text().c_str(), name, converted.ErrorText().c_str());
+        context_.Trace(kTraceBadPayload, context_.fullName.c_str(), decoded.Value().Text().c_str(), name,
+                       converted.ErrorText().c_str());
         return;
     }
-    Trace(kTraceHandlingEvent, fullName_.c_str(), name);
+    context_.Trace(kTraceHandlingEvent, context_.fullName.c_str(), name);
     entry->onResource(resourceEvent);
 }
 
-void PluginBase::DispatchResourceEvent(const PluginResourceEvent& received) {
+void ResourceEvents::DispatchResourceEvent(const PluginResourceEvent& received) {
     const PluginResourceEvent* event = &received;
     PluginResourceEvent rooted;
     if (received.uri.empty() || received.uri.front() != '/') {
@@ -155,7 +153,7 @@ void PluginBase::DispatchResourceEvent(const PluginResourceEvent& received) {
     for (const ListenerPtr& listener : targets) (*listener)(*event);
 }
 
-void PluginBase::Watch(std::string_view uri, ResourceListener listener) {
+void ResourceEvents::Watch(std::string_view uri, ResourceListener listener) {
     const std::string key(uri);
     auto shared = std::make_shared<const ResourceListener>(std::move(listener));
     const bool pattern = key.find('*') != std::string::npos;
@@ -166,7 +164,7 @@ void PluginBase::Watch(std::string_view uri, ResourceListener listener) {
     }
     Subscribe(key);
     if (pattern) return;
-    FetchResult fetched = FetchValue(RequestMethod::Get, key);
+    FetchResult fetched = requests_.FetchValue(RequestMethod::Get, key);
     if (!fetched.IsOk()) return;  // later events still arrive
     PluginResourceEvent initial;
     initial.uri = key;
@@ -175,32 +173,50 @@ void PluginBase::Watch(std::string_view uri, ResourceListener listener) {
     (*shared)(initial);
 }
 
-std::optional<std::string> PluginBase::PublishEvent(std::string_view baseName, const PluginResourceEvent& event,
-                                                    std::uint32_t value) {
+PublishResult ResourceEvents::PublishEvent(std::string_view baseName, const PluginResourceEvent& event,
+                                           std::uint32_t value) {
     BindingResult converted;
-    WriteNative(converted, event, Registry());
-    if (!converted.IsOk()) return converted.ErrorText();
+    WriteNative(converted, event, context_.registry);
+    if (!converted.IsOk()) return PublishResult{false, converted.ErrorText()};
     const std::string name = EventNameOfUri(event.uri);
-    Trace(kTraceSendingEvent, fullName_.c_str(), name.c_str());
+    context_.Trace(kTraceSendingEvent, context_.fullName.c_str(), name.c_str());
     HostValueOwner payload;
-    if (auto failure = EncodeHostValue(payload.Get(), converted.Value(), &Registry())) {
+    if (!ToHostValue(payload.Get(), converted.Value(), &context_.registry)) {
         // Only memory can run out here, and the callers keep their failures to
         // the trace: without this line nobody would learn that a change went unannounced.
-        LogRuntime(RuntimeLogLevel::Error, kLogEventNotSent, fullName_.c_str(), name.c_str(), failure->c_str());
-        return failure;
+        LogRuntime(RuntimeLogLevel::Error, kLogEventNotSent, context_.fullName.c_str(), name.c_str(),
+                   kFailureOutOfMemory);
+        return PublishResult{false, kFailureOutOfMemory};
     }
 
     HostOutgoingEvent outgoing{};
     outgoing.name = name.c_str();
     outgoing.payload = payload.Get();
     outgoing.value = value;
-    CorePostEvent(outgoing);
+    context_.host.CorePostEvent(outgoing);
     if (baseName != std::string_view(name)) {
         const std::string base(baseName);
         outgoing.name = base.c_str();
-        CorePostEvent(outgoing);
+        context_.host.CorePostEvent(outgoing);
     }
-    return std::nullopt;
+    return PublishResult{};
+}
+
+void ResourceEvents::UnsubscribeAll() {
+    // Each entry leaves the table before the host hears of it, so a host
+    // callback cannot change the table under us; taking the entry out
+    // allocates nothing, so running out of memory cannot leave a subscription
+    // at the host.
+    while (!eventHandlers_.empty()) {
+        const auto entry = eventHandlers_.extract(eventHandlers_.begin());
+        context_.host.CoreUnsubscribe(entry.key().c_str(), context_.pluginHandle);
+    }
+    subscriptionCounts_.clear();
+}
+
+void ResourceEvents::ClearListeners() {
+    exactListeners_.clear();
+    wildcardListeners_.clear();
 }
 
 }  // namespace hpk

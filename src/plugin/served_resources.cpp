@@ -7,6 +7,7 @@
 #include "binding/host_description.h"
 #include "router/binding_router.h"
 #include "router/handler_response.h"
+#include "router/request_method.h"
 
 namespace hpk {
 namespace {
@@ -16,29 +17,23 @@ std::int32_t LocationCode(ArgumentLocation location) {
     return code >= 1 && code <= 5 ? code : 0;
 }
 
-std::uint32_t MethodCode(RequestMethod method) {
-    const auto code = static_cast<std::uint32_t>(method);
-    return code >= 1 && code <= 8 ? code : 0;
-}
-
-template <class T>
-void ChainRecords(ServedEndpoints::Array<T>& records) {
+template <class Records>
+void ChainRecords(Records& records) {
     for (std::size_t i = 0; i + 1 < records.size(); ++i) records[i].next = &records[i + 1];
 }
 
 }  // namespace
 
-std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTableRecord& table) {
-    auto served = std::make_unique<ServedEndpoints>();
+void ServedResources::Build(BindingRouter& router) {
     // The registry keeps the description; filling the table only copies its
     // array pointers, so the cast does not change what the registry holds.
     auto& description = const_cast<BindingHostDescription&>(router.BuildHostDescription());
     const std::vector<const EndpointRegistration*> registrations = router.Registrations();
 
-    served->endpoints.resize(registrations.size());
+    endpoints_.resize(registrations.size());
     for (std::size_t i = 0; i < registrations.size(); ++i) {
         const EndpointRegistration& registration = *registrations[i];
-        HostEndpointRecord& endpoint = served->endpoints[i];
+        HostEndpointRecord& endpoint = endpoints_[i];
         std::memset(&endpoint, 0, sizeof endpoint);
         const BindingFunctionInfo* function = registration.Function();
         if (function != nullptr) {
@@ -51,46 +46,46 @@ std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTable
         // One location record per declared argument; missing entries mean any.
         const std::size_t argumentCount = function != nullptr ? function->arguments.size() : 0;
         if (argumentCount != 0) {
-            ServedEndpoints::Array<HostArgumentLocationRecord> locations(argumentCount);
+            Array<HostArgumentLocationRecord> locations(argumentCount);
             const auto& declared = registration.ArgumentLocations();
             for (std::size_t a = 0; a < argumentCount; ++a) {
                 locations[a].next = nullptr;
                 locations[a].location = a < declared.size() ? LocationCode(declared[a]) : 0;
             }
             ChainRecords(locations);
-            served->argumentLocations.push_back(std::move(locations));
-            endpoint.argumentLocations = served->argumentLocations.back().data();
+            argumentLocations_.push_back(std::move(locations));
+            endpoint.argumentLocations = argumentLocations_.back().data();
         }
 
         const auto& textLists = registration.TextLists();
         if (!textLists.empty()) {
-            ServedEndpoints::Array<HostTextListRecord> records(textLists.size());
+            Array<HostTextListRecord> records(textLists.size());
             for (std::size_t t = 0; t < textLists.size(); ++t) {
-                ServedEndpoints::Array<const char*> texts;
+                Array<const char*> texts;
                 texts.reserve(textLists[t].size());
                 for (const std::string& text : textLists[t]) texts.push_back(text.c_str());
-                served->texts.push_back(std::move(texts));
+                texts_.push_back(std::move(texts));
                 records[t].next = nullptr;
-                records[t].texts = served->texts.back().empty() ? nullptr : served->texts.back().data();
+                records[t].texts = texts_.back().empty() ? nullptr : texts_.back().data();
                 records[t].count = static_cast<std::uint32_t>(textLists[t].size());
             }
             ChainRecords(records);
-            served->textLists.push_back(std::move(records));
-            endpoint.textLists = served->textLists.back().data();
+            textLists_.push_back(std::move(records));
+            endpoint.textLists = textLists_.back().data();
             endpoint.textListCount = static_cast<std::uint32_t>(textLists.size());
         }
 
         endpoint.pathTemplate = registration.PathTemplate().c_str();
-        endpoint.method = MethodCode(registration.Method());
+        endpoint.method = NormalisedMethodCode(registration.Method());
         endpoint.flags = registration.Flags();
         endpoint.methodName = registration.MethodName().c_str();
     }
-    for (std::size_t i = 0; i + 1 < served->endpoints.size(); ++i) {
-        served->endpoints[i].function.next = &served->endpoints[i + 1].function;
+    for (std::size_t i = 0; i + 1 < endpoints_.size(); ++i) {
+        endpoints_[i].function.next = &endpoints_[i + 1].function;
     }
 
     for (std::size_t i = 0; i < registrations.size(); ++i) {
-        HostEndpointRecord& endpoint = served->endpoints[i];
+        HostEndpointRecord& endpoint = endpoints_[i];
         // A registration whose function has no description record still needs
         // its user data, or the host could not reach it at all.
         const char* name = endpoint.function.name;
@@ -106,11 +101,10 @@ std::unique_ptr<ServedEndpoints> BuildHostTable(BindingRouter& router, HostTable
         endpoint.requestCallback = &RequestCallback;
     }
 
-    table = HostTableRecord{};
-    description.FillTable(table);
-    table.endpoints = served->endpoints.empty() ? nullptr : served->endpoints.data();
-    table.endpointCount = static_cast<std::uint32_t>(served->endpoints.size());
-    return served;
+    table_ = HostTableRecord{};
+    description.FillTable(table_);
+    table_.endpoints = endpoints_.empty() ? nullptr : endpoints_.data();
+    table_.endpointCount = static_cast<std::uint32_t>(endpoints_.size());
 }
 
 }  // namespace hpk

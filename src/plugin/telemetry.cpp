@@ -1,7 +1,6 @@
 // Telemetry events: one POST per event to the host's telemetry resource.
 #include "plugin/telemetry.h"
 
-#include "plugin/plugin_base.h"
 #include "plugin/plugin_messages.h"
 
 namespace hpk {
@@ -10,7 +9,7 @@ std::future<RequestOutcome> TelemetrySender::Send(std::string_view eventName, co
     std::promise<RequestOutcome> promise;
     std::string url = kTelemetryUrlPrefix;
     url.append(eventName.data(), eventName.size());
-    promise.set_value(plugin_.CallWithParameters(RequestMethod::Post, url, fields));
+    promise.set_value(requests_.CallWithParameters(RequestMethod::Post, url, fields));
     return promise.get_future();
 }
 

@@ -1,5 +1,6 @@
 // TelemetrySender: posts named telemetry events with string fields to the
-// host's telemetry resource. Owned by PluginBase from init on.
+// host's telemetry resource through the plugin's request client. Owned by
+// PluginBase from init on.
 #pragma once
 #include <future>
 #include <string>
@@ -11,14 +12,12 @@
 
 namespace hpk {
 
-class PluginBase;
-
 // Field name -> field value; the members of the posted structure.
 using TelemetryFields = std::vector<std::pair<std::string, std::string>>;
 
 class TelemetrySender {
 public:
-    explicit TelemetrySender(PluginBase& plugin) : plugin_(plugin) {}
+    explicit TelemetrySender(RequestClient& requests) : requests_(requests) {}
     virtual ~TelemetrySender() = default;
 
     // POSTs the fields to "/telemetry/v1/events/" + eventName, as one structure
@@ -28,7 +27,7 @@ public:
     virtual std::future<RequestOutcome> Send(std::string_view eventName, const TelemetryFields& fields);
 
 private:
-    PluginBase& plugin_;
+    RequestClient& requests_;
 };
 
 }  // namespace hpk

@@ -21,6 +21,8 @@ enum class RequestMethod : std::uint32_t {
 
 // 1..8 map to themselves; every other code to None.
 RequestMethod NormaliseMethod(std::uint32_t code);
+// The code a host record carries for `method`: 1..8 as they are, every other 0.
+std::uint32_t NormalisedMethodCode(RequestMethod method);
 
 // "DELETE" .. "PUT" for 1..7; "" for every other code, Other included.
 const char* MethodName(RequestMethod method);

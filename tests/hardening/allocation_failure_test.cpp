@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
+#include "binding/host_value_convert.h"
 #include "binding/page_supplier.h"
 #include "binding/value_arena.h"
 #include "content_targeting/plugin_scenario.h"
 #include "boundary/allocation_hooks.h"
-#include "plugin/value_bridge.h"
 #include "support/fake_host.h"
 
 namespace hpk::content_targeting::testing {
@@ -21,7 +21,7 @@ void BuildEvent(HostValueOwner& owner, const char* uri, const char* data) {
     payload.Member("uri").SetString(uri);
     payload.Member("eventType").SetString("Update");
     payload.Member("data") = Json(data);
-    EXPECT_FALSE(EncodeHostValue(owner.Get(), payload, nullptr).has_value());
+    EXPECT_TRUE(ToHostValue(owner.Get(), payload, nullptr));
 }
 
 // One cycle with allocation number `failAt` (1 = the first, 0 = none) failing.

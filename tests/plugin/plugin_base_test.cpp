@@ -120,7 +120,7 @@ TEST_F(PluginHandshake, ShutdownUnsubscribesEverythingAndDestroysThePlugin) {
     script->destroyed = &destroyed;
     script->initialize = [](FakePlugin& plugin) {
         plugin.Subscribe("/arx-login/v1/session");
-        plugin.Watch("/a/*/c", [](const PluginResourceEvent&) {});
+        plugin.Events().Watch("/a/*/c", [](const PluginResourceEvent&) {});
         return true;
     };
     LoadAndInit();

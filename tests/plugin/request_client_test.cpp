@@ -7,6 +7,7 @@
 
 #include "boundary/allocation_hooks.h"
 #include "plugin/plugin_base.h"
+#include "plugin/request_client.h"
 #include "plugin/telemetry.h"
 #include "support/fake_host_fixture.h"
 
@@ -19,6 +20,7 @@ protected:
         LoadAndInit();
         host.ClearRecords();
     }
+    hpk::RequestClient& Requests() { return Plugin().Requests(); }
 };
 
 TEST_F(RequestClient, FetchValueReturnsTheBodyAndReleasesTheResponse) {
@@ -26,7 +28,7 @@ TEST_F(RequestClient, FetchValueReturnsTheBodyAndReleasesTheResponse) {
     body.Member("a").SetUnsigned(1);
     body.Member("b").SetString("x");
     host.ServeValue("/r/v1/x?q=1", body);
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/r/v1/x?q=1");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/r/v1/x?q=1");
     ASSERT_TRUE(fetched.IsOk());
     EXPECT_EQ(fetched.value.Member("a").AsUnsigned(), 1u);
     EXPECT_EQ(fetched.value.Member("b").AsString(), "x");
@@ -40,7 +42,7 @@ TEST_F(RequestClient, FetchValueReturnsTheBodyAndReleasesTheResponse) {
 
 TEST_F(RequestClient, HostErrorsBecomeRequestErrorsWithTheirStatus) {
     host.ServeError("/missing", 404, "Not found");
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/missing");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/missing");
     ASSERT_FALSE(fetched.IsOk());
     EXPECT_EQ(fetched.error->code, 404);
     EXPECT_EQ(fetched.error->message, "Error response for GET /missing: Not found");
@@ -50,7 +52,7 @@ TEST_F(RequestClient, HostErrorsBecomeRequestErrorsWithTheirStatus) {
     EXPECT_EQ(fetched.error->details.Member("errorCode_int").AsSigned(), 404);
     EXPECT_TRUE(fetched.value.IsEmpty());
 
-    const RequestOutcome called = Plugin().CallResource(RequestMethod::Delete, "/missing");
+    const RequestOutcome called = Requests().CallResource(RequestMethod::Delete, "/missing");
     ASSERT_TRUE(called.has_value());
     EXPECT_EQ(called->message, "Error response for DELETE /missing: Not found");
     EXPECT_EQ(host.UnreleasedResponses(), 0);
@@ -58,24 +60,24 @@ TEST_F(RequestClient, HostErrorsBecomeRequestErrorsWithTheirStatus) {
 
 TEST_F(RequestClient, HostWithoutARequestOperationIsARequestError) {
     host.Table()->Request = nullptr;
-    const FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/r/v1/x");
+    const FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/r/v1/x");
     ASSERT_FALSE(fetched.IsOk());
     EXPECT_EQ(fetched.error->message, "Error response for GET /r/v1/x: the host offers no request operation");
-    const RequestOutcome called = Plugin().CallResource(RequestMethod::Post, "/r/v1/x");
+    const RequestOutcome called = Requests().CallResource(RequestMethod::Post, "/r/v1/x");
     ASSERT_TRUE(called.has_value());
     EXPECT_EQ(called->message, "Error response for POST /r/v1/x: the host offers no request operation");
 }
 
 TEST_F(RequestClient, NullBodyIsAnEmptyValue) {
     host.ServeValue("/empty", BindingValue());
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/empty");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/empty");
     ASSERT_TRUE(fetched.IsOk());
     EXPECT_TRUE(fetched.value.IsEmpty());
 }
 
 TEST_F(RequestClient, MethodOutsideTheCodesIsSentAsNone) {
     host.ServeError("/x", 500, "bad");
-    const RequestOutcome outcome = Plugin().CallResource(static_cast<RequestMethod>(99), "/x");
+    const RequestOutcome outcome = Requests().CallResource(static_cast<RequestMethod>(99), "/x");
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(host.Requests()[0].method, 0u);
     EXPECT_EQ(outcome->message, "Error response for  /x: bad");
@@ -84,7 +86,7 @@ TEST_F(RequestClient, MethodOutsideTheCodesIsSentAsNone) {
 
 TEST_F(RequestClient, BodyThatDoesNotConvertIsAConversionError) {
     host.ServeCustom("/odd", [](HostResponse& response) { response.body.tag = 11; });
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/odd");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/odd");
     ASSERT_FALSE(fetched.IsOk());
     EXPECT_EQ(fetched.error->code, 0);
     EXPECT_EQ(fetched.error->message,
@@ -95,7 +97,7 @@ TEST_F(RequestClient, BodyThatDoesNotConvertIsAConversionError) {
 
 TEST_F(RequestClient, ShortStreamChunksYieldBetweenReads) {
     host.ServeStream("/s", {"[1, 2, 3]\n", ""}, {}, 10);
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/s");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/s");
     ASSERT_TRUE(fetched.IsOk());
     ASSERT_EQ(fetched.value.Size(), 3u);
     EXPECT_EQ(fetched.value.Element(2).AsUnsigned(), 3u);
@@ -109,7 +111,7 @@ TEST_F(RequestClient, FullChunksAreReadWithoutYielding) {
     std::vector<std::string> chunks;
     for (std::size_t at = 0; at < text.size(); at += 4096) chunks.push_back(text.substr(at, 4096));
     host.ServeStream("/big", chunks, {}, text.size());
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/big");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/big");
     ASSERT_TRUE(fetched.IsOk());
     EXPECT_EQ(fetched.value.AsString().size(), 4096u * 2 + 100);
     // Only the last, short chunk arrives with "more" cleared: no yield at all.
@@ -131,7 +133,7 @@ TEST_F(RequestClient, FailingStreamReadStillClosesTheStream) {
         SCOPED_TRACE(row.message);
         host.ServeStream("/s", row.chunks, row.failAt);
         const std::size_t closes = host.StreamCloses();
-        FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/s");
+        FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/s");
         ASSERT_FALSE(fetched.IsOk());
         EXPECT_EQ(fetched.error->code, 0);
         EXPECT_EQ(fetched.error->message, row.message);
@@ -143,10 +145,10 @@ TEST_F(RequestClient, FailingStreamReadStillClosesTheStream) {
 
 TEST_F(RequestClient, ErrorResponseWithAStreamClosesIt) {
     host.ServeStreamedError("/both", 503, "nope", {"1"});
-    const RequestOutcome outcome = Plugin().CallResource(RequestMethod::Get, "/both");
+    const RequestOutcome outcome = Requests().CallResource(RequestMethod::Get, "/both");
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->message, "Error response for GET /both: nope");
-    FetchResult fetched = Plugin().FetchValue(RequestMethod::Get, "/both");
+    FetchResult fetched = Requests().FetchValue(RequestMethod::Get, "/both");
     ASSERT_FALSE(fetched.IsOk());
     EXPECT_EQ(fetched.error->code, 503);
     EXPECT_EQ(host.StreamCloses(), 2u);
@@ -155,7 +157,7 @@ TEST_F(RequestClient, ErrorResponseWithAStreamClosesIt) {
 TEST_F(RequestClient, CallWithParametersSendsOnePositionalMap) {
     host.ServeValue("/p", BindingValue());
     const std::map<std::string, std::int32_t> parameters{{"b", -2}, {"a", 1}};
-    const RequestOutcome outcome = Plugin().CallWithParameters(RequestMethod::Put, "/p", parameters);
+    const RequestOutcome outcome = Requests().CallWithParameters(RequestMethod::Put, "/p", parameters);
     EXPECT_FALSE(outcome.has_value());
     ASSERT_EQ(host.Requests().size(), 1u);
     const FakeHost::RecordedRequest& request = host.Requests()[0];
@@ -170,7 +172,7 @@ TEST_F(RequestClient, CallWithParametersSendsOnePositionalMap) {
 TEST_F(RequestClient, ParametersThatDoNotConvertAreNotSent) {
     BindingResult failed;
     failed.SetError("Couldn't convert native value because it's an unregistered structure.");
-    const RequestOutcome outcome = Plugin().CallWithParameterValue(RequestMethod::Post, "/p", failed);
+    const RequestOutcome outcome = Requests().CallWithParameterValue(RequestMethod::Post, "/p", failed);
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->code, 400);
     EXPECT_EQ(outcome->message,
@@ -226,11 +228,11 @@ TEST_F(RequestClient, NoPathLeaksWhenAllocationsFail) {
         host.ClearRecords();
         const LeakCheck local;
         FailAllocationAfter(n);
-        attempt([&] { FetchResult value = Plugin().FetchValue(RequestMethod::Get, "/v"); });
-        attempt([&] { FetchResult streamed = Plugin().FetchValue(RequestMethod::Get, "/s"); });
+        attempt([&] { FetchResult value = Requests().FetchValue(RequestMethod::Get, "/v"); });
+        attempt([&] { FetchResult streamed = Requests().FetchValue(RequestMethod::Get, "/s"); });
         attempt([&] {
-            RequestOutcome posted =
-                Plugin().CallWithParameters(RequestMethod::Post, "/v", std::map<std::string, std::string>{{"k", "v"}});
+            RequestOutcome posted = Requests().CallWithParameters(RequestMethod::Post, "/v",
+                                                                  std::map<std::string, std::string>{{"k", "v"}});
         });
         FailAllocationAfter(0);
         host.ClearRecords();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "plugin/plugin_base.h"
+#include "plugin/resource_events.h"
 
 namespace hpk {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "binding/type_registration.h"
 #include "plugin/plugin_base.h"
+#include "plugin/resource_events.h"
 #include "support/fake_host_fixture.h"
 
 namespace hpk {
@@ -28,6 +29,7 @@ protected:
         LoadAndInit();
         host.ClearRecords();
     }
+    hpk::ResourceEvents& Events() { return Plugin().Events(); }
     std::vector<std::string> SubscribedNames() const {
         std::vector<std::string> names;
         for (const auto& call : host.SubscribeCalls()) names.push_back(call.name);
@@ -43,31 +45,31 @@ BindingValue Record(std::string_view name, std::uint64_t level) {
 }
 
 TEST_F(ResourceEvents, UrisSharingAnEventNameShareOneHostSubscription) {
-    Plugin().Subscribe("/arx-summoner/v1/current-summoner/a");
-    Plugin().Subscribe("/arx-summoner/v1/current-summoner/b");
+    Events().Subscribe("/arx-summoner/v1/current-summoner/a");
+    Events().Subscribe("/arx-summoner/v1/current-summoner/b");
     EXPECT_EQ(SubscribedNames(), (std::vector<std::string>{"OnJsonApiEvent_arx-summoner_v1_current-summoner"}));
     EXPECT_EQ(host.SubscribeCalls()[0].kind, 0u);
-    Plugin().Unsubscribe("/arx-summoner/v1/current-summoner/a");
+    Events().Unsubscribe("/arx-summoner/v1/current-summoner/a");
     EXPECT_TRUE(host.UnsubscribeCalls().empty());
     EXPECT_TRUE(host.IsSubscribed("OnJsonApiEvent_arx-summoner_v1_current-summoner"));
-    Plugin().Unsubscribe("/arx-summoner/v1/current-summoner/b");
+    Events().Unsubscribe("/arx-summoner/v1/current-summoner/b");
     EXPECT_EQ(host.UnsubscribeCalls(), (std::vector<std::string>{"OnJsonApiEvent_arx-summoner_v1_current-summoner"}));
     // Once gone, a new subscription reaches the host again.
-    Plugin().Subscribe("/arx-summoner/v1/current-summoner/a");
+    Events().Subscribe("/arx-summoner/v1/current-summoner/a");
     EXPECT_EQ(host.SubscribeCalls().size(), 2u);
 }
 
 TEST_F(ResourceEvents, UnpairedUnsubscribeIsIgnored) {
-    Plugin().Unsubscribe("/never/subscribed/here");
+    Events().Unsubscribe("/never/subscribed/here");
     EXPECT_TRUE(host.UnsubscribeCalls().empty());
-    Plugin().Subscribe("/never/subscribed/here");
+    Events().Subscribe("/never/subscribed/here");
     EXPECT_EQ(host.SubscribeCalls().size(), 1u);
 }
 
 TEST_F(ResourceEvents, WatchDeliversTheCurrentStateAtOnce) {
     host.ServeValue("/w/v1/record", Record("first", 3));
     std::vector<ResourceUpdate<WatchedRecord>> updates;
-    Plugin().Watch<WatchedRecord>("/w/v1/record",
+    Events().Watch<WatchedRecord>("/w/v1/record",
                                   [&](const ResourceUpdate<WatchedRecord>& u) { updates.push_back(u); });
     ASSERT_EQ(updates.size(), 1u);
     EXPECT_EQ(updates[0].uri, "/w/v1/record");
@@ -85,7 +87,7 @@ TEST_F(ResourceEvents, WatchDeliversTheCurrentStateAtOnce) {
 
 TEST_F(ResourceEvents, FailedFetchDeliversNothingButKeepsTheSubscription) {
     int calls = 0;
-    Plugin().Watch<bool>("/w/v1/ready", [&](const ResourceUpdate<bool>& update) {
+    Events().Watch<bool>("/w/v1/ready", [&](const ResourceUpdate<bool>& update) {
         ++calls;
         EXPECT_TRUE(update.data);
     });
@@ -98,7 +100,7 @@ TEST_F(ResourceEvents, FailedFetchDeliversNothingButKeepsTheSubscription) {
 
 TEST_F(ResourceEvents, UriWithoutLeadingSlashIsRouted) {
     std::vector<std::string> seen;
-    Plugin().Watch("/arx-login/v1/session", [&](const PluginResourceEvent& event) { seen.push_back(event.uri); });
+    Events().Watch("/arx-login/v1/session", [&](const PluginResourceEvent& event) { seen.push_back(event.uri); });
     host.DeliverResourceEvent("arx-login/v1/session", PluginResourceEventType::Update, Record("x", 1),
                               std::string("OnJsonApiEvent_arx-login_v1_session"));
     EXPECT_EQ(seen, (std::vector<std::string>{"/arx-login/v1/session"}));
@@ -106,10 +108,10 @@ TEST_F(ResourceEvents, UriWithoutLeadingSlashIsRouted) {
 
 TEST_F(ResourceEvents, ExactListenerFirstThenMatchingPatterns) {
     std::vector<std::string> order;
-    Plugin().Watch("/a/b/c", [&](const PluginResourceEvent&) { order.push_back("exact"); });
-    Plugin().Watch("/a/*/c", [&](const PluginResourceEvent&) { order.push_back("/a/*/c"); });
-    Plugin().Watch("/a/b/*", [&](const PluginResourceEvent&) { order.push_back("/a/b/*"); });
-    Plugin().Watch("/a/x/*", [&](const PluginResourceEvent&) { order.push_back("/a/x/*"); });
+    Events().Watch("/a/b/c", [&](const PluginResourceEvent&) { order.push_back("exact"); });
+    Events().Watch("/a/*/c", [&](const PluginResourceEvent&) { order.push_back("/a/*/c"); });
+    Events().Watch("/a/b/*", [&](const PluginResourceEvent&) { order.push_back("/a/b/*"); });
+    Events().Watch("/a/x/*", [&](const PluginResourceEvent&) { order.push_back("/a/x/*"); });
     order.clear();
     EXPECT_TRUE(host.DeliverResourceEvent("/a/b/c", PluginResourceEventType::Update, Record("x", 1)));
     EXPECT_EQ(order, (std::vector<std::string>{"exact", "/a/*/c", "/a/b/*"}));
@@ -117,7 +119,7 @@ TEST_F(ResourceEvents, ExactListenerFirstThenMatchingPatterns) {
 
 TEST_F(ResourceEvents, DeleteReachesTheTypedHandlerWithADefaultRecord) {
     std::vector<ResourceUpdate<WatchedRecord>> updates;
-    Plugin().Watch<WatchedRecord>("/w/v1/record",
+    Events().Watch<WatchedRecord>("/w/v1/record",
                                   [&](const ResourceUpdate<WatchedRecord>& u) { updates.push_back(u); });
     EXPECT_TRUE(host.DeliverResourceEvent("/w/v1/record", PluginResourceEventType::Delete, BindingValue()));
     ASSERT_EQ(updates.size(), 1u);
@@ -131,8 +133,8 @@ TEST_F(ResourceEvents, UpdateThatDoesNotConvertIsDroppedWithATrace) {
     Plugin().SetTraceSink([&](const std::string& line) { traces.push_back(line); });
     int typedCalls = 0;
     int plainCalls = 0;
-    Plugin().Watch<WatchedRecord>("/w/v1/record", [&](const ResourceUpdate<WatchedRecord>&) { ++typedCalls; });
-    Plugin().Watch("/w/v1/*", [&](const PluginResourceEvent&) { ++plainCalls; });
+    Events().Watch<WatchedRecord>("/w/v1/record", [&](const ResourceUpdate<WatchedRecord>&) { ++typedCalls; });
+    Events().Watch("/w/v1/*", [&](const PluginResourceEvent&) { ++plainCalls; });
     traces.clear();
     BindingValue bad;
     bad.Member("level").SetString("high");
@@ -145,7 +147,7 @@ TEST_F(ResourceEvents, UpdateThatDoesNotConvertIsDroppedWithATrace) {
 
 TEST_F(ResourceEvents, PayloadThatIsNoResourceEventIsDropped) {
     int calls = 0;
-    Plugin().Watch("/w/v1/record", [&](const PluginResourceEvent&) { ++calls; });
+    Events().Watch("/w/v1/record", [&](const PluginResourceEvent&) { ++calls; });
     BindingValue notAnEvent;
     notAnEvent.SetUnsigned(3);
     EXPECT_TRUE(host.DeliverEvent("OnJsonApiEvent_w_v1_record", notAnEvent));
@@ -158,7 +160,7 @@ TEST_F(ResourceEvents, PayloadThatIsNoResourceEventIsDropped) {
 
 TEST_F(ResourceEvents, EventNobodyRegisteredIsIgnored) {
     int calls = 0;
-    Plugin().Watch("/k/v1/x", [&](const PluginResourceEvent&) { ++calls; });
+    Events().Watch("/k/v1/x", [&](const PluginResourceEvent&) { ++calls; });
     const HostEventCallback callback = host.SubscribeCalls().back().callback;
     HostValue payload{};
     HostEvent event{"OnJsonApiEvent_nobody", payload, 0, &Plugin()};
@@ -175,7 +177,7 @@ TEST_F(ResourceEvents, PublishPostsUnderTheResourceNameAndTheBaseName) {
     event.uri = "/arx-content-targeting/v1/filters";
     event.eventType = PluginResourceEventType::Update;
     event.data.Element(0).SetString("filter_level_42");
-    EXPECT_FALSE(Plugin().PublishEvent("OnJsonApiEvent", event).has_value());
+    EXPECT_TRUE(Events().PublishEvent("OnJsonApiEvent", event).IsOk());
     ASSERT_EQ(host.PostedEvents().size(), 2u);
     EXPECT_EQ(host.PostedEvents()[0].name, "OnJsonApiEvent_arx-content-targeting_v1_filters");
     EXPECT_EQ(host.PostedEvents()[1].name, "OnJsonApiEvent");
@@ -192,7 +194,7 @@ TEST_F(ResourceEvents, PublishPostsUnderTheResourceNameAndTheBaseName) {
 TEST_F(ResourceEvents, PublishPostsOnceWhenTheNamesAreEqual) {
     PluginResourceEvent event;
     event.uri = "/x";
-    EXPECT_FALSE(Plugin().PublishEvent("OnJsonApiEvent_x", event, 9).has_value());
+    EXPECT_TRUE(Events().PublishEvent("OnJsonApiEvent_x", event, 9).IsOk());
     ASSERT_EQ(host.PostedEvents().size(), 1u);
     EXPECT_EQ(host.PostedEvents()[0].name, "OnJsonApiEvent_x");
     EXPECT_EQ(host.PostedEvents()[0].value, 9u);
@@ -200,28 +202,28 @@ TEST_F(ResourceEvents, PublishPostsOnceWhenTheNamesAreEqual) {
 }
 
 TEST_F(ResourceEvents, PublishResourceConvertsTheRecord) {
-    EXPECT_FALSE(Plugin().PublishResource("/r/v1/x", PluginResourceEventType::Update, WatchedRecord{"n", 2}));
+    EXPECT_TRUE(Events().PublishResource("/r/v1/x", PluginResourceEventType::Update, WatchedRecord{"n", 2}).IsOk());
     ASSERT_EQ(host.PostedEvents().size(), 2u);
     EXPECT_EQ(host.PostedEvents()[1].payload.Member("data").Member("level").AsUnsigned(), 2u);
     struct Unregistered {
         int x = 0;
     };
-    const auto failure = Plugin().PublishResource("/r/v1/x", PluginResourceEventType::Update, Unregistered{});
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(*failure, "Couldn't convert native value because it's an unregistered structure.");
+    const auto failure = Events().PublishResource("/r/v1/x", PluginResourceEventType::Update, Unregistered{});
+    ASSERT_FALSE(failure.IsOk());
+    EXPECT_EQ(failure.error, "Couldn't convert native value because it's an unregistered structure.");
     EXPECT_EQ(host.PostedEvents().size(), 2u);
 }
 
 TEST_F(ResourceEvents, HandlersMayWatchAndReplaceListenersWhileDelivering) {
     host.ServeValue("/n/v1/inner", Record("inner", 1));
     std::vector<std::string> order;
-    Plugin().Watch("/n/v1/outer", [&](const PluginResourceEvent&) {
+    Events().Watch("/n/v1/outer", [&](const PluginResourceEvent&) {
         order.push_back("outer");
         // Replaces this very listener while it runs, and watches another
         // resource whose state is delivered at once, nested in this call.
-        Plugin().Watch("/n/v1/outer", [&](const PluginResourceEvent&) { order.push_back("outer2"); });
-        Plugin().Watch("/n/v1/inner", [&](const PluginResourceEvent&) { order.push_back("inner"); });
-        Plugin().Watch("/n/v1/*", [&](const PluginResourceEvent&) { order.push_back("pattern"); });
+        Events().Watch("/n/v1/outer", [&](const PluginResourceEvent&) { order.push_back("outer2"); });
+        Events().Watch("/n/v1/inner", [&](const PluginResourceEvent&) { order.push_back("inner"); });
+        Events().Watch("/n/v1/*", [&](const PluginResourceEvent&) { order.push_back("pattern"); });
         order.push_back("outer done");
     });
     host.DeliverResourceEvent("/n/v1/outer", PluginResourceEventType::Update, Record("x", 1));
@@ -233,9 +235,9 @@ TEST_F(ResourceEvents, HandlersMayWatchAndReplaceListenersWhileDelivering) {
 
 TEST_F(ResourceEvents, HandlerMayUnsubscribeItsOwnEvent) {
     int calls = 0;
-    Plugin().Watch("/u/v1/x", [&](const PluginResourceEvent&) {
+    Events().Watch("/u/v1/x", [&](const PluginResourceEvent&) {
         ++calls;
-        Plugin().Unsubscribe("/u/v1/x");
+        Events().Unsubscribe("/u/v1/x");
     });
     EXPECT_TRUE(host.DeliverResourceEvent("/u/v1/x", PluginResourceEventType::Update, Record("x", 1)));
     EXPECT_EQ(calls, 1);
@@ -257,7 +259,7 @@ TEST_F(ResourceEvents, FailureInsideADeliveryDropsTheEventWithOneLogLine) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
         host.ClearRecords();
-        Plugin().Watch("/f/v1/x", [&](const PluginResourceEvent&) { row.fail(); });
+        Events().Watch("/f/v1/x", [&](const PluginResourceEvent&) { row.fail(); });
         EXPECT_TRUE(host.DeliverResourceEvent("/f/v1/x", PluginResourceEventType::Update, Record("x", 1)));
         ASSERT_EQ(host.Logs().size(), 1u);
         EXPECT_EQ(host.Logs()[0].level, 2);
@@ -266,7 +268,7 @@ TEST_F(ResourceEvents, FailureInsideADeliveryDropsTheEventWithOneLogLine) {
 }
 
 TEST_F(ResourceEvents, EmptyHandlerDropsTheEventInsteadOfUnwindingIntoTheHost) {
-    Plugin().RegisterEventHandler("OnJsonApiEvent_e", ResourceListener());
+    Events().RegisterEventHandler("OnJsonApiEvent_e", ResourceListener());
     EXPECT_TRUE(host.DeliverResourceEvent("/e", PluginResourceEventType::Update, Record("x", 1)));
     ASSERT_EQ(host.Logs().size(), 1u);
     EXPECT_EQ(host.Logs()[0].text, "hpk-be-arx-content-targeting: Dropped event OnJsonApiEvent_e: bad_function_call");

@@ -105,6 +105,7 @@ TEST(RequestMethod, NamesAndNormalisation) {
         SCOPED_TRACE(code);
         EXPECT_STREQ(MethodName(code), names[code]);
         EXPECT_EQ(static_cast<std::uint32_t>(NormaliseMethod(code)), code <= 8 ? code : 0u);
+        EXPECT_EQ(NormalisedMethodCode(static_cast<RequestMethod>(code)), code <= 8 ? code : 0u);
     }
     EXPECT_EQ(NormaliseMethod(0xFFFFFFFFu), RequestMethod::None);
     EXPECT_STREQ(MethodName(RequestMethod::Other), "");
