@@ -25,7 +25,7 @@ install_openapi_validator() {
 }
 
 stamp=/var/lib/hpk-setup.stamp
-version=10  # bump when the package list changes
+version=11  # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
     install_openapi_validator
     exit 0
@@ -53,6 +53,7 @@ packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
     g++-multilib
     libyaml-dev:i386 rapidjson-dev
+    libcli11-dev                                  # header-only: the host tool's command line
     googletest
     libbenchmark-dev:i386
     g++-mingw-w64-i686-posix mingw-w64-i686-dev   # headers and libstdc++ for the clang Windows build
