@@ -104,7 +104,7 @@ function(hpk_product_targets)
                      -DWINDOWS=${WIN32} -P ${CMAKE_SOURCE_DIR}/cmake/check_symbols.cmake)
     if(WIN32)
         # Read back the way Windows reads it: GetFileVersionInfo under Wine.
-        add_executable(hpk-version-resource-check ${CMAKE_SOURCE_DIR}/tests/product/version_resource_check.cpp)
+        add_executable(hpk-version-resource-check ${CMAKE_SOURCE_DIR}/packaging/checks/version_resource_check.cpp)
         target_link_libraries(hpk-version-resource-check PRIVATE version)
         add_test(NAME hpk-product-version-resource
                  COMMAND hpk-version-resource-check $<TARGET_FILE:${plugin}> ${PROJECT_VERSION})

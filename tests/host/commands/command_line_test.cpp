@@ -160,9 +160,11 @@ TEST(CommandLine, SharedOptionsReadWhatTheyPromise) {
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(count, 10u);
     EXPECT_EQ(shade, Shade::Dark);
-    EXPECT_EQ(RunLine(line, {"probe", "--count", "101"}).err,
-              "hpk-host probe: --count: '101' is more than 100\nusage: hpk-host probe [--count N] [--shade light|dark]\n");
-    EXPECT_EQ(RunLine(line, {"probe", "--count", "1e3"}).err.rfind("hpk-host probe: --count: '1e3' is not a whole number\n", 0),
+    EXPECT_EQ(
+        RunLine(line, {"probe", "--count", "101"}).err,
+        "hpk-host probe: --count: '101' is more than 100\nusage: hpk-host probe [--count N] [--shade light|dark]\n");
+    EXPECT_EQ(RunLine(line, {"probe", "--count", "1e3"})
+                  .err.rfind("hpk-host probe: --count: '1e3' is not a whole number\n", 0),
               0u);
     EXPECT_EQ(runs, 1);
 }

@@ -52,6 +52,7 @@ public:
     std::string make_help(const CLI::App* part, std::string name, CLI::AppFormatMode mode) const override {
         if (part->get_parent() == nullptr) return Listing();
         std::string help = CLI::Formatter::make_help(part, std::move(name), mode);
+        // CLI11 ends some commands' help with blank lines; one end of line is enough.
         while (help.size() > 1 && help.compare(help.size() - 2, 2, "\n\n") == 0) help.pop_back();
         return help;
     }
@@ -87,8 +88,7 @@ CLI::App& CommandLine::Add(const char* name, const char* synopsis, const char* s
 int CommandLine::Refuse(const CLI::App* part, const std::string& message) const {
     const std::string prefix = part != nullptr ? "hpk-host " + part->get_name() : "hpk-host";
     std::fprintf(stderr, "%s: %s\n", prefix.c_str(), message.c_str());
-    const std::string usage =
-        part != nullptr ? formatter_->make_usage(part, prefix) : formatter_->Listing();
+    const std::string usage = part != nullptr ? formatter_->make_usage(part, prefix) : formatter_->Listing();
     std::fputs(usage.c_str(), stderr);
     return kExitUsage;
 }
@@ -154,6 +154,7 @@ CLI::Option& AddChoiceOption(CLI::App& command, const char* name, std::vector<st
     for (const std::string& word : words) list += (list.empty() ? "" : "|") + word;
     auto pick = [words, choose = std::move(choose), name = std::string(name), list](const std::string& given) {
         auto found = std::find(words.begin(), words.end(), given);
+        // Thrown within CLI11's reading, which is how it takes a refusal; Run catches it.
         if (found == words.end()) throw CLI::ValidationError(name, FormatPositional(kMsgNotAChoice, given, list));
         choose(static_cast<std::size_t>(found - words.begin()));
     };

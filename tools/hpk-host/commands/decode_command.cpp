@@ -65,7 +65,8 @@ void AddDecodeCommand(CommandLine& line) {
     auto options = std::make_shared<DecodeOptions>();
     CLI::App& command = line.Add("decode", kDecodeSynopsis, kDecodeSummary, [options] { return Decode(*options); });
     auto format = [&command, options](const char* name, PayloadFormat format, const char* help) {
-        return command.add_flag_callback(name, [options, format] { options->format = format; }, help);
+        return command.add_flag_callback(
+            name, [options, format] { options->format = format; }, help);
     };
     CLI::Option* json = format("--json", PayloadFormat::Json, "the payload is JSON");
     CLI::Option* yaml = format("--yaml", PayloadFormat::Yaml, "the payload is YAML");

@@ -130,13 +130,14 @@ int Describe(const DescribeOptions& options) {
 
 void AddDescribeCommand(CommandLine& line) {
     auto options = std::make_shared<DescribeOptions>();
-    CLI::App& command = line.Add("describe", "[--plugin PATH] [--format text|json|openapi]",
-                                 "prints the API the plugin hands the host at load",
-                                 [options] { return Describe(*options); });
+    CLI::App& command =
+        line.Add("describe", "[--plugin PATH] [--format text|json|openapi]",
+                 "prints the API the plugin hands the host at load", [options] { return Describe(*options); });
     AddPluginOption(command, options->pluginPath);
-    AddChoiceOption(command, "--format", options->format,
-                    {{"text", DescribeFormat::Text}, {"json", DescribeFormat::Json}, {"openapi", DescribeFormat::OpenApi}},
-                    "text (the default), the help records as JSON, or an OpenAPI 3.1 document");
+    AddChoiceOption(
+        command, "--format", options->format,
+        {{"text", DescribeFormat::Text}, {"json", DescribeFormat::Json}, {"openapi", DescribeFormat::OpenApi}},
+        "text (the default), the help records as JSON, or an OpenAPI 3.1 document");
 }
 
 }  // namespace hpk::host

@@ -205,16 +205,17 @@ private:
             std::printf("  result      %s\n", kMsgExploreOk);
             return;
         }
-        std::printf("  result      %s\n",
-                    FormatPositional(kMsgExploreFailed, failure_->index, failure_->invariant, failure_->message).c_str());
-        std::printf("  shrunk      %s\n", FormatPositional(kMsgExploreShrunk, failure_->originalSteps,
-                                                           failure_->shrunkSteps, failure_->file)
-                                             .c_str());
+        std::printf(
+            "  result      %s\n",
+            FormatPositional(kMsgExploreFailed, failure_->index, failure_->invariant, failure_->message).c_str());
+        std::printf("  shrunk      %s\n",
+                    FormatPositional(kMsgExploreShrunk, failure_->originalSteps, failure_->shrunkSteps, failure_->file)
+                        .c_str());
         std::printf("  replay      hpk-host run %s\n", failure_->file.c_str());
-        std::fprintf(stderr, "hpk-host explore: %s\n",
-                     FormatPositional(kMsgExploreBroke, options_.seed, failure_->index, failure_->invariant,
-                                      failure_->file)
-                         .c_str());
+        std::fprintf(
+            stderr, "hpk-host explore: %s\n",
+            FormatPositional(kMsgExploreBroke, options_.seed, failure_->index, failure_->invariant, failure_->file)
+                .c_str());
     }
 
     const ExploreOptions& options_;
@@ -255,8 +256,7 @@ int Explore(const ExploreOptions& options) {
 void AddExploreCommand(CommandLine& line) {
     auto options = std::make_shared<ExploreOptions>();
     CLI::App& command = line.Add(
-        "explore",
-        "[SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] [--json]",
+        "explore", "[SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] [--json]",
         "plays sessions drawn from a space file, checks the invariants, shrinks a failure to a scenario",
         [options] { return Explore(*options); });
     command.add_option("SPACE", options->spacePath, "the space file (default scenarios/space.yaml)");

@@ -338,10 +338,9 @@ int PlayScenario(RunOptions& options) {
 
 void AddRunCommand(CommandLine& line) {
     auto options = std::make_shared<RunOptions>();
-    CLI::App& command =
-        line.Add("run", "[SCENARIO] [--plugin PATH] [--json] [--html FILE]",
-                 "plays a scenario (built-in default without SCENARIO) and prints the timeline",
-                 [options] { return PlayScenario(*options); });
+    CLI::App& command = line.Add("run", "[SCENARIO] [--plugin PATH] [--json] [--html FILE]",
+                                 "plays a scenario (built-in default without SCENARIO) and prints the timeline",
+                                 [options] { return PlayScenario(*options); });
     command.add_option("SCENARIO", options->scenarioPath, "the scenario file (scenarios/README.md describes them)");
     AddPluginOption(command, options->pluginPath);
     command.add_flag("--json", options->json, "prints the run as one JSON document instead");

@@ -59,8 +59,7 @@ inline constexpr char kMsgNestedUpdate[] = "%1: update %2 inside the request of 
 
 // --- Invariants broken ---------------------------------------------------------------
 
-inline constexpr char kMsgBreachGenericFirst[] =
-    "\"OnJsonApiEvent\" posted without the resource's own event before it";
+inline constexpr char kMsgBreachGenericFirst[] = "\"OnJsonApiEvent\" posted without the resource's own event before it";
 // %1: the event posted; %2: its payload's uri; %3: that uri's event name.
 inline constexpr char kMsgBreachWrongEvent[] = "posted %1 for uri %2, whose event name is %3";
 // %1: the event posted.

@@ -31,7 +31,8 @@ bool StepPlayer::Answer(HostResponse&, const std::string& url) {
     if (found == pending_.end()) return false;
     const ScenarioStep* step = *found;
     pending_.erase(found);  // first: the delivery may request the same path again
-    core_.Log().Record("nested", FormatPositional(kMsgNestedUpdate, static_cast<unsigned>(step->number), step->uri, path));
+    core_.Log().Record("nested",
+                       FormatPositional(kMsgNestedUpdate, static_cast<unsigned>(step->number), step->uri, path));
     Deliver(*step);
     return false;
 }
@@ -129,9 +130,9 @@ Breach InvariantChecker::WellFormed(const ServedRule& rule, const BindingValue& 
         if (k == rule.patterns.size()) {
             std::size_t any = 0;
             while (any < rule.patterns.size() && !rule.patterns[any].Matches(text)) ++any;
-            return {"well-formed", FormatPositional(any == rule.patterns.size() ? kMsgBreachNoPattern
-                                                                                : kMsgBreachOutOfOrder,
-                                                    rule.path, text, ValueKey(body))};
+            return {"well-formed",
+                    FormatPositional(any == rule.patterns.size() ? kMsgBreachNoPattern : kMsgBreachOutOfOrder,
+                                     rule.path, text, ValueKey(body))};
         }
         at = k;
     }

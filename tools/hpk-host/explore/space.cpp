@@ -78,8 +78,8 @@ public:
     void Variants(const BindingValue& list, const std::string& where, SpaceInput& out) {
         for (std::size_t i = 0; i < list.Size() && Ok(); ++i) {
             SpaceVariant variant;
-            Variant(list.Element(i), out.uri, FormatPositional(kMsgSpaceVariantWhere, where, static_cast<unsigned>(i + 1)),
-                    variant);
+            Variant(list.Element(i), out.uri,
+                    FormatPositional(kMsgSpaceVariantWhere, where, static_cast<unsigned>(i + 1)), variant);
             out.valueWeights.push_back(variant.hasValue ? variant.weight : 0);
             out.allWeights.push_back(variant.weight);
             out.variants.push_back(std::move(variant));

@@ -43,35 +43,21 @@ void StartWatchdog(std::uint64_t timeoutSeconds) {
             const std::int64_t started = gSessionStarted.load();
             if (started == 0 || SteadyMilliseconds() - started < static_cast<std::int64_t>(timeoutSeconds) * 1000)
                 continue;
-            WorkerLine hung;
-            hung.kind = WorkerLineKind::Failed;
-            hung.index = gSessionIndex.load();
-            hung.invariant = "no-hang";
-            hung.message = FormatPositional(kMsgBreachHang, timeoutSeconds);
-            WriteWorkerLine(hung);
+            WriteWorkerLine({WorkerLineKind::Failed, gSessionIndex.load(), 0, 0, false, "no-hang", 0,
+                             FormatPositional(kMsgBreachHang, timeoutSeconds)});
             std::_Exit(kExitHang);
         }
     }).detach();
 }
 
 void WriteOutcome(std::uint64_t index, const SessionOutcome& outcome, bool metamorphic) {
-    WorkerLine line;
-    line.kind = outcome.breach.Broken() ? WorkerLineKind::Failed : WorkerLineKind::Passed;
-    line.index = index;
-    line.steps = outcome.steps;
-    line.checks = outcome.checks;
-    line.metamorphic = metamorphic;
-    line.invariant = outcome.breach.invariant;
-    line.step = outcome.failedStep;
-    line.message = outcome.breach.message;
-    WriteWorkerLine(line);
+    WriteWorkerLine({outcome.breach.Broken() ? WorkerLineKind::Failed : WorkerLineKind::Passed, index, outcome.steps,
+                     outcome.checks, metamorphic, outcome.breach.invariant, outcome.failedStep,
+                     outcome.breach.message});
 }
 
 void WriteUnusable(const std::string& message) {
-    WorkerLine line;
-    line.kind = WorkerLineKind::Unusable;
-    line.message = message;
-    WriteWorkerLine(line);
+    WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, message});
 }
 
 bool ReadDocument(const std::string& path, BindingValue& out, std::string& error) {

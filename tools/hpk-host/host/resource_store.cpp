@@ -90,9 +90,9 @@ struct HostStream {
         if (self == nullptr) return;
         ResourceStore& store = *self->owner;
         GuardedCall(store.core_, [self, &store] {
-            store.core_.Log().Record("stream", FormatPositional(kMsgStreamClosed, self->url,
-                                                                static_cast<unsigned>(self->position), self->reads,
-                                                                self->yields));
+            store.core_.Log().Record(
+                "stream", FormatPositional(kMsgStreamClosed, self->url, static_cast<unsigned>(self->position),
+                                           self->reads, self->yields));
         });
         store.streams_.erase(self);
         ++store.streamCloses_;
@@ -183,7 +183,8 @@ void ResourceStore::CloseLeftStreams() {
 void ResourceStore::ReportUnreleased() {
     const std::int64_t unreleased = gUnreleased.exchange(0);
     if (unreleased > 0) core_.Problem(FormatPositional(kMsgResponsesNotReleased, static_cast<long long>(unreleased)));
-    if (unreleased < 0) core_.Problem(FormatPositional(kMsgResponsesReleasedTwice, static_cast<long long>(-unreleased)));
+    if (unreleased < 0)
+        core_.Problem(FormatPositional(kMsgResponsesReleasedTwice, static_cast<long long>(-unreleased)));
 }
 
 }  // namespace hpk::host
