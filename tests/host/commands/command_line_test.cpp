@@ -84,8 +84,8 @@ TEST(CommandLine, RefusesMistakesAlike) {
         {{"run", "--bogus"},
          "hpk-host run: unexpected argument '--bogus'\n"
          "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]\n"},
-        {{"run", "a.yaml", "b.yaml"},
-         "hpk-host run: unexpected argument 'b.yaml'\n"
+        {{"run", "/a.yaml", "/b.yaml"},
+         "hpk-host run: unexpected argument '/b.yaml'\n"
          "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]\n"},
         {{"describe", "--format", "xml"},
          "hpk-host describe: --format: 'xml' is not one of text|json|openapi\n"

@@ -71,6 +71,9 @@ CommandLine::CommandLine()
     // Extras are collected rather than refused, so that the refusal names
     // the first of them in the same words for every command.
     app_->allow_extras();
+    // On Windows CLI11 would read "/x" as an option; here it is a path, as
+    // the scenarios' paths are under Wine.
+    app_->allow_windows_style_options(false);
     app_->require_subcommand(0, 1);
     // `hpk-host help` is `hpk-host --help`; it is not listed as a command.
     help_ = app_->add_subcommand("help")->group("");
