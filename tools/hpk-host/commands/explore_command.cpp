@@ -272,7 +272,8 @@ void AddExploreCommand(CommandLine& line) {
     command.add_flag("--json", options->json, "prints the summary as one JSON document");
     AddCountOption(command, "--batch", options->batch, "sessions per worker process (default 500)", 1);
     AddCountOption(command, "--timeout", options->timeoutSeconds,
-                   "seconds a session may run before it counts as hung (default 10)");
+                   "seconds a session may run before it counts as hung (default 10)")
+        .type_name("S");
     // How the explorer starts its own workers; not for people.
     command.add_flag("--worker", options->worker)->group("");
     AddCountOption(command, "--first", options->first, "").group("");
