@@ -104,12 +104,12 @@ function(hpk_product_targets)
                      -DWINDOWS=${WIN32} -P ${CMAKE_SOURCE_DIR}/cmake/check_symbols.cmake)
     if(WIN32)
         # Read back the way Windows reads it: GetFileVersionInfo under Wine.
-        add_executable(hpk-version-resource-check ${CMAKE_SOURCE_DIR}/tests/product/version_resource_check.cpp)
+        add_executable(hpk-version-resource-check ${CMAKE_SOURCE_DIR}/packaging/checks/version_resource_check.cpp)
         target_link_libraries(hpk-version-resource-check PRIVATE version)
         add_test(NAME hpk-product-version-resource
                  COMMAND hpk-version-resource-check $<TARGET_FILE:${plugin}> ${PROJECT_VERSION})
         # Unloading the DLL gives back everything loading and running it took.
-        add_executable(hpk-load-cycles-check ${CMAKE_SOURCE_DIR}/tests/product/load_cycles_check.cpp)
+        add_executable(hpk-load-cycles-check ${CMAKE_SOURCE_DIR}/packaging/checks/load_cycles_check.cpp)
         target_include_directories(hpk-load-cycles-check PRIVATE ${CMAKE_SOURCE_DIR}/src)
         add_test(NAME hpk-product-load-cycles COMMAND hpk-load-cycles-check $<TARGET_FILE:${plugin}>)
         # The DLL imports what packaging/INTEGRATION.md lists, each with its reason.
@@ -118,12 +118,12 @@ function(hpk_product_targets)
                          -DLIST=${CMAKE_SOURCE_DIR}/packaging/INTEGRATION.md
                          -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake)
         # An exception can cross every function of the DLL but a reviewed few.
-        add_executable(hpk-unwind-tables-check ${CMAKE_SOURCE_DIR}/tests/product/unwind_tables_check.cpp)
+        add_executable(hpk-unwind-tables-check ${CMAKE_SOURCE_DIR}/packaging/checks/unwind_tables_check.cpp)
         string(REPLACE ";" "|" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
         add_test(NAME hpk-product-unwind-tables
                  COMMAND ${CMAKE_COMMAND} -DCHECK=$<TARGET_FILE:hpk-unwind-tables-check> "-DEMULATOR=${emulator}"
                          -DLIBRARY=$<TARGET_FILE:${plugin}> -DSYMBOLS=${symbols_file}
-                         -DLIST=${CMAKE_SOURCE_DIR}/tests/product/functions_without_unwind_entries.txt
+                         -DLIST=${CMAKE_SOURCE_DIR}/packaging/checks/functions_without_unwind_entries.txt
                          -DDUMP=${CMAKE_BINARY_DIR}/${plugin}.pdb.txt
                          -P ${CMAKE_SOURCE_DIR}/cmake/check_unwind_tables.cmake)
     endif()

@@ -43,7 +43,7 @@ install_conformance_suites() {
 }
 
 stamp=/var/lib/hpk-setup.stamp
-version=10  # bump when the package list changes
+version=11  # bump when the package list changes
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
     install_openapi_validator
     install_conformance_suites
@@ -72,6 +72,7 @@ packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev
     g++-multilib
     libyaml-dev:i386 rapidjson-dev
+    libcli11-dev                                  # header-only: the host tool's command line
     googletest
     libbenchmark-dev:i386
     g++-mingw-w64-i686-posix mingw-w64-i686-dev   # headers and libstdc++ for the clang Windows build

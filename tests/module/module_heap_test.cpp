@@ -27,7 +27,6 @@
 #include "host/host_platform.h"
 #include "text/json_text.h"
 #include "host/plugin_session.h"
-#include "commands/run_command.h"
 #include "scenario/scenario_reader.h"
 
 namespace hpk::testing {

@@ -30,7 +30,7 @@ protected:
             ASSERT_TRUE(plugin.Router().ServeGet("/ping", []() -> std::string { return "pong"; }, plugin.ApiTags()));
         };
         script->initialize = [](FakePlugin& plugin) {
-            (void)plugin.FetchValue(RequestMethod::Get, kWaitUrl);
+            (void)plugin.Requests().FetchValue(RequestMethod::Get, kWaitUrl);
             return true;
         };
         host.ServeCustom(kWaitUrl, [this, secondThread, inside](HostResponse& response) {

@@ -8,9 +8,14 @@
 // per process and never unloads it.
 #include "commands/check_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "commands/command_line.h"
+#include "commands/exit_codes.h"
 #include "host/api_description.h"
 #include "commands/counters_thread_check.h"
 #include "diagnostics/positional_format.h"
@@ -18,7 +23,6 @@
 #include "text/host_messages.h"
 #include "text/json_text.h"
 #include "host/plugin_session.h"
-#include "commands/run_command.h"
 
 namespace hpk::host {
 
@@ -145,20 +149,7 @@ std::string CheckCycles(const std::string& path, std::string& detail) {
     return {};
 }
 
-}  // namespace
-
-int RunCheckCommand(int argc, char** argv) {
-    std::string path;
-    for (int i = 0; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--plugin" && i + 1 < argc) {
-            path = argv[++i];
-        } else {
-            std::fprintf(stderr, "hpk-host check: %s\n", FormatPositional(kMsgCheckUsage, argument).c_str());
-            return kExitUsage;
-        }
-    }
-    if (path.empty()) path = DefaultPluginPath();
+int Check(const std::string& path) {
     std::printf("%s\n", FormatPositional(kMsgCheckHeader, path).c_str());
     Checker checker;
     Timeline timeline(false, stdout);
@@ -222,6 +213,16 @@ int RunCheckCommand(int argc, char** argv) {
     }
     std::printf("%s\n", FormatPositional(kMsgCheckPassed, checker.Count()).c_str());
     return kExitOk;
+}
+
+}  // namespace
+
+void AddCheckCommand(CommandLine& line) {
+    auto path = std::make_shared<std::string>();
+    CLI::App& command =
+        line.Add("check", "[--plugin PATH]", "verifies what a host relies on; exits non-zero at the first broken rule",
+                 [path] { return Check(*path); });
+    AddPluginOption(command, *path);
 }
 
 }  // namespace hpk::host

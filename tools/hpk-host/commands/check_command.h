@@ -4,7 +4,9 @@
 
 namespace hpk::host {
 
-// argv holds the arguments after "check".
-int RunCheckCommand(int argc, char** argv);
+class CommandLine;
+
+// Adds `check` to the tool's command line.
+void AddCheckCommand(CommandLine& line);
 
 }  // namespace hpk::host

@@ -3,8 +3,10 @@
 
 namespace hpk::host {
 
-// argv holds the arguments after "decode". Returns the process exit code:
-// 0 success, 1 decode failure, 2 usage error.
-int RunDecodeCommand(int argc, char** argv);
+class CommandLine;
+
+// Adds `decode` to the tool's command line. Its exit code is 1 when the file
+// cannot be read, the payload does not decode or its tree cannot be listed.
+void AddDecodeCommand(CommandLine& line);
 
 }  // namespace hpk::host

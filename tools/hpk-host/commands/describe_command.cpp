@@ -2,9 +2,14 @@
 // text, as the help document (json) or as OpenAPI, shut the plugin down.
 #include "commands/describe_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "commands/command_line.h"
+#include "commands/exit_codes.h"
 #include "report/api_documents.h"
 #include "diagnostics/positional_format.h"
 #include "host/host_core.h"
@@ -12,7 +17,6 @@
 #include "text/host_text.h"
 #include "text/json_text.h"
 #include "host/plugin_session.h"
-#include "commands/run_command.h"
 
 namespace hpk::host {
 
@@ -24,32 +28,6 @@ struct DescribeOptions {
     std::string pluginPath;
     DescribeFormat format = DescribeFormat::Text;
 };
-
-bool ParseOptions(int argc, char** argv, DescribeOptions& options, std::string& error) {
-    for (int i = 0; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--plugin" && i + 1 < argc) {
-            options.pluginPath = argv[++i];
-        } else if (argument == "--format" && i + 1 < argc) {
-            const std::string format = argv[++i];
-            if (format == "text") {
-                options.format = DescribeFormat::Text;
-            } else if (format == "json") {
-                options.format = DescribeFormat::Json;
-            } else if (format == "openapi") {
-                options.format = DescribeFormat::OpenApi;
-            } else {
-                error = FormatPositional(kMsgDescribeUsage, format);
-                return false;
-            }
-        } else {
-            error = FormatPositional(kMsgDescribeUsage, argument);
-            return false;
-        }
-    }
-    if (options.pluginPath.empty()) options.pluginPath = DefaultPluginPath();
-    return true;
-}
 
 void PrintTags(const std::vector<std::string>& tags) {
     if (!tags.empty()) std::printf("      tags: %s\n", JoinList(tags).c_str());
@@ -113,15 +91,8 @@ void PrintEvents(const ApiDescription& api) {
     }
 }
 
-}  // namespace
-
-int RunDescribeCommand(int argc, char** argv) {
-    DescribeOptions options;
+int Describe(const DescribeOptions& options) {
     std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "hpk-host describe: %s\n", error.c_str());
-        return kExitUsage;
-    }
     Timeline timeline(false, stdout);
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
@@ -153,6 +124,20 @@ int RunDescribeCommand(int argc, char** argv) {
     session.Shutdown();
     for (const std::string& problem : api.problems) std::fprintf(stderr, "hpk-host describe: %s\n", problem.c_str());
     return kExitOk;
+}
+
+}  // namespace
+
+void AddDescribeCommand(CommandLine& line) {
+    auto options = std::make_shared<DescribeOptions>();
+    CLI::App& command =
+        line.Add("describe", "[--plugin PATH] [--format text|json|openapi]",
+                 "prints the API the plugin hands the host at load", [options] { return Describe(*options); });
+    AddPluginOption(command, options->pluginPath);
+    AddChoiceOption(
+        command, "--format", options->format,
+        {{"text", DescribeFormat::Text}, {"json", DescribeFormat::Json}, {"openapi", DescribeFormat::OpenApi}},
+        "text (the default), the help records as JSON, or an OpenAPI 3.1 document");
 }
 
 }  // namespace hpk::host

@@ -4,7 +4,9 @@
 
 namespace hpk::host {
 
-// argv holds the arguments after "describe".
-int RunDescribeCommand(int argc, char** argv);
+class CommandLine;
+
+// Adds `describe` to the tool's command line.
+void AddDescribeCommand(CommandLine& line);
 
 }  // namespace hpk::host

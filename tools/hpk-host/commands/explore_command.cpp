@@ -1,7 +1,9 @@
 // `hpk-host explore`: the command line, the batches of sessions handed to
 // worker processes, the progress line and the summary. Shrinking is in
-// explore_shrink.cpp, the workers' side in explore_worker.cpp.
+// explore/shrink.cpp, the workers' side in explore/worker.cpp.
 #include "commands/explore_command.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -9,8 +11,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 
+#include "commands/command_line.h"
+#include "commands/exit_codes.h"
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
 #include "explore/generate.h"
 #include "explore/play.h"
 #include "explore/process.h"
@@ -18,74 +25,10 @@
 #include "explore/worker.h"
 #include "explore/scenario_yaml.h"
 #include "text/json_text.h"
-#include "commands/run_command.h"
 
 namespace hpk::host {
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: hpk-host explore [SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] "
-    "[--json]";
-
-bool Number(const char* text, std::uint64_t& out) {
-    char* end = nullptr;
-    out = std::strtoull(text, &end, 10);
-    return end != text && *end == '\0';
-}
-
-bool ParseOptions(int argc, char** argv, ExploreOptions& options, std::string& error) {
-    for (int i = 0; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        std::uint64_t number = 0;
-        auto numberOption = [&](const char* name, std::uint64_t& target) {
-            if (argument != name) return false;
-            if (!hasValue || !Number(argv[i + 1], number)) {
-                error = std::string(name) + " needs a whole number";
-                return true;
-            }
-            target = number;
-            ++i;
-            return true;
-        };
-        if (numberOption("--seed", options.seed) || numberOption("--sessions", options.sessions) ||
-            numberOption("--time", options.seconds) || numberOption("--steps", options.steps) ||
-            numberOption("--batch", options.batch) || numberOption("--first", options.first) ||
-            numberOption("--timeout", options.timeoutSeconds)) {
-            if (!error.empty()) return false;
-            if (argument == "--sessions") options.sessionsGiven = true;
-        } else if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--plugin" && hasValue) {
-            options.pluginPath = argv[++i];
-        } else if (argument == "--out" && hasValue) {
-            options.outDir = argv[++i];
-        } else if (argument == "--worker") {
-            options.worker = true;
-        } else if (argument == "--replay" && hasValue) {
-            options.replay = argv[++i];
-        } else if (argument == "--reordered" && hasValue) {
-            options.reordered = argv[++i];
-        } else if (!argument.empty() && argument[0] != '-' && !options.spaceGiven) {
-            options.spacePath = argument;
-            options.spaceGiven = true;
-        } else {
-            error = "unexpected argument '" + argument + "'\n" + kUsage;
-            return false;
-        }
-    }
-    if (options.sessionsGiven && options.seconds != 0) {
-        error = std::string("give --sessions or --time, not both\n") + kUsage;
-        return false;
-    }
-    if (options.steps == 0 || options.steps > 10000 || options.batch == 0) {
-        error = "--steps must be 1 to 10000 and --batch at least 1";
-        return false;
-    }
-    if (options.pluginPath.empty()) options.pluginPath = DefaultPluginPath();
-    return true;
-}
 
 struct Totals {
     std::uint64_t sessions = 0;
@@ -149,7 +92,7 @@ private:
                                               "--timeout",
                                               std::to_string(options_.timeoutSeconds)};
         if (!worker.Start(arguments)) {
-            std::fprintf(stderr, "hpk-host explore: cannot start a worker process\n");
+            std::fprintf(stderr, "hpk-host explore: %s\n", kMsgExploreNoWorker);
             return kBroken;
         }
         std::uint64_t next = first;
@@ -158,12 +101,12 @@ private:
         while (worker.ReadLine(line)) {
             WorkerLine parsed;
             if (!ParseWorkerLine(line, parsed)) continue;
-            if (parsed.kind == 'X') {
+            if (parsed.kind == WorkerLineKind::Unusable) {
                 std::fprintf(stderr, "hpk-host explore: %s\n", parsed.message.c_str());
                 worker.Finish();
                 return kBroken;
             }
-            if (parsed.kind == 'E') {
+            if (parsed.kind == WorkerLineKind::Done) {
                 ended = true;
                 break;
             }
@@ -172,7 +115,7 @@ private:
             totals_.steps += parsed.steps;
             totals_.checks += parsed.checks;
             if (parsed.metamorphic) ++totals_.metamorphic;
-            if (parsed.kind == 'F') {
+            if (parsed.kind == WorkerLineKind::Failed) {
                 failure_ = Failure{parsed.index, parsed.invariant, parsed.message, {}, 0, 0};
                 ended = true;
             }
@@ -183,8 +126,7 @@ private:
             // The worker died inside session `next`: a crash of the plugin (or
             // of the host's side, which the message cannot tell apart).
             ++totals_.sessions;
-            failure_ =
-                Failure{next, "no-crash", "the session's process ended (" + how + ") during the session", {}, 0, 0};
+            failure_ = Failure{next, "no-crash", FormatPositional(kMsgBreachProcessEnded, how), {}, 0, 0};
         }
         return failure_ ? next + 1 : first + count;
     }
@@ -260,18 +202,20 @@ private:
         for (const char* name : kInvariantNames) std::printf(" %s", name);
         std::printf("\n");
         if (!failure_) {
-            std::printf("  result      ok, no invariant broken\n");
+            std::printf("  result      %s\n", kMsgExploreOk);
             return;
         }
-        std::printf("  result      FAILED: session %llu broke %s: %s\n",
-                    static_cast<unsigned long long>(failure_->index), failure_->invariant.c_str(),
-                    failure_->message.c_str());
-        std::printf("  shrunk      %zu steps to %zu: %s\n", failure_->originalSteps, failure_->shrunkSteps,
-                    failure_->file.c_str());
+        std::printf(
+            "  result      %s\n",
+            FormatPositional(kMsgExploreFailed, failure_->index, failure_->invariant, failure_->message).c_str());
+        std::printf("  shrunk      %s\n",
+                    FormatPositional(kMsgExploreShrunk, failure_->originalSteps, failure_->shrunkSteps, failure_->file)
+                        .c_str());
         std::printf("  replay      hpk-host run %s\n", failure_->file.c_str());
-        std::fprintf(stderr, "hpk-host explore: seed %llu session %llu broke %s; shrunk to %s\n",
-                     static_cast<unsigned long long>(options_.seed), static_cast<unsigned long long>(failure_->index),
-                     failure_->invariant.c_str(), failure_->file.c_str());
+        std::fprintf(
+            stderr, "hpk-host explore: %s\n",
+            FormatPositional(kMsgExploreBroke, options_.seed, failure_->index, failure_->invariant, failure_->file)
+                .c_str());
     }
 
     const ExploreOptions& options_;
@@ -283,25 +227,58 @@ private:
     bool progressShown_ = false;
 };
 
-}  // namespace
+int ExitCode(WorkerEnd end) {
+    switch (end) {
+        case WorkerEnd::Passed: return kExitOk;
+        case WorkerEnd::Broken: return kExitFailed;
+        case WorkerEnd::Unusable: return kExitUsage;
+        case WorkerEnd::NoPlugin: return kExitNoPlugin;
+    }
+    return kExitFailed;
+}
 
-int RunExploreCommand(int argc, char** argv) {
-    ExploreOptions options;
-    std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "hpk-host explore: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (!options.replay.empty()) return RunReplayWorker(options);
+int Explore(const ExploreOptions& options) {
+    if (!options.replay.empty()) return ExitCode(RunReplayWorker(options));
     Space space;
+    std::string error;
     if (!ReadSpaceFile(space, options.spacePath, error)) {
-        if (options.worker) std::printf("X %s\n", error.c_str());
+        if (options.worker) WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, error});
         std::fprintf(stderr, "hpk-host explore: %s\n", error.c_str());
         return kExitUsage;
     }
-    if (options.worker) return RunSessionWorker(options, space);
+    if (options.worker) return ExitCode(RunSessionWorker(options, space));
     Explorer explorer(options, space);
     return explorer.Execute();
+}
+
+}  // namespace
+
+void AddExploreCommand(CommandLine& line) {
+    auto options = std::make_shared<ExploreOptions>();
+    CLI::App& command = line.Add(
+        "explore", "[SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] [--out DIR] [--json]",
+        "plays sessions drawn from a space file, checks the invariants, shrinks a failure to a scenario",
+        [options] { return Explore(*options); });
+    command.add_option("SPACE", options->spacePath, "the space file (default scenarios/space.yaml)");
+    AddCountOption(command, "--seed", options->seed, "draws the sessions from seed N (default 1)");
+    CLI::Option& sessions = AddCountOption(command, "--sessions", options->sessions, "plays N sessions (default 1000)");
+    AddCountOption(command, "--time", options->seconds, "plays sessions for S seconds instead")
+        .type_name("S")
+        ->excludes(&sessions);
+    AddCountOption(command, "--steps", options->steps, "steps per session, 1 to 10000 (default 20)", 1, 10000);
+    AddPluginOption(command, options->pluginPath);
+    command.add_option("--out", options->outDir, "where a shrunk failure goes (default explore-failures)")
+        ->type_name("DIR");
+    command.add_flag("--json", options->json, "prints the summary as one JSON document");
+    AddCountOption(command, "--batch", options->batch, "sessions per worker process (default 500)", 1);
+    AddCountOption(command, "--timeout", options->timeoutSeconds,
+                   "seconds a session may run before it counts as hung (default 10)")
+        .type_name("S");
+    // How the explorer starts its own workers; not for people.
+    command.add_flag("--worker", options->worker)->group("");
+    AddCountOption(command, "--first", options->first, "").group("");
+    command.add_option("--replay", options->replay)->group("");
+    command.add_option("--reordered", options->reordered)->group("");
 }
 
 }  // namespace hpk::host

@@ -5,6 +5,10 @@
 
 namespace hpk::host {
 
-int RunExploreCommand(int argc, char** argv);
+class CommandLine;
+
+// Adds `explore` to the tool's command line, with the options its own worker
+// processes are started with.
+void AddExploreCommand(CommandLine& line);
 
 }  // namespace hpk::host

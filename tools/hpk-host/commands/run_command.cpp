@@ -3,12 +3,16 @@
 // report the timeline and the outcome.
 #include "commands/run_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <utility>
 
+#include "commands/command_line.h"
+#include "commands/exit_codes.h"
 #include "diagnostics/positional_format.h"
 #include "host/expectations.h"
 #include "explore/play.h"
@@ -33,26 +37,6 @@ struct RunOptions {
     // Opened before the run, so that an unwritable path costs no run.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> html{nullptr, &std::fclose};
 };
-
-bool ParseOptions(int argc, char** argv, RunOptions& options, std::string& error) {
-    for (int i = 0; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--html" && i + 1 < argc && options.htmlPath.empty()) {
-            options.htmlPath = argv[++i];
-        } else if (argument == "--plugin" && i + 1 < argc) {
-            options.pluginPath = argv[++i];
-        } else if (!argument.empty() && argument[0] != '-' && options.scenarioPath.empty()) {
-            options.scenarioPath = argument;
-        } else {
-            error = FormatPositional(kMsgRunUsage, argument);
-            return false;
-        }
-    }
-    if (options.pluginPath.empty()) options.pluginPath = DefaultPluginPath();
-    return true;
-}
 
 std::string AnswerSummary(const ResourceAnswer& answer) {
     switch (answer.kind) {
@@ -322,17 +306,8 @@ private:
     int exitCode_ = kExitOk;
 };
 
-}  // namespace
-
-std::string DefaultPluginPath() { return ExecutableDirectory() + PluginFileName(); }
-
-int RunRunCommand(int argc, char** argv) {
-    RunOptions options;
+int PlayScenario(RunOptions& options) {
     std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
-        return kExitUsage;
-    }
     if (!options.htmlPath.empty()) {
         options.html.reset(std::fopen(options.htmlPath.c_str(), "wb"));
         if (!options.html) {
@@ -357,6 +332,19 @@ int RunRunCommand(int argc, char** argv) {
     }
     Run run(options, std::move(scenario), std::move(space));
     return run.Execute();
+}
+
+}  // namespace
+
+void AddRunCommand(CommandLine& line) {
+    auto options = std::make_shared<RunOptions>();
+    CLI::App& command = line.Add("run", "[SCENARIO] [--plugin PATH] [--json] [--html FILE]",
+                                 "plays a scenario (built-in default without SCENARIO) and prints the timeline",
+                                 [options] { return PlayScenario(*options); });
+    command.add_option("SCENARIO", options->scenarioPath, "the scenario file (scenarios/README.md describes them)");
+    AddPluginOption(command, options->pluginPath);
+    command.add_flag("--json", options->json, "prints the run as one JSON document instead");
+    command.add_option("--html", options->htmlPath, "also draws the run as one HTML page in FILE")->type_name("FILE");
 }
 
 }  // namespace hpk::host

@@ -1,6 +1,8 @@
 // Drawing sessions from a space with the explorer's own random numbers.
 #include "explore/generate.h"
 
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
 #include "explore/random.h"
 #include "text/json_text.h"
 
@@ -92,7 +94,7 @@ private:
 
 void Header(BindingValue& document, const Space& space, std::uint64_t seed, std::uint64_t index) {
     document.MakeStructure();
-    document.Member("name").SetString("explore seed " + std::to_string(seed) + " session " + std::to_string(index));
+    document.Member("name").SetString(FormatPositional(kMsgSessionName, seed, index));
     document.Member("invariants").SetString(space.path);
 }
 

@@ -7,6 +7,9 @@
 #include <bitset>
 #include <functional>
 
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
+
 namespace hpk::host {
 
 namespace {
@@ -53,7 +56,7 @@ public:
             const char c = text_[at_++];
             if (c == '(') {
                 Alternatives(item.choices);
-                if (at_ >= text_.size() || text_[at_] != ')') return Fail("a group without its ')'");
+                if (at_ >= text_.size() || text_[at_] != ')') return Fail(kMsgPatternOpenGroup);
                 ++at_;
             } else if (c == '[') {
                 if (!Class(item.set)) return nullptr;
@@ -62,7 +65,7 @@ public:
             } else if (c == '\\' && at_ < text_.size()) {
                 item.set.set(static_cast<unsigned char>(text_[at_++]));
             } else if (c == '*' || c == '+' || c == '?' || c == '{' || c == ']') {
-                return Fail(std::string("'") + c + "' where a character was expected");
+                return Fail(FormatPositional(kMsgPatternMisplaced, c));
             } else {
                 item.set.set(static_cast<unsigned char>(c));
             }
@@ -94,7 +97,7 @@ private:
             for (unsigned c = low; c <= high; ++c) set.set(c);
         }
         if (at_ >= text_.size()) {
-            Fail("a class without its ']'");
+            Fail(kMsgPatternOpenClass);
             return false;
         }
         ++at_;
@@ -122,13 +125,13 @@ private:
             case '{': {
                 const std::size_t close = text_.find('}', at_);
                 if (close == std::string_view::npos) {
-                    Fail("a count without its '}'");
+                    Fail(kMsgPatternOpenCount);
                     return false;
                 }
                 unsigned count = 0;
                 for (std::size_t i = at_ + 1; i < close; ++i) {
                     if (text_[i] < '0' || text_[i] > '9' || count > 1000) {
-                        Fail("a count must be a number up to 1000");
+                        Fail(kMsgPatternBadCount);
                         return false;
                     }
                     count = count * 10 + static_cast<unsigned>(text_[i] - '0');
@@ -191,7 +194,7 @@ bool TextPattern::Compile(std::string_view pattern, std::string& error) {
     Node::Item group;
     parser.Alternatives(group.choices);
     if (!parser.Done()) {
-        error = parser.error.empty() ? "a ')' without its group" : parser.error;
+        error = parser.error.empty() ? kMsgPatternCloseGroup : parser.error;
         return false;
     }
     root->items.push_back(std::move(group));

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <set>
 
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
 #include "explore/generate.h"
 #include "scenario/relative_time.h"
 #include "scenario/scenario_reader.h"
@@ -30,7 +32,7 @@ bool StepPlayer::Answer(HostResponse&, const std::string& url) {
     const ScenarioStep* step = *found;
     pending_.erase(found);  // first: the delivery may request the same path again
     core_.Log().Record("nested",
-                       std::to_string(step->number) + ": update " + step->uri + " inside the request of " + path);
+                       FormatPositional(kMsgNestedUpdate, static_cast<unsigned>(step->number), step->uri, path));
     Deliver(*step);
     return false;
 }
@@ -85,20 +87,19 @@ Breach InvariantChecker::Published() {
         ++checks_;
         const PostedEvent& first = posted[i];
         if (first.name == kGenericEvent) {
-            return {"published-twice", "\"OnJsonApiEvent\" posted without the resource's own event before it"};
+            return {"published-twice", kMsgBreachGenericFirst};
         }
         const std::string uri(first.payload.Member("uri").AsString());
         if (ResourceEventName(uri) != first.name) {
-            return {"published-twice",
-                    "posted " + first.name + " for uri " + uri + ", whose event name is " + ResourceEventName(uri)};
+            return {"published-twice", FormatPositional(kMsgBreachWrongEvent, first.name, uri, ResourceEventName(uri))};
         }
         if (i + 1 >= posted.size() || posted[i + 1].name != kGenericEvent) {
-            return {"published-twice", first.name + " was not followed by the same event as \"OnJsonApiEvent\""};
+            return {"published-twice", FormatPositional(kMsgBreachNoGeneric, first.name)};
         }
         const std::string data = ValueKey(first.payload);
         if (ValueKey(posted[i + 1].payload) != data) {
-            return {"published-twice", first.name + " " + data + " went out as \"OnJsonApiEvent\" with " +
-                                           ValueKey(posted[i + 1].payload)};
+            return {"published-twice",
+                    FormatPositional(kMsgBreachGenericDiffers, first.name, data, ValueKey(posted[i + 1].payload))};
         }
         latest_[first.name] = ValueKey(first.payload.Member("data"));
         ++i;
@@ -112,7 +113,7 @@ Breach InvariantChecker::WellFormed(const ServedRule& rule, const BindingValue& 
     ++checks_;
     const BindingValue& list = body.Member(rule.list);
     if (list.Kind() != BindingValueKind::Collection && !list.IsEmpty()) {
-        return {"well-formed", rule.path + ": '" + rule.list + "' is not a list: " + ValueKey(body)};
+        return {"well-formed", FormatPositional(kMsgBreachNotList, rule.path, rule.list, ValueKey(body))};
     }
     std::set<std::string> seen;
     std::size_t at = 0;
@@ -120,18 +121,18 @@ Breach InvariantChecker::WellFormed(const ServedRule& rule, const BindingValue& 
         const BindingValue& item = list.Element(i);
         const std::string text(item.AsString());
         if (item.Kind() != BindingValueKind::String)
-            return {"well-formed", rule.path + ": item " + ValueKey(item) + " is not a text"};
+            return {"well-formed", FormatPositional(kMsgBreachItemNotText, rule.path, ValueKey(item))};
         if (!seen.insert(text).second)
-            return {"well-formed", rule.path + ": " + text + " served twice in " + ValueKey(body)};
+            return {"well-formed", FormatPositional(kMsgBreachServedTwice, rule.path, text, ValueKey(body))};
         if (rule.patterns.empty()) continue;
         std::size_t k = at;
         while (k < rule.patterns.size() && !rule.patterns[k].Matches(text)) ++k;
         if (k == rule.patterns.size()) {
             std::size_t any = 0;
             while (any < rule.patterns.size() && !rule.patterns[any].Matches(text)) ++any;
-            return {"well-formed", rule.path + ": " + text +
-                                       (any == rule.patterns.size() ? " matches no pattern" : " is out of order") +
-                                       " in " + ValueKey(body)};
+            return {"well-formed",
+                    FormatPositional(any == rule.patterns.size() ? kMsgBreachNoPattern : kMsgBreachOutOfOrder,
+                                     rule.path, text, ValueKey(body))};
         }
         at = k;
     }
@@ -144,7 +145,7 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
         EndpointAnswer answer = session_.Get(rule.path);
         ++checks_;
         if (!answer.reached || answer.failed) {
-            return {"boundary", "GET " + rule.path + " failed: " + answer.error};
+            return {"boundary", FormatPositional(kMsgBreachGetFailed, rule.path, answer.error)};
         }
         served_[rule.path] = ValueKey(answer.body);
         if (Breach breach = WellFormed(rule, answer.body); breach.Broken()) return breach;
@@ -158,7 +159,7 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
         ++checks_;
         if (latest->second != served_[rule.path]) {
             return {"served-is-published",
-                    rule.path + " serves " + served_[rule.path] + " but its latest publication was " + latest->second};
+                    FormatPositional(kMsgBreachNotPublished, rule.path, served_[rule.path], latest->second)};
         }
     }
     if (redelivery && !before.empty()) {
@@ -166,8 +167,7 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
         for (const auto& [path, body] : served_) {
             auto was = before.find(path);
             if (was != before.end() && was->second != body) {
-                return {"redelivery-idempotent",
-                        "the same update again changed " + path + " from " + was->second + " to " + body};
+                return {"redelivery-idempotent", FormatPositional(kMsgBreachRedelivery, path, was->second, body)};
             }
         }
     }
@@ -180,8 +180,7 @@ Breach InvariantChecker::AfterShutdown(const MemoryCountersRecord& counters) {
     const std::uint64_t bytes = counters.totalBytesAllocated - counters.totalBytesFreed;
     const std::uint64_t blocks = counters.totalAllocations - counters.totalFrees;
     if (bytes != 0 || blocks != 0) {
-        return {"counters-zero",
-                std::to_string(bytes) + " bytes in " + std::to_string(blocks) + " blocks live after shutdown"};
+        return {"counters-zero", FormatPositional(kMsgBreachCounters, bytes, blocks)};
     }
     return {};
 }
@@ -202,7 +201,7 @@ SessionOutcome Play(const Space& space, const Scenario& scenario, const std::str
     }
     InvariantChecker checker(space, core, session);
     if (!session.Init()) {
-        outcome.breach = {"boundary", "init returned false"};
+        outcome.breach = {"boundary", kMsgBreachInitFailed};
     } else {
         StepPlayer player(core, session);
         for (std::size_t i = 0; i < scenario.steps.size() && !outcome.breach.Broken(); ++i) {
@@ -218,7 +217,7 @@ SessionOutcome Play(const Space& space, const Scenario& scenario, const std::str
     core.Finish();
     if (!outcome.breach.Broken()) {
         for (const Subscription& subscription : core.Subscriptions()) {
-            core.Problem("still subscribed to " + subscription.name + " after shutdown");
+            core.Problem(FormatPositional(kMsgStillSubscribed, subscription.name));
         }
         outcome.breach = checker.AfterShutdown(session.Counters());
     }
@@ -233,7 +232,7 @@ SessionOutcome PlaySession(const Space& space, const BindingValue& document, con
     std::string error;
     if (!ScenarioFromValue(scenario, document, SystemMilliseconds(), error)) {
         SessionOutcome outcome;
-        outcome.breach = {"boundary", "the session does not read as a scenario: " + error};
+        outcome.breach = {"boundary", FormatPositional(kMsgBreachNotScenario, error)};
         return outcome;
     }
     return Play(space, scenario, pluginPath);
@@ -248,11 +247,11 @@ SessionOutcome PlayMetamorphic(const Space& space, const BindingValue& document,
     first.checks += second.checks + 1;
     first.steps += second.steps;
     if (first.served != second.served) {
-        std::string message = "the same inputs in another order end serving";
-        for (const auto& [path, body] : second.served) message += " " + path + " " + body;
-        message += " instead of";
-        for (const auto& [path, body] : first.served) message += " " + path + " " + body;
-        first.breach = {"order-independent", message};
+        std::string other;
+        for (const auto& [path, body] : second.served) other += " " + path + " " + body;
+        std::string order;
+        for (const auto& [path, body] : first.served) order += " " + path + " " + body;
+        first.breach = {"order-independent", FormatPositional(kMsgBreachOrder, other, order)};
         first.failedStep = 0;
     }
     return first;

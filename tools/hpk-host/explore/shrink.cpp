@@ -6,6 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
 #include "explore/process.h"
 #include "explore/scenario_yaml.h"
 
@@ -117,18 +119,18 @@ public:
         WorkerLine parsed;
         bool any = false;
         while (worker.ReadLine(line)) {
-            if (ParseWorkerLine(line, parsed) && (parsed.kind == 'S' || parsed.kind == 'F' || parsed.kind == 'X')) {
+            if (ParseWorkerLine(line, parsed) && parsed.kind != WorkerLineKind::Done) {
                 any = true;
                 break;
             }
         }
         const std::string how = worker.Finish();
         if (!any) {
-            parsed.kind = 'F';
+            parsed.kind = WorkerLineKind::Failed;
             parsed.invariant = "no-crash";
-            parsed.message = "the session's process ended (" + how + ") during the session";
+            parsed.message = FormatPositional(kMsgBreachProcessEnded, how);
         }
-        if (parsed.kind != 'F' || parsed.invariant != invariant_) return false;
+        if (parsed.kind != WorkerLineKind::Failed || parsed.invariant != invariant_) return false;
         message_ = parsed.message;
         return true;
     }
@@ -269,13 +271,11 @@ ShrinkResult ShrinkSession(const ExploreOptions& options, const ExploreSession& 
         DropValues(shrinker, result.document);
     }
     const std::string name(result.document.Member("name").AsString());
-    result.document.Member("name").SetString(name + " (shrunk)");
+    result.document.Member("name").SetString(FormatPositional(kMsgShrunkName, name));
     result.document.Member("description")
-        .SetString(metamorphic ? "Breaks " + invariant +
-                                     ": played in this order and in the order of the -reordered file, "
-                                     "the plugin ends serving different values."
-                               : "Breaks the invariant " + invariant + ": " + shrinker.Message());
-    if (metamorphic) result.reordered.Member("name").SetString(name + " (shrunk, reordered)");
+        .SetString(metamorphic ? FormatPositional(kMsgShrunkOrderDescription, invariant)
+                               : FormatPositional(kMsgShrunkDescription, invariant, shrinker.Message()));
+    if (metamorphic) result.reordered.Member("name").SetString(FormatPositional(kMsgShrunkReorderedName, name));
     result.message = shrinker.Message();
     result.candidates = shrinker.Candidates();
     return result;

@@ -6,10 +6,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
 #include "formats/yaml_reader.h"
 #include "scenario/relative_time.h"
 #include "scenario/scenario_fields.h"
 #include "scenario/scenario_reader.h"
+#include "text/host_messages.h"
 
 namespace hpk::host {
 
@@ -22,14 +25,14 @@ public:
     std::uint32_t Weight(ScenarioFields& fields, const char* key, std::uint32_t fallback) {
         std::uint64_t number = fallback;
         if (const BindingValue* item = fields.Take(key)) Unsigned(*item, number, fields.Where(), key);
-        if (number > 1000000) Fail(fields.Where(), std::string("'") + key + "' must be at most 1000000");
+        if (number > 1000000) Fail(fields.Where(), FormatPositional(kMsgSpaceWeightTooLarge, key));
         return static_cast<std::uint32_t>(number);
     }
 
     // A variant: the answer members as a scenario resource writes them, plus weight.
     void Variant(const BindingValue& value, const std::string& uri, const std::string& where, SpaceVariant& out) {
         if (value.Kind() != BindingValueKind::Structure) {
-            Fail(where, "a variant is a mapping with one of value, error, stream");
+            Fail(where, kMsgSpaceVariantShape);
             return;
         }
         out.answer.MakeStructure();
@@ -50,23 +53,23 @@ public:
 
     void Input(std::string_view uri, const BindingValue& value, const std::string& where, SpaceInput& out) {
         out.uri = std::string(uri);
-        if (uri.empty() || uri[0] != '/') Fail(where, "a URI must start with \"/\"");
+        if (uri.empty() || uri[0] != '/') Fail(where, kMsgScenarioUri);
         if (value.Kind() == BindingValueKind::Collection) {  // commuting inputs: just the variants
             Variants(value, where, out);
             return;
         }
         if (value.Kind() != BindingValueKind::Structure) {
-            Fail(where, "an input is a mapping with weight, at_start and variants");
+            Fail(where, kMsgSpaceInputShape);
             return;
         }
         ScenarioFields fields(value, where);
         out.weight = Weight(fields, "weight", 1);
         out.atStart = Weight(fields, "at_start", 50);
-        if (out.atStart > 100) Fail(where, "'at_start' is a percentage");
+        if (out.atStart > 100) Fail(where, FormatPositional(kMsgSpaceNotPercentage, "at_start"));
         const BindingValue* variants = fields.Take("variants");
         CheckUnknown(fields);
         if (variants == nullptr || variants->Kind() != BindingValueKind::Collection) {
-            Fail(where, "'variants' must be a list");
+            Fail(where, kMsgSpaceVariantsShape);
             return;
         }
         Variants(*variants, where, out);
@@ -75,35 +78,37 @@ public:
     void Variants(const BindingValue& list, const std::string& where, SpaceInput& out) {
         for (std::size_t i = 0; i < list.Size() && Ok(); ++i) {
             SpaceVariant variant;
-            Variant(list.Element(i), out.uri, where + " variant " + std::to_string(i + 1), variant);
+            Variant(list.Element(i), out.uri,
+                    FormatPositional(kMsgSpaceVariantWhere, where, static_cast<unsigned>(i + 1)), variant);
             out.valueWeights.push_back(variant.hasValue ? variant.weight : 0);
             out.allWeights.push_back(variant.weight);
             out.variants.push_back(std::move(variant));
         }
-        if (Ok() && out.variants.empty()) Fail(where, "an input needs at least one variant");
+        if (Ok() && out.variants.empty()) Fail(where, kMsgSpaceNoVariant);
     }
 
     void Served(const BindingValue& value, Space& out) {
         if (value.Kind() != BindingValueKind::Structure) {
-            Fail("served", "'served' must map the plugin's resource paths to their rules");
+            Fail("served", kMsgSpaceServedShape);
             return;
         }
         value.ForEachMember([&](std::string_view path, const BindingValue& rule) {
             if (!Ok()) return;
             ServedRule served;
             served.path = std::string(path);
-            const std::string where = "served " + served.path;
+            const std::string where = FormatPositional(kMsgSpaceServedWhere, served.path);
             if (rule.Kind() == BindingValueKind::Structure) {
                 ScenarioFields fields(rule, where);
                 if (const BindingValue* list = fields.Take("list")) Text(*list, served.list, where, "list");
                 if (const BindingValue* order = fields.Take("order")) TextList(*order, served.order, where, "order");
                 CheckUnknown(fields);
             } else if (!rule.IsEmpty()) {
-                Fail(where, "a served resource's rule is a mapping (list, order) or nothing");
+                Fail(where, kMsgSpaceRuleShape);
             }
             for (const std::string& pattern : served.order) {
                 std::string problem;
-                if (!served.patterns.emplace_back().Compile(pattern, problem)) Fail(where, pattern + ": " + problem);
+                if (!served.patterns.emplace_back().Compile(pattern, problem))
+                    Fail(where, FormatPositional(kMsgPatternProblem, pattern, problem));
             }
             out.served.push_back(std::move(served));
         });
@@ -112,22 +117,22 @@ public:
     void Metamorphic(const BindingValue& value, Space& out) {
         const std::string where = "metamorphic";
         if (value.Kind() != BindingValueKind::Structure) {
-            Fail(where, "'metamorphic' is a mapping (share, resources, setup, commute)");
+            Fail(where, kMsgSpaceMetamorphicShape);
             return;
         }
         ScenarioFields fields(value, where);
         out.metamorphic.share = Weight(fields, "share", 0);
-        if (out.metamorphic.share > 100) Fail(where, "'share' is a percentage");
+        if (out.metamorphic.share > 100) Fail(where, FormatPositional(kMsgSpaceNotPercentage, "share"));
         if (const BindingValue* resources = fields.Take("resources")) out.metamorphic.resources.CopyFrom(*resources);
         if (const BindingValue* setup = fields.Take("setup")) out.metamorphic.setup.CopyFrom(*setup);
         if (const BindingValue* commute = fields.Take("commute")) {
             commute->ForEachMember([&](std::string_view uri, const BindingValue& variants) {
                 if (!Ok()) return;
                 SpaceInput input;
-                Input(uri, variants, where + " commute " + std::string(uri), input);
+                const std::string place = FormatPositional(kMsgSpaceCommuteWhere, uri);
+                Input(uri, variants, place, input);
                 for (const SpaceVariant& variant : input.variants) {
-                    if (!variant.hasValue)
-                        Fail(where + " commute " + std::string(uri), "commuting variants are values");
+                    if (!variant.hasValue) Fail(place, kMsgSpaceCommuteValues);
                 }
                 out.metamorphic.commute.push_back(std::move(input));
             });
@@ -140,7 +145,7 @@ public:
         std::string error;
         if (Ok() && !ScenarioFromValue(scenario, probe, SystemMilliseconds(), error)) Fail(where, error);
         if (Ok() && out.metamorphic.share != 0 && out.metamorphic.commute.empty()) {
-            Fail(where, "a share of metamorphic sessions needs commuting inputs");
+            Fail(where, kMsgSpaceShareNeedsCommute);
         }
     }
 };
@@ -152,12 +157,12 @@ const char* SpaceStepKindText(SpaceStepKind kind) { return kStepKindNames[static
 bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     BindingResult parsed = ParseYaml(text.data(), text.size());
     if (!parsed.IsOk()) {
-        error = "not valid YAML: " + parsed.ErrorText();
+        error = FormatPositional(kMsgScenarioYaml, parsed.ErrorText());
         return false;
     }
     const BindingValue& root = parsed.Value();
     if (root.Kind() != BindingValueKind::Structure) {
-        error = "a space file is a mapping (name, served, inputs, steps, gets, posts, nest_in, metamorphic)";
+        error = kMsgSpaceTopShape;
         return false;
     }
     SpaceReader reader;
@@ -168,11 +173,11 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
         inputs->ForEachMember([&](std::string_view uri, const BindingValue& value) {
             if (!reader.Ok()) return;
             SpaceInput input;
-            reader.Input(uri, value, "input " + std::string(uri), input);
+            reader.Input(uri, value, FormatPositional(kMsgSpaceInputWhere, uri), input);
             out.inputs.push_back(std::move(input));
         });
     }
-    if (reader.Ok() && out.inputs.empty()) reader.Fail("space", "'inputs' must name at least one resource");
+    if (reader.Ok() && out.inputs.empty()) reader.Fail("space", kMsgSpaceNoInput);
     out.stepWeights.assign(static_cast<std::size_t>(SpaceStepKind::Count), 0);
     out.stepWeights[0] = 1;
     if (const BindingValue* steps = top.Take("steps")) {
@@ -186,14 +191,14 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     if (const BindingValue* nest = top.Take("nest_in")) reader.TextList(*nest, out.nestIn, "space", "nest_in");
     if (const BindingValue* posts = top.Take("posts")) {
         for (std::size_t i = 0; posts->Kind() == BindingValueKind::Collection && i < posts->Size(); ++i) {
-            const std::string where = "post " + std::to_string(i + 1);
+            const std::string where = FormatPositional(kMsgSpacePostWhere, static_cast<unsigned>(i + 1));
             ScenarioFields fields(posts->Element(i), where);
             SpacePost post;
             if (const BindingValue* event = fields.Take("event")) reader.Text(*event, post.event, where, "event");
             if (const BindingValue* payload = fields.Take("payload")) post.payload.CopyFrom(*payload);
             post.weight = reader.Weight(fields, "weight", 1);
             reader.CheckUnknown(fields);
-            if (reader.Ok() && post.event.empty()) reader.Fail(where, "a post needs an event name");
+            if (reader.Ok() && post.event.empty()) reader.Fail(where, kMsgScenarioPostName);
             out.postWeights.push_back(post.weight);
             out.posts.push_back(std::move(post));
         }
@@ -202,7 +207,7 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     reader.CheckUnknown(top);
     auto need = [&](SpaceStepKind kind, bool available, const char* what) {
         if (reader.Ok() && out.stepWeights[static_cast<int>(kind)] != 0 && !available) {
-            reader.Fail("steps", std::string(SpaceStepKindText(kind)) + " steps need " + what);
+            reader.Fail("steps", FormatPositional(kMsgSpaceStepsNeed, SpaceStepKindText(kind), what));
         }
     };
     need(SpaceStepKind::Get, !out.gets.empty(), "'gets'");
@@ -218,7 +223,7 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
 bool ReadSpaceFile(Space& out, const std::string& path, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = "cannot read space file " + path;
+        error = FormatPositional(kMsgSpaceFileUnreadable, path);
         return false;
     }
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -1,6 +1,7 @@
 // Worker processes: sessions in a batch, or one scenario replayed.
 #include "explore/worker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "diagnostics/positional_format.h"
+#include "explore/explore_messages.h"
 #include "explore/generate.h"
 #include "explore/play.h"
 #include "formats/yaml_reader.h"
@@ -20,6 +23,8 @@ namespace hpk::host {
 
 namespace {
 
+// The status of a worker its watchdog ends; the explorer goes by the line
+// written before it.
 constexpr int kExitHang = 4;
 
 std::atomic<std::int64_t> gSessionStarted{0};  // steady milliseconds; 0 between sessions
@@ -38,46 +43,33 @@ void StartWatchdog(std::uint64_t timeoutSeconds) {
             const std::int64_t started = gSessionStarted.load();
             if (started == 0 || SteadyMilliseconds() - started < static_cast<std::int64_t>(timeoutSeconds) * 1000)
                 continue;
-            std::printf("F %llu 0 0 0 no-hang 0 the session ran for more than %llu s\n",
-                        static_cast<unsigned long long>(gSessionIndex.load()),
-                        static_cast<unsigned long long>(timeoutSeconds));
-            std::fflush(stdout);
+            WriteWorkerLine({WorkerLineKind::Failed, gSessionIndex.load(), 0, 0, false, "no-hang", 0,
+                             FormatPositional(kMsgBreachHang, timeoutSeconds)});
             std::_Exit(kExitHang);
         }
     }).detach();
 }
 
-std::string OneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    return text;
+void WriteOutcome(std::uint64_t index, const SessionOutcome& outcome, bool metamorphic) {
+    WriteWorkerLine({outcome.breach.Broken() ? WorkerLineKind::Failed : WorkerLineKind::Passed, index, outcome.steps,
+                     outcome.checks, metamorphic, outcome.breach.invariant, outcome.failedStep,
+                     outcome.breach.message});
 }
 
-void PrintOutcome(std::uint64_t index, const SessionOutcome& outcome, bool metamorphic) {
-    if (outcome.breach.Broken()) {
-        std::printf("F %llu %llu %llu %d %s %llu %s\n", static_cast<unsigned long long>(index),
-                    static_cast<unsigned long long>(outcome.steps), static_cast<unsigned long long>(outcome.checks),
-                    metamorphic ? 1 : 0, outcome.breach.invariant.c_str(),
-                    static_cast<unsigned long long>(outcome.failedStep), OneLine(outcome.breach.message).c_str());
-    } else {
-        std::printf("S %llu %llu %llu %d\n", static_cast<unsigned long long>(index),
-                    static_cast<unsigned long long>(outcome.steps), static_cast<unsigned long long>(outcome.checks),
-                    metamorphic ? 1 : 0);
-    }
-    std::fflush(stdout);
+void WriteUnusable(const std::string& message) {
+    WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, message});
 }
 
 bool ReadDocument(const std::string& path, BindingValue& out, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = "cannot read " + path;
+        error = FormatPositional(kMsgReplayUnreadable, path);
         return false;
     }
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     BindingResult parsed = ParseYaml(text.data(), text.size());
     if (!parsed.IsOk()) {
-        error = path + ": not valid YAML: " + parsed.ErrorText();
+        error = FormatPositional(kMsgReplayYaml, path, parsed.ErrorText());
         return false;
     }
     parsed.TakeValue(out);
@@ -86,22 +78,39 @@ bool ReadDocument(const std::string& path, BindingValue& out, std::string& error
 
 }  // namespace
 
-bool ParseWorkerLine(const std::string& line, WorkerLine& out) {
-    out = WorkerLine{};
-    if (line.empty()) return false;
-    out.kind = line[0];
-    if (out.kind == 'E') return true;
-    if (out.kind == 'X') {
-        out.message = line.size() > 2 ? line.substr(2) : "";
-        return true;
+void WriteWorkerLine(const WorkerLine& line) {
+    std::string text(1, static_cast<char>(line.kind));
+    if (line.kind == WorkerLineKind::Passed || line.kind == WorkerLineKind::Failed) {
+        text += " " + std::to_string(line.index) + " " + std::to_string(line.steps) + " " +
+                std::to_string(line.checks) + (line.metamorphic ? " 1" : " 0");
     }
-    if (out.kind != 'S' && out.kind != 'F') return false;
-    std::istringstream in(line.substr(1));
+    if (line.kind == WorkerLineKind::Failed) text += " " + line.invariant + " " + std::to_string(line.step);
+    if (line.kind == WorkerLineKind::Failed || line.kind == WorkerLineKind::Unusable) {
+        text += " " + line.message;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::replace(text.begin(), text.end(), '\r', ' ');
+    }
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+bool ParseWorkerLine(const std::string& text, WorkerLine& out) {
+    out = WorkerLine{};
+    if (text.empty()) return false;
+    out.kind = static_cast<WorkerLineKind>(text[0]);
+    switch (out.kind) {
+        case WorkerLineKind::Done: return true;
+        case WorkerLineKind::Unusable: out.message = text.size() > 2 ? text.substr(2) : ""; return true;
+        case WorkerLineKind::Passed:
+        case WorkerLineKind::Failed: break;
+        default: return false;
+    }
+    std::istringstream in(text.substr(1));
     int metamorphic = 0;
     in >> out.index >> out.steps >> out.checks >> metamorphic;
     out.metamorphic = metamorphic != 0;
     if (!in) return false;
-    if (out.kind == 'F') {
+    if (out.kind == WorkerLineKind::Failed) {
         in >> out.invariant >> out.step;
         std::getline(in, out.message);
         if (!out.message.empty() && out.message[0] == ' ') out.message.erase(0, 1);
@@ -109,7 +118,7 @@ bool ParseWorkerLine(const std::string& line, WorkerLine& out) {
     return true;
 }
 
-int RunSessionWorker(const ExploreOptions& options, const Space& space) {
+WorkerEnd RunSessionWorker(const ExploreOptions& options, const Space& space) {
     StartWatchdog(options.timeoutSeconds);
     for (std::uint64_t index = options.first; index < options.first + options.sessions; ++index) {
         const ExploreSession session =
@@ -124,15 +133,14 @@ int RunSessionWorker(const ExploreOptions& options, const Space& space) {
         if (index == options.first && outcome.breach.invariant == "boundary" && outcome.steps == 0 &&
             outcome.failedStep == 0 && outcome.checks == 0) {
             // Nothing was played: the plugin could not be loaded or started.
-            std::printf("X %s\n", OneLine(outcome.breach.message).c_str());
-            return 3;
+            WriteUnusable(outcome.breach.message);
+            return WorkerEnd::NoPlugin;
         }
-        PrintOutcome(index, outcome, metamorphic);
-        if (outcome.breach.Broken()) return 1;
+        WriteOutcome(index, outcome, metamorphic);
+        if (outcome.breach.Broken()) return WorkerEnd::Broken;
     }
-    std::printf("E\n");
-    std::fflush(stdout);
-    return 0;
+    WriteWorkerLine(WorkerLine{});
+    return WorkerEnd::Passed;
 }
 
 std::string ResolveSpacePath(const std::string& invariants, const std::string& scenarioPath) {
@@ -142,22 +150,20 @@ std::string ResolveSpacePath(const std::string& invariants, const std::string& s
     return beside.string();
 }
 
-int RunReplayWorker(const ExploreOptions& options) {
+WorkerEnd RunReplayWorker(const ExploreOptions& options) {
     std::string error;
     BindingValue document;
     BindingValue reordered;
     if (!ReadDocument(options.replay, document, error) ||
         (!options.reordered.empty() && !ReadDocument(options.reordered, reordered, error))) {
-        std::printf("X %s\n", OneLine(error).c_str());
-        return 2;
+        WriteUnusable(error);
+        return WorkerEnd::Unusable;
     }
     Space space;
     const std::string invariants(document.Member("invariants").AsString());
     if (invariants.empty() || !ReadSpaceFile(space, ResolveSpacePath(invariants, options.replay), error)) {
-        std::printf(
-            "X %s\n",
-            OneLine(invariants.empty() ? options.replay + " names no space under 'invariants'" : error).c_str());
-        return 2;
+        WriteUnusable(invariants.empty() ? FormatPositional(kMsgReplayNoSpace, options.replay) : error);
+        return WorkerEnd::Unusable;
     }
     StartWatchdog(options.timeoutSeconds);
     gSessionStarted = SteadyMilliseconds();
@@ -165,8 +171,8 @@ int RunReplayWorker(const ExploreOptions& options) {
                                        ? PlaySession(space, document, options.pluginPath)
                                        : PlayMetamorphic(space, document, reordered, options.pluginPath);
     gSessionStarted = 0;
-    PrintOutcome(0, outcome, !options.reordered.empty());
-    return outcome.breach.Broken() ? 1 : 0;
+    WriteOutcome(0, outcome, !options.reordered.empty());
+    return outcome.breach.Broken() ? WorkerEnd::Broken : WorkerEnd::Passed;
 }
 
 }  // namespace hpk::host

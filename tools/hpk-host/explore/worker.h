@@ -14,12 +14,10 @@ namespace hpk::host {
 
 struct ExploreOptions {
     std::string spacePath = "scenarios/space.yaml";
-    bool spaceGiven = false;
     std::string pluginPath;
     std::string outDir = "explore-failures";
     std::uint64_t seed = 1;
     std::uint64_t sessions = 1000;
-    bool sessionsGiven = false;
     std::uint64_t seconds = 0;
     std::uint64_t steps = 20;
     std::uint64_t batch = 500;
@@ -31,22 +29,39 @@ struct ExploreOptions {
     std::string reordered;  // internal: ... and this one in the other order
 };
 
-// One line of a worker: S (session passed), F (failed), E (batch done), X
-// (cannot work: the message says why).
+// What a worker's line says; the line starts with it:
+//   "S index steps checks metamorphic"                        a session passed
+//   "F index steps checks metamorphic invariant step message" a session broke an invariant
+//   "E"                                                       the batch is done
+//   "X message"                                               the worker cannot work
+enum class WorkerLineKind : char { Passed = 'S', Failed = 'F', Done = 'E', Unusable = 'X' };
+
 struct WorkerLine {
-    char kind = 0;
+    WorkerLineKind kind = WorkerLineKind::Done;
     std::uint64_t index = 0;
     std::uint64_t steps = 0;
     std::uint64_t checks = 0;
     bool metamorphic = false;
     std::string invariant;
     std::uint64_t step = 0;
-    std::string message;
+    std::string message;  // one line: ends of line become spaces
 };
-bool ParseWorkerLine(const std::string& line, WorkerLine& out);
+// Writes `line` to standard output and flushes it, so that the explorer has
+// it even when the plugin takes the process down next.
+void WriteWorkerLine(const WorkerLine& line);
+// Reads a line WriteWorkerLine wrote; false for any other text.
+[[nodiscard]] bool ParseWorkerLine(const std::string& text, WorkerLine& out);
 
-int RunSessionWorker(const ExploreOptions& options, const Space& space);
-int RunReplayWorker(const ExploreOptions& options);
+// How a worker ended; the command makes the process's exit code of it.
+enum class WorkerEnd : std::uint8_t {
+    Passed = 0,    // every session kept every invariant
+    Broken = 1,    // a session broke one (the last line says which)
+    Unusable = 2,  // a file it was given does not read
+    NoPlugin = 3,  // the plugin could not be loaded or started
+};
+
+WorkerEnd RunSessionWorker(const ExploreOptions& options, const Space& space);
+WorkerEnd RunReplayWorker(const ExploreOptions& options);
 
 // The space file a scenario's `invariants:` names: as written when that
 // exists, else relative to the scenario file's folder.

@@ -1,9 +1,10 @@
-// CoreApi on the host's side: subscriptions, events in both directions,
-// yields, wait sections and log lines. Answering requests is in
-// host_responses.cpp.
+// CoreApi on the host's side: requests as read, subscriptions, events in both
+// directions, yields, wait sections and log lines. The answers come from the
+// resource store.
 #include "host/host_core.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <utility>
 
@@ -18,6 +19,8 @@ namespace {
 
 constexpr std::size_t kMaxName = 4096;
 constexpr std::size_t kMaxLogLine = 1 << 20;
+constexpr std::size_t kMaxUrl = 1 << 16;
+constexpr std::uint32_t kMethodPost = 6;
 
 // Reads a text the plugin passed; unreadable ones become a marker, so that
 // the call is still recorded.
@@ -25,6 +28,11 @@ std::string Borrowed(const char* text, std::size_t maxLength, bool& ok) {
     std::string out;
     ok = ReadTextSafely(text, maxLength, out);
     return ok ? out : std::string(kMsgUnreadableText);
+}
+
+bool AllZero(const HostResponse& response) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&response);
+    return std::all_of(bytes, bytes + sizeof(HostResponse), [](unsigned char b) { return b == 0; });
 }
 
 }  // namespace
@@ -61,7 +69,7 @@ std::string LogLevelText(std::int32_t level) {
     return "level " + std::to_string(level);
 }
 
-HostCore::HostCore(Timeline& timeline, std::int32_t pluginHandle) : timeline_(timeline) {
+HostCore::HostCore(Timeline& timeline, std::int32_t pluginHandle) : timeline_(timeline), store_(*this) {
     table_.api = CoreApi{&OnRequest, &OnSlot1, &OnPostEvent, &OnSubscribe, &OnUnsubscribe,
                          &OnSlot5,   &OnYield, &OnMarkBegin, &OnMarkEnd,   &OnLog};
     table_.owner = this;
@@ -72,10 +80,6 @@ HostCore& HostCore::From(CoreApi* self) {
     // `api` is the first member of Table, so the two addresses are one.
     return *reinterpret_cast<Table*>(self)->owner;
 }
-
-void HostCore::Serve(const std::string& uri, const ResourceAnswer& answer) { store_[uri] = answer; }
-
-void HostCore::Unserve(const std::string& uri) { store_.erase(uri); }
 
 bool HostCore::IsSubscribed(const std::string& name) const {
     for (const Subscription& subscription : subscriptions_) {
@@ -274,7 +278,7 @@ void HostCore::OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value
         std::string text = Borrowed(label, kMaxName, ok);
         core.marks_.push_back(text);
         if (core.listener_ != nullptr) core.listener_->MarkBegun(text, value);
-        if (core.reading_ != nullptr) return;  // counted with the stream instead
+        if (core.store_.StreamBeingRead()) return;  // counted with the stream instead
         core.timeline_.Record("wait", FormatPositional(kMsgMarkBegin, text, value));
     });
 }
@@ -289,7 +293,7 @@ void HostCore::OnMarkEnd(CoreApi* self) {
         }
         std::string label = core.marks_.back();
         core.marks_.pop_back();
-        if (core.reading_ != nullptr) return;
+        if (core.store_.StreamBeingRead()) return;
         core.timeline_.Record("wait", FormatPositional(kMsgMarkEnd, label));
     });
 }
@@ -304,6 +308,92 @@ void HostCore::OnLog(CoreApi* self, std::int32_t level, const char* message) {
         core.logs_.push_back(std::move(line));
         if (core.listener_ != nullptr) core.listener_->Logged(core.logs_.back());
     });
+}
+
+void HostCore::OnYield(CoreApi* self) {
+    HostCore& core = From(self);
+    GuardedCall(core, [&core] {
+        if (core.listener_ != nullptr) core.listener_->Yielded();
+        if (!core.store_.YieldToStream()) core.timeline_.Record("yield", kMsgYield);
+    });
+}
+
+void HostCore::HandleRequest(HostResponse& response, const HostRequest& request) {
+    std::string url;
+    const bool urlOk = ReadTextSafely(request.url, kMaxUrl, url);
+    const std::string method = MethodText(request.method);
+    if (!urlOk) {
+        Problem(kMsgRequestUrlUnreadable);
+        url = kMsgUnreadableText;
+    }
+    if (request.callerHandle != api_.pluginHandle) {
+        Problem(FormatPositional(kMsgWrongHandle, request.callerHandle, api_.pluginHandle));
+    }
+    if (!AllZero(response)) Problem(FormatPositional(kMsgResponseNotZeroed, method, url));
+
+    // Arguments: telemetry sends its fields as one positional map.
+    std::vector<RequestArgument> read;
+    BindingValue arguments;
+    if (request.argumentCount != 0) {
+        arguments.MakeCollection();
+        if (!IsReadable(request.arguments, std::size_t{request.argumentCount} * sizeof(HostArgumentEntry))) {
+            Problem(FormatPositional(kMsgArgumentsUnreadable, method, url));
+        } else {
+            for (std::uint32_t i = 0; i < request.argumentCount; ++i) {
+                RequestArgument& argument = read.emplace_back();
+                std::string name;
+                if (request.arguments[i].name != nullptr && ReadTextSafely(request.arguments[i].name, kMaxUrl, name)) {
+                    argument.name = name;
+                }
+                std::string error;
+                if (!ReadHostValue(argument.value, request.arguments[i].value, error)) {
+                    Problem(FormatPositional(kMsgArgumentBroken, method, url, error));
+                }
+                arguments.Append().CopyFrom(argument.value);
+            }
+        }
+    }
+    if (listener_ != nullptr) listener_->Requested(request, url, read);
+
+    const bool telemetry = request.method == kMethodPost && url.rfind(kTelemetryPrefix, 0) == 0;
+    if (telemetry) {
+        TelemetryEvent event;
+        event.name = url.substr(sizeof(kTelemetryPrefix) - 1);
+        if (arguments.Size() == 1) event.fields.CopyFrom(arguments.Element(0));
+        timeline_.Record("telemetry",
+                         FormatPositional(kMsgTelemetrySummary, event.name, static_cast<unsigned>(event.fields.Size())),
+                         event.fields, Facts({{"event", event.name}}));
+        telemetry_.push_back(std::move(event));
+    }
+
+    BindingValue shownBody;
+    std::string answer;
+    std::memset(&response, 0, sizeof(HostResponse));
+    if (listener_ != nullptr && listener_->Answer(response, url)) {
+        answer = std::to_string(response.status);
+        if (response.error != nullptr) answer += std::string(" ") + response.error;
+    } else {
+        answer = store_.Answer(response, method, url, shownBody);
+    }
+    ResourceStore::HandOver(response);
+    requests_.push_back(RequestRecord{method, url, response.status, response.error != nullptr});
+    BindingValue detail;
+    detail.MakeStructure();
+    detail.Member("method").SetString(method);
+    detail.Member("url").SetString(url);
+    detail.Member("status").SetSigned(response.status);
+    if (response.error != nullptr) detail.Member("error").SetString(response.error);
+    if (!arguments.IsEmpty() && !telemetry) detail.Member("arguments").CopyFrom(arguments);
+    timeline_.Record("request", method + " " + url + "  ->  " + answer, std::move(shownBody), std::move(detail));
+}
+
+HostCore::~HostCore() = default;
+
+void HostCore::Finish() {
+    store_.CloseLeftStreams();
+    for (const std::string& label : marks_) Problem(FormatPositional(kMsgMarkNotClosed, label));
+    marks_.clear();
+    store_.ReportUnreleased();
 }
 
 }  // namespace hpk::host

@@ -6,16 +6,16 @@
 #pragma once
 #include <cstdint>
 #include <exception>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/binding_value.h"
 #include "text/host_messages.h"
 #include "boundary/abi/load_record.h"
 #include "scenario/scenario.h"
+#include "host/resource_store.h"
 #include "host/timeline.h"
 
 namespace hpk::host {
@@ -57,8 +57,6 @@ struct RequestArgument {
     std::optional<std::string> name;
     BindingValue value;
 };
-
-struct HostStream;
 
 // A layer over the core (the test host records and scripts through it) hears
 // of every call once the core has read it, and may answer requests itself.
@@ -107,8 +105,8 @@ public:
     void Listen(HostCoreListener* listener) { listener_ = listener; }
 
     // The store of served resources; a URI served by nobody answers 404.
-    void Serve(const std::string& uri, const ResourceAnswer& answer);
-    void Unserve(const std::string& uri);
+    void Serve(const std::string& uri, const ResourceAnswer& answer) { store_.Serve(uri, answer); }
+    void Unserve(const std::string& uri) { store_.Unserve(uri); }
 
     // Posts a resource event {uri, eventType, data} under the URI's event name
     // to every subscriber of that name. `eventType` is "Create", "Update" or
@@ -129,13 +127,17 @@ public:
     // or `maxRead`, if not 0, is smaller); read `failAtRead` (1-based, 0
     // never) fails. The core owns the stream until it is closed.
     void OpenStream(HostResponse& response, const std::string& url, std::vector<std::string> chunks,
-                    std::uint32_t failAtRead, std::uint64_t sizeHint, std::uint32_t maxRead = 0);
+                    std::uint32_t failAtRead, std::uint64_t sizeHint, std::uint32_t maxRead = 0) {
+        store_.OpenStream(response, url, std::move(chunks), failAtRead, sizeHint, maxRead);
+    }
     // Sets `status` and an error text the release routine frees.
-    static void SetError(HostResponse& response, std::int32_t status, const std::string& text);
-    std::size_t OpenStreamCount() const { return streams_.size(); }
-    std::size_t StreamCloses() const { return streamCloses_; }
+    static void SetError(HostResponse& response, std::int32_t status, const std::string& text) {
+        ResourceStore::SetError(response, status, text);
+    }
+    std::size_t OpenStreamCount() const { return store_.OpenStreamCount(); }
+    std::size_t StreamCloses() const { return store_.StreamCloses(); }
     // Responses released through the core's routine since the process started.
-    static std::int64_t ReleasedResponses();
+    static std::int64_t ReleasedResponses() { return ResourceStore::ReleasedResponses(); }
 
     const std::vector<Subscription>& Subscriptions() const { return subscriptions_; }
     bool IsSubscribed(const std::string& name) const;
@@ -162,7 +164,6 @@ public:
     Timeline& Log() { return timeline_; }
 
 private:
-    friend struct HostStream;
     struct Table {
         CoreApi api;  // first: the plugin hands this address back
         HostCore* owner;
@@ -187,16 +188,13 @@ private:
     void Subscribe(const char* name, std::int32_t handle, HostEventCallback callback, void* context,
                    std::uint32_t kind);
     std::uint32_t Unsubscribe(const char* name, std::int32_t handle);
-    // Fills `response` from the store; returns the summary of the answer.
-    std::string Answer(HostResponse& response, const std::string& method, const std::string& url,
-                       BindingValue& shownBody);
     void Deliver(const std::string& name, const BindingValue& payload);
     std::size_t DeliverBuilt(const std::string& name, const HostValue& value);
 
     Timeline& timeline_;
     Table table_;
     HostApi api_;
-    std::map<std::string, ResourceAnswer> store_;
+    ResourceStore store_;
     std::vector<Subscription> subscriptions_;
     std::vector<PostedEvent> posted_;
     std::vector<TelemetryEvent> telemetry_;
@@ -204,10 +202,7 @@ private:
     std::vector<LogLine> logs_;
     std::vector<std::string> problems_;
     std::vector<std::string> marks_;  // open wait sections, innermost last
-    std::set<HostStream*> streams_;   // open streams, owned here until closed
-    HostStream* reading_ = nullptr;   // the stream opened last: yields count towards it
     HostCoreListener* listener_ = nullptr;
-    std::size_t streamCloses_ = 0;
     std::uint32_t subscribeCalls_ = 0;
     std::uint32_t unsubscribeCalls_ = 0;
 };

@@ -242,6 +242,8 @@ bool ReadableMemory::ReadText(const char* address, std::size_t maxLength, std::s
                            [this](const void* at, std::size_t size) { return Check(at, size); });
 }
 
+std::string DefaultPluginPath() { return ExecutableDirectory() + PluginFileName(); }
+
 bool ReadTextSafely(const char* address, std::size_t maxLength, std::string& out) {
     return ReadTextByPages(address, maxLength, out,
                            [](const void* at, std::size_t size) { return IsReadable(at, size); });

@@ -38,6 +38,9 @@ private:
 const char* PluginFileName();
 // Directory of the running executable, with a trailing separator; "" when unknown.
 std::string ExecutableDirectory();
+// The plugin library beside the running executable, which every command loads
+// unless told otherwise.
+std::string DefaultPluginPath();
 
 // True when `size` bytes at `address` can be read without faulting. Used to
 // walk records whose pointers the plugin wrote, so that a broken record is

@@ -251,11 +251,33 @@ inline constexpr char kMsgExpectNotSubscribed[] = "not_subscribed: the plugin is
 // %1: the text.
 inline constexpr char kMsgExpectLogged[] = "logged: no log line contains \"%1\"";
 
+// --- The command line -------------------------------------------------------------
+
+inline constexpr char kMsgCommandLineUsage[] = "usage: hpk-host <command> [options]\n";
+// %1: the command; %2: its synopsis; %3: what it does.
+inline constexpr char kMsgCommandLineEntry[] = "  %1 %2\n      %3\n";
+inline constexpr char kMsgCommandLineFooter[] =
+    "The plugin library defaults to the one beside this executable.\n"
+    "hpk-host <command> --help describes a command; hpk-host --version prints the versions.\n";
+// %1: "hpk-host" and the command; %2: the command's synopsis.
+inline constexpr char kMsgCommandUsage[] = "usage: %1 %2";
+// %1: the project's version; %2..%4: the plugin API version the host speaks.
+inline constexpr char kMsgVersion[] = "hpk-host %1, plugin API %2.%3.%4";
+inline constexpr char kMsgHelpOption[] = "prints this help";
+inline constexpr char kMsgPluginOption[] = "the plugin library (default: the one beside this executable)";
+// %1: the argument.
+inline constexpr char kMsgUnexpectedArgument[] = "unexpected argument '%1'";
+// %1: the text given.
+inline constexpr char kMsgNotACount[] = "'%1' is not a whole number";
+// %1: the number given; %2: the least allowed.
+inline constexpr char kMsgCountBelow[] = "'%1' is less than %2";
+// %1: the number given; %2: the most allowed.
+inline constexpr char kMsgCountAbove[] = "'%1' is more than %2";
+// %1: the word given; %2: the words allowed, "|" between them.
+inline constexpr char kMsgNotAChoice[] = "'%1' is not one of %2";
+
 // --- hpk-host run ---------------------------------------------------------------------
 
-// %1: the argument.
-inline constexpr char kMsgRunUsage[] =
-    "unexpected argument '%1'; usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]";
 // %1: the page's path; %2: the system's reason.
 inline constexpr char kMsgHtmlOpen[] = "cannot write %1: %2";
 // %1: the page's path.
@@ -283,9 +305,6 @@ inline constexpr char kMsgRunOk[] = "ok, %1 expectations met";
 
 // --- hpk-host describe ---------------------------------------------------------------
 
-// %1: the argument.
-inline constexpr char kMsgDescribeUsage[] =
-    "unexpected argument '%1'; usage: hpk-host describe [--plugin PATH] [--format text|json|openapi]";
 inline constexpr char kMsgOpenApiDescription[] =
     "The resources the plugin serves through its endpoint records, with the types and events it "
     "registered, as its host table describes them at load.";
@@ -295,8 +314,6 @@ inline constexpr char kMsgOpenApiDelivered[] = "Delivered to the event's subscri
 
 // --- hpk-host check ------------------------------------------------------------------
 
-// %1: the argument.
-inline constexpr char kMsgCheckUsage[] = "unexpected argument '%1'; usage: hpk-host check [--plugin PATH]";
 // %1: the library.
 inline constexpr char kMsgCheckHeader[] = "hpk-host check: %1";
 inline constexpr char kMsgCheckLoadDetail[] = "the library loads and its entry point fills the load record";

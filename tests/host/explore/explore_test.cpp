@@ -52,7 +52,7 @@ TEST(ExplorePattern, RefusesBrokenPatterns) {
 TEST(ExploreWorker, ReadsItsOwnLines) {
     WorkerLine line;
     ASSERT_TRUE(ParseWorkerLine("F 17 3 40 1 served-is-published 2 /x serves 1 but 2", line));
-    EXPECT_EQ(line.kind, 'F');
+    EXPECT_EQ(line.kind, WorkerLineKind::Failed);
     EXPECT_EQ(line.index, 17u);
     EXPECT_EQ(line.steps, 3u);
     EXPECT_EQ(line.checks, 40u);
@@ -61,10 +61,22 @@ TEST(ExploreWorker, ReadsItsOwnLines) {
     EXPECT_EQ(line.step, 2u);
     EXPECT_EQ(line.message, "/x serves 1 but 2");
     ASSERT_TRUE(ParseWorkerLine("S 4 20 90 0", line));
-    EXPECT_EQ(line.kind, 'S');
+    EXPECT_EQ(line.kind, WorkerLineKind::Passed);
     EXPECT_FALSE(line.metamorphic);
     EXPECT_FALSE(ParseWorkerLine("S x", line));
     EXPECT_FALSE(ParseWorkerLine("progress", line));
+
+    // What a worker writes reads back, a message over several lines as one.
+    const WorkerLine written{WorkerLineKind::Failed, 9, 2, 7, false, "no-hang", 1, "ran\nlong"};
+    ::testing::internal::CaptureStdout();
+    WriteWorkerLine(written);
+    WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, "no plugin"});
+    const std::string text = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(text, "F 9 2 7 0 no-hang 1 ran long\nX no plugin\n");
+    ASSERT_TRUE(ParseWorkerLine(text.substr(0, text.find('\n')), line));
+    EXPECT_EQ(line.kind, WorkerLineKind::Failed);
+    EXPECT_EQ(line.index, 9u);
+    EXPECT_EQ(line.message, "ran long");
 }
 
 constexpr char kSpace[] = R"(

@@ -1,5 +1,6 @@
 // `hpk-host decode` and its printers: listings, JSON text, exit codes, error
-// lines and usage errors, run in-process on temporary files.
+// lines and usage errors, run in-process on temporary files through the
+// tool's command line.
 #include "commands/decode_command.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "formats_test_util.h"
+#include "commands/command_line.h"
+#include "formats/formats_test_util.h"
 #include "text/value_printer.h"
 
 namespace hpk {
@@ -36,14 +38,16 @@ protected:
             std::fwrite(input.data(), 1, input.size(), file);
             std::fclose(file);
         }
-        std::vector<char*> argv;
+        std::vector<const char*> argv = {"hpk-host", "decode"};
         for (std::string& arg : args) {
             if (arg == "@") arg = path_;
-            argv.push_back(arg.data());
+            argv.push_back(arg.c_str());
         }
+        host::CommandLine line;
+        host::AddDecodeCommand(line);
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
-        const int exitCode = host::RunDecodeCommand(static_cast<int>(argv.size()), argv.data());
+        const int exitCode = line.Run(static_cast<int>(argv.size()), argv.data());
         std::string out = ::testing::internal::GetCapturedStdout();
         std::string err = ::testing::internal::GetCapturedStderr();
         return {exitCode, out, err};
