@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "formats/yaml_reader.h"
+#include "model/model_session.h"
 #include "scenario/relative_time.h"
 #include "scenario/scenario_fields.h"
 #include "scenario/scenario_reader.h"
@@ -157,7 +158,7 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     }
     const BindingValue& root = parsed.Value();
     if (root.Kind() != BindingValueKind::Structure) {
-        error = "a space file is a mapping (name, served, inputs, steps, gets, posts, nest_in, metamorphic)";
+        error = "a space file is a mapping (name, served, inputs, steps, gets, posts, nest_in, metamorphic, model)";
         return false;
     }
     SpaceReader reader;
@@ -199,6 +200,12 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
         }
     }
     if (const BindingValue* metamorphic = top.Take("metamorphic")) reader.Metamorphic(*metamorphic, out);
+    if (const BindingValue* model = top.Take("model")) {
+        reader.Text(*model, out.model, "space", "model");
+        if (reader.Ok() && out.model != kContentTargetingModel) {
+            reader.Fail("space", "'model' names no model the host has (it has " + std::string(kContentTargetingModel) + ")");
+        }
+    }
     reader.CheckUnknown(top);
     auto need = [&](SpaceStepKind kind, bool available, const char* what) {
         if (reader.Ok() && out.stepWeights[static_cast<int>(kind)] != 0 && !available) {

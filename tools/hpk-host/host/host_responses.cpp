@@ -112,7 +112,7 @@ struct HostStream {
 void HostCore::OnYield(CoreApi* self) {
     HostCore& core = From(self);
     GuardedCall(core, [&core] {
-        if (core.listener_ != nullptr) core.listener_->Yielded();
+        core.Tell([](HostCoreListener& listener) { listener.Yielded(); });
         if (core.reading_ != nullptr) {
             ++core.reading_->yields;
             return;
@@ -175,7 +175,7 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
             }
         }
     }
-    if (listener_ != nullptr) listener_->Requested(request, url, read);
+    Tell([&](HostCoreListener& listener) { listener.Requested(request, url, read); });
 
     const bool telemetry = request.method == kMethodPost && url.rfind(kTelemetryPrefix, 0) == 0;
     if (telemetry) {
@@ -191,17 +191,28 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
     BindingValue shownBody;
     std::string answer;
     std::memset(&response, 0, sizeof(HostResponse));
-    if (listener_ != nullptr && listener_->Answer(response, url)) {
+    bool layerAnswered = false;
+    for (std::size_t i = 0; i < listeners_.size() && !layerAnswered; ++i) {
+        layerAnswered = listeners_[i]->Answer(response, url);
+    }
+    // What was served, for the layers: the store's entry, or one made here.
+    ResourceAnswer made;
+    const ResourceAnswer* served = &made;
+    if (layerAnswered) {
         answer = std::to_string(response.status);
         if (response.error != nullptr) answer += std::string(" ") + response.error;
+        made.kind = response.error != nullptr ? ResourceAnswer::Kind::Error : ResourceAnswer::Kind::Value;
+        made.status = response.status;
+        if (response.error != nullptr) made.message = response.error;
     } else {
-        answer = Answer(response, method, url, shownBody);
+        answer = Answer(response, method, url, shownBody, made, served);
     }
     if (response.release == nullptr) {
         response.release = &ReleaseResponse;
         ++gUnreleased;
     }
     requests_.push_back(RequestRecord{method, url, response.status, response.error != nullptr});
+    Tell([&](HostCoreListener& listener) { listener.Answered(requests_.back(), *served); });
     BindingValue detail;
     detail.MakeStructure();
     detail.Member("method").SetString(method);
@@ -213,7 +224,7 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
 }
 
 std::string HostCore::Answer(HostResponse& response, const std::string& method, const std::string& url,
-                             BindingValue& shownBody) {
+                             BindingValue& shownBody, ResourceAnswer& made, const ResourceAnswer*& served) {
     std::memset(&response, 0, sizeof(HostResponse));
     response.text = kEmptyText;
     const std::string path = url.substr(0, url.find('?'));
@@ -221,12 +232,17 @@ std::string HostCore::Answer(HostResponse& response, const std::string& method, 
     if (found == store_.end()) {
         if (method == "POST" && path.rfind(kTelemetryPrefix, 0) == 0) {
             response.status = 200;
+            made.status = 200;
             return "200";
         }
         SetError(response, 404, FormatPositional(kMsgNotServed, path));
+        made.kind = ResourceAnswer::Kind::Error;
+        made.status = 404;
+        made.message = response.error;
         return kMsgNotServedShort;
     }
     const ResourceAnswer& answer = found->second;
+    served = &answer;
     response.status = answer.status;
     switch (answer.kind) {
         case ResourceAnswer::Kind::Value:

@@ -255,13 +255,14 @@ inline constexpr char kMsgExpectLogged[] = "logged: no log line contains \"%1\""
 
 // %1: the argument.
 inline constexpr char kMsgRunUsage[] =
-    "unexpected argument '%1'; usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]";
+    "unexpected argument '%1'; usage: hpk-host run [SCENARIO] [--plugin PATH] [--json | --why] [--html FILE]";
 // %1: the page's path; %2: the system's reason.
 inline constexpr char kMsgHtmlOpen[] = "cannot write %1: %2";
 // %1: the page's path.
 inline constexpr char kMsgHtmlWrite[] = "writing %1 failed";
 // %1: the scenario's name.
 inline constexpr char kMsgRunHeader[] = "hpk-host run: %1";
+inline constexpr char kMsgStartUpWhy[] = "start-up";
 inline constexpr char kMsgRunColumns[] = "      ms      what        details";
 inline constexpr char kMsgRunInitFailed[] = "init returned false: the plugin refused to start";
 // %1: milliseconds; %2: the step's number.

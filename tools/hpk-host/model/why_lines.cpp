@@ -1,0 +1,140 @@
+// Why lines from the model's state.
+#include "model/why_lines.h"
+
+#include "diagnostics/positional_format.h"
+#include "model/model_messages.h"
+
+namespace hpk::host {
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& items, const char* separator) {
+    std::string out;
+    for (const std::string& item : items) {
+        if (!out.empty()) out += separator;
+        out += item;
+    }
+    return out;
+}
+
+// What happened to an input last, or "" when nothing did.
+std::string InputText(const FeatureState& state, ModelInput input) {
+    const InputNotes& notes = state.Notes(input);
+    if (!notes.latest.empty()) return notes.latest;
+    if (!notes.held.empty()) return notes.held;
+    if (notes.watched) return FormatPositional(kMsgAskedNoAnswer, notes.watchedAt);
+    return {};
+}
+
+std::string ConfigText(const FeatureState& state) {
+    const InputNotes& notes = state.Notes(ModelInput::Config);
+    if (!state.configHeld) {
+        return notes.latest.empty() ? std::string(kMsgGateNoConfigurationYet)
+                                    : FormatPositional(kMsgGateNoConfiguration, notes.latest);
+    }
+    std::string text = FormatPositional(kMsgGateDisabled, notes.held);
+    if (!notes.latest.empty()) text += "; " + notes.latest;
+    return text;
+}
+
+// Why the player data was never asked for.
+std::string NotAsked(const FeatureState& state, bool level) {
+    if (!state.playerDataRequested) return !state.loggedIn ? kMsgNotAskedLoggedOut : kMsgNotAskedOff;
+    return FormatPositional(level ? kMsgNotAskedLevelOff : kMsgNotAskedGamesOff, state.playerDataAt);
+}
+
+std::string GateText(const FeatureState& state, FilterGate gate) {
+    switch (gate) {
+        case FilterGate::Disabled: return ConfigText(state);
+        case FilterGate::NoLocation: {
+            const std::string text = InputText(state, ModelInput::Geo);
+            return text.empty() ? std::string(kMsgGateLocationNever) : FormatPositional(kMsgGateLocation, text);
+        }
+        case FilterGate::NoLevel:
+            return FormatPositional(kMsgGateLevel, state.Notes(ModelInput::Summoner).watched
+                                                       ? InputText(state, ModelInput::Summoner)
+                                                       : NotAsked(state, true));
+        case FilterGate::NoGames:
+            return FormatPositional(kMsgGateGames, state.Notes(ModelInput::Games).watched
+                                                       ? InputText(state, ModelInput::Games)
+                                                       : NotAsked(state, false));
+    }
+    return {};
+}
+
+// Gates in words, those that wait for inputs run together: "waiting for the
+// level (...) and the recent games (...)".
+std::string GatesText(const std::vector<std::string>& gates) {
+    static const std::string kWaiting = "waiting for ";
+    std::string out;
+    bool waiting = false;
+    for (const std::string& gate : gates) {
+        const bool waits = gate.compare(0, kWaiting.size(), kWaiting) == 0;
+        if (out.empty()) {
+            out = gate;
+        } else if (waits && waiting) {
+            out += " and " + gate.substr(kWaiting.size());
+        } else {
+            out += "; " + gate;
+        }
+        waiting = waits;
+    }
+    return out;
+}
+
+std::string FiltersLine(const FeatureModel& model) {
+    const FeatureState& state = model.State();
+    FilterInputs in;
+    in.config = state.config;
+    in.geo = state.geo;
+    in.level = state.level;
+    in.gamesReceived = state.gamesReceived;
+    in.games = state.games;
+    in.nowLow = model.ClockLow();
+    in.nowHigh = model.ClockHigh();
+    const FilterDerivation now = DeriveFilters(in);
+    std::vector<std::string> gates;
+    for (FilterGate gate : now.closed) gates.push_back(GateText(state, gate));
+    if (state.filtersAt.empty()) {
+        return gates.empty() ? std::string(kMsgWhyFiltersIdle) : FormatPositional(kMsgWhyFiltersNone, GatesText(gates));
+    }
+    const std::string list = Joined(state.filters.front(), ", ");
+    const std::string reasons = Joined(state.filterReasons, "; ");
+    if (!gates.empty()) return FormatPositional(kMsgWhyFiltersFrozen, list, state.filtersAt, reasons, GatesText(gates));
+    return FormatPositional(kMsgWhyFiltersPublished, list, state.filtersAt, reasons);
+}
+
+std::string LocaleLine(const FeatureState& state) {
+    LocaleInputs in;
+    in.enabled = state.config.Enabled;
+    in.regionLocale = state.regionLocale;
+    in.selectedLanguage = state.selectedLanguage;
+    in.mapping = &state.mapping;
+    in.geo = state.geo;
+    const LocaleDerivation now = DeriveLocale(in);
+    std::string reason = now.reason;
+    if (now.rule == LocaleRule::Off) reason = ConfigText(state);
+    if (now.rule == LocaleRule::NoRegion) {
+        const std::string text = InputText(state, ModelInput::Region);
+        reason = text.empty() ? std::string(kMsgGateRegionNever) : FormatPositional(kMsgGateRegion, text);
+    }
+    if (state.localeAt.empty()) return FormatPositional(kMsgWhyLocaleNone, reason);
+    if (now.chosen && now.locale == state.locale) {
+        return FormatPositional(kMsgWhyLocalePublished, state.locale, state.localeAt, reason);
+    }
+    return FormatPositional(kMsgWhyLocaleStays, state.locale, state.localeAt, state.localeReason, reason);
+}
+
+}  // namespace
+
+std::vector<WhyLine> WhyLines(const FeatureModel& model) {
+    std::vector<WhyLine> lines;
+    lines.push_back({"filters", FiltersLine(model)});
+    lines.push_back({"locale", LocaleLine(model.State())});
+    for (const std::string& disagreement : model.StepDisagreements()) {
+        lines.push_back({"model", FormatPositional(kMsgWhyDisagrees, disagreement)});
+    }
+    return lines;
+}
+
+}  // namespace hpk::host
