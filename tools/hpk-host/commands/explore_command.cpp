@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 
+#include "explore/failure_page.h"
 #include "explore/generate.h"
 #include "explore/play.h"
 #include "explore/process.h"
@@ -101,6 +102,8 @@ struct Failure {
     std::string file;  // the shrunk scenario
     std::size_t originalSteps = 0;
     std::size_t shrunkSteps = 0;
+    std::string page;  // the shrunk scenario's timeline page; "" when none could be drawn
+    std::string pageError;
 };
 
 class Explorer {
@@ -216,7 +219,11 @@ private:
         std::ofstream(failure_->file, std::ios::binary) << ScenarioYaml(result.document);
         if (!result.reordered.IsEmpty()) {
             std::ofstream(stem + "-reordered.yaml", std::ios::binary) << ScenarioYaml(result.reordered);
+            DrawFailure(options_, stem + "-reordered.yaml", stem + "-reordered.html");
         }
+        const FailurePage drawn = DrawFailure(options_, failure_->file, stem + ".html");
+        failure_->page = drawn.page;
+        failure_->pageError = drawn.error;
     }
 
     void Report() const {
@@ -244,6 +251,7 @@ private:
                 item.Member("scenario").SetString(failure_->file);
                 item.Member("steps").SetUnsigned(failure_->originalSteps);
                 item.Member("shrunkSteps").SetUnsigned(failure_->shrunkSteps);
+                item.Member("page").SetString(failure_->page);
             }
             std::printf("%s\n", JsonText(document, JsonLayout::Pretty).c_str());
             return;
@@ -269,6 +277,8 @@ private:
         std::printf("  shrunk      %zu steps to %zu: %s\n", failure_->originalSteps, failure_->shrunkSteps,
                     failure_->file.c_str());
         std::printf("  replay      hpk-host run %s\n", failure_->file.c_str());
+        std::printf("  page        %s\n", failure_->page.empty() ? ("none: " + failure_->pageError).c_str()
+                                                                   : failure_->page.c_str());
         std::fprintf(stderr, "hpk-host explore: seed %llu session %llu broke %s; shrunk to %s\n",
                      static_cast<unsigned long long>(options_.seed), static_cast<unsigned long long>(failure_->index),
                      failure_->invariant.c_str(), failure_->file.c_str());

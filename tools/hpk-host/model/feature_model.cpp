@@ -268,7 +268,11 @@ FeatureModel::FetchOutcome FeatureModel::Fetch(const std::string& uri, InputNote
     const ResourceAnswer& served = request->served;
     switch (served.kind) {
         case ResourceAnswer::Kind::Error:
-            notes.latest = FormatPositional(kMsgFetchFailed, Where(), std::to_string(served.status) + " " + served.message);
+            // The host's own 404 says no more than that nothing is served there.
+            notes.latest = served.message == FormatPositional(kMsgNotServed, uri)
+                               ? FormatPositional(kMsgFetchNotServed, Where())
+                               : FormatPositional(kMsgFetchFailed, Where(),
+                                                  std::to_string(served.status) + " " + served.message);
             return out;
         case ResourceAnswer::Kind::Value:
             out.ok = true;

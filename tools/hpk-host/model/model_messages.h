@@ -70,6 +70,7 @@ inline constexpr char kMsgHeldUpdated[] = "updated at %1";
 inline constexpr char kMsgHeldDeleted[] = "deleted at %1";
 // %1: where; %2: what the host answered.
 inline constexpr char kMsgFetchFailed[] = "asked for at %1, answered %2";
+inline constexpr char kMsgFetchNotServed[] = "asked for at %1, nothing served there";
 // %1: where; %2: the read that failed.
 inline constexpr char kMsgFetchStreamFailed[] = "asked for at %1, its streamed answer failed at read %2";
 // %1: where; %2: the JSON reader's message.
