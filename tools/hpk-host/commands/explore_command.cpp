@@ -102,8 +102,6 @@ struct Failure {
     std::string file;  // the shrunk scenario
     std::size_t originalSteps = 0;
     std::size_t shrunkSteps = 0;
-    std::string page;  // the shrunk scenario's timeline page; "" when none could be drawn
-    std::string pageError;
 };
 
 class Explorer {
@@ -222,8 +220,7 @@ private:
             DrawFailure(options_, stem + "-reordered.yaml", stem + "-reordered.html");
         }
         const FailurePage drawn = DrawFailure(options_, failure_->file, stem + ".html");
-        failure_->page = drawn.page;
-        failure_->pageError = drawn.error;
+        page_ = drawn;
     }
 
     void Report() const {
@@ -251,7 +248,7 @@ private:
                 item.Member("scenario").SetString(failure_->file);
                 item.Member("steps").SetUnsigned(failure_->originalSteps);
                 item.Member("shrunkSteps").SetUnsigned(failure_->shrunkSteps);
-                item.Member("page").SetString(failure_->page);
+                item.Member("page").SetString(page_.page);
             }
             std::printf("%s\n", JsonText(document, JsonLayout::Pretty).c_str());
             return;
@@ -277,8 +274,7 @@ private:
         std::printf("  shrunk      %zu steps to %zu: %s\n", failure_->originalSteps, failure_->shrunkSteps,
                     failure_->file.c_str());
         std::printf("  replay      hpk-host run %s\n", failure_->file.c_str());
-        std::printf("  page        %s\n", failure_->page.empty() ? ("none: " + failure_->pageError).c_str()
-                                                                   : failure_->page.c_str());
+        std::printf("  page        %s\n", page_.page.empty() ? ("none: " + page_.error).c_str() : page_.page.c_str());
         std::fprintf(stderr, "hpk-host explore: seed %llu session %llu broke %s; shrunk to %s\n",
                      static_cast<unsigned long long>(options_.seed), static_cast<unsigned long long>(failure_->index),
                      failure_->invariant.c_str(), failure_->file.c_str());
@@ -289,6 +285,7 @@ private:
     std::chrono::steady_clock::time_point start_;
     Totals totals_;
     std::optional<Failure> failure_;
+    FailurePage page_;  // the shrunk failure drawn
     double lastProgress_ = -1;
     bool progressShown_ = false;
 };
