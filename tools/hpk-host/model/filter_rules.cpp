@@ -28,7 +28,9 @@ std::string AsciiLower(std::string_view text) {
 std::int64_t CutoffSecond(std::int64_t nowTicks) { return (nowTicks - kModelRevivalTicks) / kModelTicksPerSecond; }
 
 void Revival(const FilterInputs& in, std::size_t walked, FilterDerivation& out) {
-    if (in.games.gameCount == 0) {
+    // A count that claims games the list does not hold has no newest game:
+    // such a player counts as one without games.
+    if (walked == 0) {
         if (in.level >= kRankedLevel) {
             out.filters.push_back("filter_revival_true");
             out.reasons.push_back(FormatPositional(kMsgWhyRevivalByLevel, in.level));
