@@ -127,7 +127,10 @@ private:
     void RunFrame(const ObservedCall& call, std::string context);
     const ObservedCall* PeekCall();
     const ObservedCall* ExpectRequest(const std::string& method, const std::string& url);
-    void ExpectPublication(const std::string& uri, const std::vector<BindingValue>& candidates, std::size_t& chosen);
+    // The two posts of a publication, the data one of `candidates`; `chosen`
+    // is set to the one the plugin posted (the count of candidates if none).
+    void ExpectPublication(const std::string& uri, const std::vector<BindingValue>& candidates,
+                           const std::string& derivation, std::size_t& chosen);
     void ExpectTelemetry();
     void Deliver(const ObservedCall& delivery);
 

@@ -92,6 +92,23 @@ std::vector<std::vector<std::string>> FilterDerivation::Candidates() const {
     return lists;
 }
 
+BindingValue FiltersValue(const std::vector<std::string>& filters) {
+    BindingValue value;
+    BindingValue& list = value.Member("filters");
+    list.MakeCollection();
+    for (const std::string& filter : filters) list.Append().SetString(filter);
+    return value;
+}
+
+std::string JoinTexts(const std::vector<std::string>& texts, const char* separator) {
+    std::string out;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i != 0) out += separator;
+        out += texts[i];
+    }
+    return out;
+}
+
 std::string FormatLocationPart(std::string_view text) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;

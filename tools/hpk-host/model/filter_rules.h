@@ -54,6 +54,11 @@ struct FilterDerivation {
 
 FilterDerivation DeriveFilters(const FilterInputs& in);
 
+// The served record of a list: {"filters": [...]}.
+BindingValue FiltersValue(const std::vector<std::string>& filters);
+// The texts joined by `separator`.
+std::string JoinTexts(const std::vector<std::string>& texts, const char* separator);
+
 // A location string as a filter component: spaces to "_", ASCII lower case,
 // then percent-encoded byte by byte (A-Z a-z 0-9 - . _ ~ kept, "%XX" upper case).
 std::string FormatLocationPart(std::string_view text);

@@ -8,15 +8,6 @@ namespace hpk::host {
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& items, const char* separator) {
-    std::string out;
-    for (const std::string& item : items) {
-        if (!out.empty()) out += separator;
-        out += item;
-    }
-    return out;
-}
-
 // What happened to an input last, or "" when nothing did.
 std::string InputText(const FeatureState& state, ModelInput input) {
     const InputNotes& notes = state.Notes(input);
@@ -98,8 +89,8 @@ std::string FiltersLine(const FeatureModel& model) {
     if (state.filtersAt.empty()) {
         return gates.empty() ? std::string(kMsgWhyFiltersIdle) : FormatPositional(kMsgWhyFiltersNone, GatesText(gates));
     }
-    const std::string list = Joined(state.filters.front(), ", ");
-    const std::string reasons = Joined(state.filterReasons, "; ");
+    const std::string list = JoinTexts(state.filters.front(), ", ");
+    const std::string reasons = JoinTexts(state.filterReasons, "; ");
     if (!gates.empty()) return FormatPositional(kMsgWhyFiltersFrozen, list, state.filtersAt, reasons, GatesText(gates));
     return FormatPositional(kMsgWhyFiltersPublished, list, state.filtersAt, reasons);
 }
