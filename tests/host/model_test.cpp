@@ -21,8 +21,7 @@ ModelGames Games(std::initializer_list<ModelGame> games) {
 }
 
 // Milliseconds since 1970 of the second at the 30-day cutoff for kNow.
-constexpr std::uint64_t kCutoffMilliseconds =
-    static_cast<std::uint64_t>((kNow - kModelRevivalTicks) / kSecond) * 1000;
+constexpr std::uint64_t kCutoffMilliseconds = static_cast<std::uint64_t>((kNow - kModelRevivalTicks) / kSecond) * 1000;
 
 TEST(FeatureModel, FilterRules) {
     struct Row {
@@ -34,14 +33,23 @@ TEST(FeatureModel, FilterRules) {
     };
     const ModelGame jungle{420, "JUNGLE", kCutoffMilliseconds - 1000};
     const Row rows[] = {
-        {"lane count at the threshold", 2, Games({jungle, jungle, {450, "top", 0}}), kNow,
+        {"lane count at the threshold",
+         2,
+         Games({jungle, jungle, {450, "top", 0}}),
+         kNow,
          {{"filter_revival_true", "filter_lane_jungle"}}},
         {"lane count below it", 3, Games({jungle, jungle}), kNow, {{"filter_revival_true"}}},
         {"newest game in the cutoff second: no revival", 9, Games({{420, "mid", kCutoffMilliseconds}}), kNow, {{}}},
-        {"a second before it: revival", 9, Games({{420, "mid", kCutoffMilliseconds - 1}}), kNow,
+        {"a second before it: revival",
+         9,
+         Games({{420, "mid", kCutoffMilliseconds - 1}}),
+         kNow,
          {{"filter_revival_true"}}},
-        {"the cutoff passes while the step runs: either", 9, Games({{420, "mid", kCutoffMilliseconds}}),
-         kNow + kSecond, {{}, {"filter_revival_true"}}},
+        {"the cutoff passes while the step runs: either",
+         9,
+         Games({{420, "mid", kCutoffMilliseconds}}),
+         kNow + kSecond,
+         {{}, {"filter_revival_true"}}},
         {"a count past the list: no games", 9, ModelGames{3, {}}, kNow, {{}}},
     };
     for (const Row& row : rows) {
@@ -63,8 +71,9 @@ TEST(FeatureModel, FilterRules) {
 
 TEST(FeatureModel, LocationParts) {
     const std::pair<const char*, const char*> rows[] = {
-        {"US", "us"}, {"Los Angeles", "los_angeles"}, {"São Paulo", "s%C3%A3o_paulo"}, {"A/B", "a%2Fb"},
-        {"x y%z", "x_y%25z"}, {"~a.b-c_d", "~a.b-c_d"}, {"", ""},
+        {"US", "us"},     {"Los Angeles", "los_angeles"}, {"São Paulo", "s%C3%A3o_paulo"},
+        {"A/B", "a%2Fb"}, {"x y%z", "x_y%25z"},           {"~a.b-c_d", "~a.b-c_d"},
+        {"", ""},
     };
     for (const auto& [text, part] : rows) {
         SCOPED_TRACE(text);
@@ -109,10 +118,14 @@ TEST(FeatureModel, ReadsRecordsByTheConversionRules) {
         std::uint32_t level;
     };
     const Row rows[] = {
-        {R"({"summonerLevel": 42})", true, 42},         {R"({"summonerLevel": "0x1F"})", true, 31},
-        {R"({"summonerLevel": 2.9})", true, 2},         {R"({"summonerLevel": null, "x": 1})", true, 0},
-        {R"({"summonerLevel": -5})", false, 0},         {R"({"summonerLevel": 4294967296})", false, 0},
-        {R"({"summonerLevel": "12abc"})", false, 0},    {R"({"summonerLevel": true})", false, 0},
+        {R"({"summonerLevel": 42})", true, 42},
+        {R"({"summonerLevel": "0x1F"})", true, 31},
+        {R"({"summonerLevel": 2.9})", true, 2},
+        {R"({"summonerLevel": null, "x": 1})", true, 0},
+        {R"({"summonerLevel": -5})", false, 0},
+        {R"({"summonerLevel": 4294967296})", false, 0},
+        {R"({"summonerLevel": "12abc"})", false, 0},
+        {R"({"summonerLevel": true})", false, 0},
         {R"([42])", false, 0},
     };
     for (const Row& row : rows) {

@@ -30,7 +30,7 @@ struct RunOptions {
     std::string scenarioPath;  // "": the built-in default
     std::string pluginPath;
     bool json = false;
-    bool why = false;  // print only the model's why lines
+    bool why = false;      // print only the model's why lines
     std::string htmlPath;  // "": no page
     // Opened before the run, so that an unwritable path costs no run.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> html{nullptr, &std::fclose};

@@ -11,8 +11,8 @@
 namespace hpk::host {
 
 struct FailurePage {
-    std::string page;    // the page written; "" when none could be
-    std::string error;   // why not
+    std::string page;   // the page written; "" when none could be
+    std::string error;  // why not
 };
 
 // Replays `scenarioFile` into `pageFile` and comments the file with the why

@@ -203,7 +203,8 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     if (const BindingValue* model = top.Take("model")) {
         reader.Text(*model, out.model, "space", "model");
         if (reader.Ok() && out.model != kContentTargetingModel) {
-            reader.Fail("space", "'model' names no model the host has (it has " + std::string(kContentTargetingModel) + ")");
+            reader.Fail("space",
+                        "'model' names no model the host has (it has " + std::string(kContentTargetingModel) + ")");
         }
     }
     reader.CheckUnknown(top);

@@ -23,6 +23,32 @@ const char* EventTypeText(std::int32_t type) {
     return type >= 0 && type <= 2 ? kNames[type] : "?";
 }
 
+// Whether two values are the same: kinds, scalars, elements in order, and
+// members by name.
+bool SameValue(const BindingValue& a, const BindingValue& b) {
+    if (a.Kind() != b.Kind() || a.Size() != b.Size()) return false;
+    switch (a.Kind()) {
+        case BindingValueKind::Empty: return true;
+        case BindingValueKind::Bool: return a.AsBool() == b.AsBool();
+        case BindingValueKind::Signed: return a.AsSigned() == b.AsSigned();
+        case BindingValueKind::Unsigned: return a.AsUnsigned() == b.AsUnsigned();
+        case BindingValueKind::Float: return a.AsFloat() == b.AsFloat();
+        case BindingValueKind::String: return a.AsString() == b.AsString();
+        case BindingValueKind::Collection:
+            for (std::size_t i = 0; i < a.Size(); ++i) {
+                if (!SameValue(a.Element(i), b.Element(i))) return false;
+            }
+            return true;
+        case BindingValueKind::Structure: {
+            bool same = true;
+            a.ForEachMember([&](std::string_view key, const BindingValue& member) {
+                same = same && b.HasMember(key) && SameValue(member, b.Member(key));
+            });
+            return same;
+        }
+        default: return a.Text() == b.Text();
+    }
+}
 
 // A whole number as the plugin writes one: "-" when negative, no padding.
 bool ReadMilliseconds(std::string_view text, long long& out) {
@@ -37,7 +63,6 @@ bool ReadMilliseconds(std::string_view text, long long& out) {
     return true;
 }
 
-
 }  // namespace
 
 std::string StepLabel(std::size_t step) {
@@ -49,13 +74,29 @@ void FeatureModel::BeginStep(std::size_t number) {
     stepDisagreements_.clear();
 }
 
-std::string FeatureModel::Where() const { return StepLabel(step_); }
-
 void FeatureModel::Disagree(const std::string& what) {
     if (diverged_) return;  // after the first, the model only follows
     diverged_ = true;
-    disagreement_ = FormatPositional(kMsgDisagreement, Where(), frames_.empty() ? "" : frames_.back().context, what);
+    disagreement_ =
+        FormatPositional(kMsgDisagreement, StepLabel(step_), frames_.empty() ? "" : Context(frames_.back()), what);
     stepDisagreements_.push_back(disagreement_);
+}
+
+std::string FeatureModel::Context(const Frame& frame) const {
+    if (frame.call == nullptr) return kMsgContextServed;
+    switch (frame.call->kind) {
+        case ObservedCall::Kind::Init: return kMsgContextInit;
+        case ObservedCall::Kind::Delivery: {
+            ModelEvent event;
+            std::string why;
+            if (!frame.call->payloadRead || !ReadEvent(event, frame.call->payload, why)) {
+                return FormatPositional(kMsgContextDelivery, frame.call->name);
+            }
+            if (event.uri.empty() || event.uri[0] != '/') event.uri.insert(0, "/");
+            return FormatPositional(kMsgContextDelivery, std::string(EventTypeText(event.eventType)) + " " + event.uri);
+        }
+        default: return kMsgContextOutside;
+    }
 }
 
 std::string FeatureModel::Describe(const ObservedCall& call) const {
@@ -66,15 +107,15 @@ std::string FeatureModel::Describe(const ObservedCall& call) const {
 void FeatureModel::Observed(const ObservedCall& call) {
     clockLow_ = call.clockBegin;
     clockHigh_ = call.clockEnd;
-    switch (call.kind) {
-        case ObservedCall::Kind::Init: RunFrame(call, kMsgContextInit); return;
-        case ObservedCall::Kind::Delivery: Deliver(call); return;
-        default: RunFrame(call, kMsgContextOutside); return;
+    if (call.kind == ObservedCall::Kind::Delivery) {
+        Deliver(call);
+    } else {
+        RunFrame(call);
     }
 }
 
-void FeatureModel::RunFrame(const ObservedCall& call, std::string context) {
-    frames_.push_back(Frame{&call.inside, 0, std::move(context)});
+void FeatureModel::RunFrame(const ObservedCall& call) {
+    frames_.push_back(Frame{&call.inside, 0, &call});
     if (call.kind == ObservedCall::Kind::Init) Initialize();
     if (const ObservedCall* extra = PeekCall(); extra != nullptr && !diverged_) {
         Disagree(FormatPositional(kMsgDisagreeExtra, Describe(*extra)));
@@ -119,38 +160,42 @@ const ObservedCall* FeatureModel::ExpectRequest(const std::string& method, const
 }
 
 void FeatureModel::ExpectPublication(const std::string& uri, const std::vector<BindingValue>& candidates,
-                                     const std::string& derivation, std::size_t& chosen) {
+                                     const std::function<std::string()>& derivation, std::size_t& chosen) {
     chosen = candidates.size();
     const std::string name = ResourceEventName(uri);
-    std::vector<std::string> payloads;
-    for (const BindingValue& data : candidates) {
-        BindingValue payload;
-        payload.Member("uri").SetString(uri);
-        payload.Member("eventType").SetString("Update");
-        payload.Member("data").CopyFrom(data);
-        payloads.push_back(JsonText(payload, JsonLayout::Compact));
-    }
-    const std::string expectedData =
-        JsonText(candidates.front(), JsonLayout::Compact) + (derivation.empty() ? "" : " (" + derivation + ")");
-    const std::string expected = "post " + name + " " + expectedData;
+    auto expected = [&] {
+        const std::string why = derivation();
+        return "post " + name + " " + JsonText(candidates.front(), JsonLayout::Compact) +
+               (why.empty() ? "" : " (" + why + ")");
+    };
+    const BindingValue* first = nullptr;
     for (const char* posted : {name.c_str(), kGenericEvent}) {
         const ObservedCall* call = PeekCall();
         if (call == nullptr || call->kind != ObservedCall::Kind::Post || call->name != posted) {
-            Disagree(call != nullptr ? FormatPositional(kMsgDisagreeCall, Describe(*call), expected)
-                                     : FormatPositional(kMsgDisagreeMissing, expected));
+            Disagree(call != nullptr ? FormatPositional(kMsgDisagreeCall, Describe(*call), expected())
+                                     : FormatPositional(kMsgDisagreeMissing, expected()));
             return;
         }
         ++frames_.back().next;
-        const std::string text = JsonText(call->payload, JsonLayout::Compact);
-        const auto found = std::find(payloads.begin(), payloads.end(), text);
-        // Both posts carry one payload, the one the first chose.
-        if (found == payloads.end() ||
-            (chosen < candidates.size() && static_cast<std::size_t>(found - payloads.begin()) != chosen)) {
-            Disagree(FormatPositional(kMsgDisagreePostData, posted, JsonText(call->payload.Member("data"), JsonLayout::Compact),
-                                      expectedData));
+        // Both posts carry one payload: the first one's, one of the candidates.
+        const BindingValue& payload = call->payload;
+        bool same = payload.Kind() == BindingValueKind::Structure && payload.Size() == 3 &&
+                    payload.Member("uri").AsString() == uri && payload.Member("eventType").AsString() == "Update";
+        if (same && first == nullptr) {
+            for (std::size_t i = 0; i < candidates.size() && chosen == candidates.size(); ++i) {
+                if (SameValue(payload.Member("data"), candidates[i])) chosen = i;
+            }
+            same = chosen < candidates.size();
+            first = &payload;
+        } else if (same) {
+            same = SameValue(payload, *first);
+        }
+        if (!same) {
+            chosen = candidates.size();
+            Disagree(
+                FormatPositional(kMsgDisagreePostData, posted, JsonText(payload, JsonLayout::Compact), expected()));
             return;
         }
-        chosen = static_cast<std::size_t>(found - payloads.begin());
     }
 }
 
@@ -168,37 +213,33 @@ void FeatureModel::ExpectTelemetry() {
             Disagree(FormatPositional(kMsgDisagreeTelemetryMissing, name));
             return;
         }
-        const std::string text(fields.Member(name).AsString());
+        const std::string_view text = fields.Member(name).AsString();
         long long number = 0;
-        const bool ok = fields.Member(name).Kind() == BindingValueKind::String &&
-                        (expected.exact ? text == expected.text
-                                        : ReadMilliseconds(text, number) && number >= expected.low &&
-                                              number <= expected.high);
+        const bool ok =
+            fields.Member(name).Kind() == BindingValueKind::String &&
+            (expected.exact ? text == expected.text
+                            : ReadMilliseconds(text, number) && number >= expected.low && number <= expected.high);
         if (!ok) {
-            Disagree(FormatPositional(kMsgDisagreeTelemetryValue, name, text, expected.reason));
+            Disagree(FormatPositional(kMsgDisagreeTelemetryValue, name, text, TelemetryReason(name, expected)));
             return;
         }
     }
     fields.ForEachMember([&](std::string_view key, const BindingValue&) {
         if (state_.telemetry.count(std::string(key)) == 0) {
-            Disagree(FormatPositional(kMsgDisagreeTelemetryExtra, std::string(key)));
+            Disagree(FormatPositional(kMsgDisagreeTelemetryExtra, key));
         }
     });
 }
 
 void FeatureModel::Deliver(const ObservedCall& delivery) {
+    frames_.push_back(Frame{&delivery.inside, 0, &delivery});
+    const bool subscribed = std::find(subscribed_.begin(), subscribed_.end(), delivery.name) != subscribed_.end();
     ModelEvent event;
     std::string why;
-    const bool readable = delivery.payloadRead && ReadEvent(event, delivery.payload, why);
-    if (readable && (event.uri.empty() || event.uri[0] != '/')) event.uri.insert(0, "/");
-    const std::string what = readable ? std::string(EventTypeText(event.eventType)) + " " + event.uri : delivery.name;
-    frames_.push_back(Frame{&delivery.inside, 0, FormatPositional(kMsgContextDelivery, what)});
-    const bool subscribed = std::find(subscribed_.begin(), subscribed_.end(), delivery.name) != subscribed_.end();
-    if (readable && subscribed) {
+    if (subscribed && delivery.payloadRead && ReadEvent(event, delivery.payload, why)) {
+        if (event.uri.empty() || event.uri[0] != '/') event.uri.insert(0, "/");
         auto listener = listeners_.find(event.uri);
-        if (listener != listeners_.end()) {
-            Handle(listener->second, event.eventType, event.data, FormatPositional(kMsgWhereUpdate, Where()), false);
-        }
+        if (listener != listeners_.end()) Handle(listener->second, event.eventType, event.data, false);
     }
     if (const ObservedCall* extra = PeekCall(); extra != nullptr && !diverged_) {
         Disagree(FormatPositional(kMsgDisagreeExtra, Describe(*extra)));
@@ -206,32 +247,39 @@ void FeatureModel::Deliver(const ObservedCall& delivery) {
     frames_.pop_back();
 }
 
+// --- What is served -------------------------------------------------------------------
+
 void FeatureModel::CompareServed(const std::string* filtersJson, const std::string* localeJson) {
     if (diverged_) return;
-    frames_.push_back(Frame{nullptr, 0, kMsgContextServed});
-    if (filtersJson != nullptr) {
-        const std::string& served = *filtersJson;
-        std::size_t match = state_.filters.size();
-        for (std::size_t i = 0; i < state_.filters.size(); ++i) {
-            if (JsonText(FiltersValue(state_.filters[i]), JsonLayout::Compact) == served) match = i;
-        }
-        if (match == state_.filters.size()) {
-            std::string expected = JsonText(FiltersValue(state_.filters.front()), JsonLayout::Compact);
-            if (!state_.filterReasons.empty()) expected += " (" + JoinTexts(state_.filterReasons, "; ") + ")";
-            Disagree(FormatPositional(kMsgDisagreeServed, kFiltersUri, served, expected));
-        } else {
-            state_.filters = {state_.filters[match]};
+    frames_.push_back(Frame{nullptr, 0, nullptr});
+    if (filtersJson_.empty()) {
+        for (const std::vector<std::string>& list : state_.filters) {
+            filtersJson_.push_back(JsonText(FiltersValue(list), JsonLayout::Compact));
         }
     }
-    if (localeJson != nullptr && !diverged_) {
+    if (filtersJson != nullptr) {
+        const auto match = std::find(filtersJson_.begin(), filtersJson_.end(), *filtersJson);
+        if (match == filtersJson_.end()) {
+            std::string expected = filtersJson_.front();
+            if (state_.filtersPublished) {
+                expected += " (" + JoinTexts(DeriveFilters(state_.filtersFrom, true).reasons, "; ") + ")";
+            }
+            Disagree(FormatPositional(kMsgDisagreeServed, kFiltersUri, *filtersJson, expected));
+        } else if (filtersJson_.size() > 1) {
+            // The plugin has shown which of the two it took.
+            const auto chosen = static_cast<std::size_t>(match - filtersJson_.begin());
+            state_.filters = {state_.filters[chosen]};
+            filtersJson_ = {filtersJson_[chosen]};
+        }
+    }
+    if (localeJson_.empty()) {
         BindingValue expected;
         expected.Member("locale").SetString(state_.locale);
-        const std::string& served = *localeJson;
-        if (served != JsonText(expected, JsonLayout::Compact)) {
-            Disagree(FormatPositional(kMsgDisagreeServed, kLocaleUri, served,
-                                      JsonText(expected, JsonLayout::Compact) +
-                                          (state_.localeReason.empty() ? "" : " (" + state_.localeReason + ")")));
-        }
+        localeJson_ = JsonText(expected, JsonLayout::Compact);
+    }
+    if (localeJson != nullptr && !diverged_ && *localeJson != localeJson_) {
+        Disagree(FormatPositional(kMsgDisagreeServed, kLocaleUri, *localeJson,
+                                  localeJson_ + (state_.localeReason.empty() ? "" : " (" + state_.localeReason + ")")));
     }
     frames_.pop_back();
 }

@@ -25,9 +25,16 @@ constexpr char kTriggerUri[] = "/arx-acs/v2/request-recently-played-champions/cu
 constexpr char kGamesUri[] = "/arx-acs/v2/recently-played-champions/current-summoner";
 constexpr char kSummonerUri[] = "/arx-summoner/v1/current-summoner";
 constexpr char kLocationPrefix[] = "filter_location_";
+// Whether `message` is the host's "No resource is served at <uri>".
+bool IsNotServedText(std::string_view message, std::string_view uri) {
+    constexpr std::string_view kServed = kMsgNotServed;
+    const std::string_view prefix = kServed.substr(0, kServed.find("%1"));
+    return message.size() == prefix.size() + uri.size() && message.substr(0, prefix.size()) == prefix &&
+           message.substr(prefix.size()) == uri;
+}
+
 // The plugin reads a streamed body this many bytes at a time at most.
 constexpr std::size_t kStreamReadSize = 4096;
-
 
 }  // namespace
 
@@ -47,28 +54,28 @@ void FeatureModel::Watch(const std::string& uri, Handler handler, ModelInput inp
     if (std::find(subscribed_.begin(), subscribed_.end(), name) == subscribed_.end()) subscribed_.push_back(name);
     InputNotes& notes = state_.Notes(input);
     notes.watched = true;
-    notes.watchedAt = Where();
+    notes.watchedStep = step_;
     FetchOutcome fetched = Fetch(uri, notes);
-    if (fetched.ok) Handle(handler, 0, fetched.value, FormatPositional(kMsgWhereFetch, Where()), true);
+    if (fetched.ok) Handle(handler, 0, fetched.value, true);
 }
 
 FeatureModel::FetchOutcome FeatureModel::Fetch(const std::string& uri, InputNotes& notes) {
     FetchOutcome out;
+    auto failed = [&](InputEvent::What what, std::string detail) {
+        notes.latest = InputEvent{what, step_, true, false, std::move(detail)};
+        return std::move(out);
+    };
     const ObservedCall* request = ExpectRequest("GET", uri);
-    if (request == nullptr) {
-        notes.latest = FormatPositional(kMsgFetchNotMade, Where());
-        return out;
-    }
+    if (request == nullptr) return failed(InputEvent::What::NotAsked, {});
     for (const ObservedCall& nested : request->inside) Deliver(nested);
     const ResourceAnswer& served = request->served;
     switch (served.kind) {
         case ResourceAnswer::Kind::Error:
             // The host's own 404 says no more than that nothing is served there.
-            notes.latest = served.message == FormatPositional(kMsgNotServed, uri)
-                               ? FormatPositional(kMsgFetchNotServed, Where())
-                               : FormatPositional(kMsgFetchFailed, Where(),
-                                                  std::to_string(served.status) + " " + served.message);
-            return out;
+            if (served.status == 404 && IsNotServedText(served.message, uri)) {
+                return failed(InputEvent::What::NotServed, {});
+            }
+            return failed(InputEvent::What::Refused, std::to_string(served.status) + " " + served.message);
         case ResourceAnswer::Kind::Value:
             out.ok = true;
             out.value.CopyFrom(served.value);
@@ -80,14 +87,10 @@ FeatureModel::FetchOutcome FeatureModel::Fetch(const std::string& uri, InputNote
             const std::size_t size = served.streamText.size();
             const std::size_t reads = size == 0 ? 1 : (size + perRead - 1) / perRead;
             if (served.failAtRead >= 1 && static_cast<std::size_t>(served.failAtRead) <= reads) {
-                notes.latest = FormatPositional(kMsgFetchStreamFailed, Where(), served.failAtRead);
-                return out;
+                return failed(InputEvent::What::StreamFailed, std::to_string(served.failAtRead));
             }
             BindingResult parsed = ParseJson(served.streamText.c_str());
-            if (!parsed.IsOk()) {
-                notes.latest = FormatPositional(kMsgFetchNotJson, Where(), parsed.ErrorText());
-                return out;
-            }
+            if (!parsed.IsOk()) return failed(InputEvent::What::NotJson, parsed.ErrorText());
             out.ok = true;
             parsed.TakeValue(out.value);
             return out;
@@ -96,30 +99,33 @@ FeatureModel::FetchOutcome FeatureModel::Fetch(const std::string& uri, InputNote
     return out;
 }
 
-void FeatureModel::Handle(Handler handler, std::int32_t eventType, const BindingValue& data, const std::string& how,
-                          bool fetched) {
+void FeatureModel::Handle(Handler handler, std::int32_t eventType, const BindingValue& data, bool fetched) {
     const bool removed = eventType == kEventDelete;
-    const ModelInput input = static_cast<ModelInput>(handler);
-    InputNotes& notes = state_.Notes(input);
-    const std::string held = FormatPositional(fetched ? kMsgHeldFetched : removed ? kMsgHeldDeleted : kMsgHeldUpdated,
-                                              Where());
+    InputNotes& notes = state_.Notes(static_cast<ModelInput>(handler));
+    auto note = [&](InputEvent::What what, std::string detail = {}) {
+        notes.latest = InputEvent{what, step_, fetched, removed, std::move(detail)};
+    };
     std::string why;
     auto fits = [&](bool ok) {
-        if (!ok) notes.latest = FormatPositional(kMsgDropped, how, why);
+        if (!ok) note(InputEvent::What::Dropped, why);
         return ok;
     };
     // A value taken: what happened before it no longer explains anything.
     auto take = [&] {
-        notes.held = held;
-        notes.latest.clear();
+        using What = InputEvent::What;
+        notes.held = InputEvent{fetched   ? What::Fetched
+                                : removed ? What::Deleted
+                                          : What::Updated,
+                                step_,
+                                fetched,
+                                removed,
+                                {}};
+        notes.latest = InputEvent{};
     };
     switch (handler) {
         case Handler::Login: {
             ModelLoginSession session;
-            if (removed) {
-                notes.latest = FormatPositional(kMsgIgnoredDelete, Where());
-                return;
-            }
+            if (removed) return note(InputEvent::What::DeleteIgnored);
             if (!fits(ReadLoginSession(session, data, why))) return;
             take();
             OnLogin(session);
@@ -152,10 +158,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         case Handler::Geo: {
             ModelGeoResponse response;
             if (!removed && !fits(ReadGeoResponse(response, data, why))) return;
-            if (!response.success) {
-                notes.latest = FormatPositional(kMsgLookupFailed, how);
-                return;
-            }
+            if (!response.success) return note(InputEvent::What::LookupFailed);
             take();
             state_.geo = response.geoInfo;
             AddTelemetry("time_to_geoinfo");
@@ -165,10 +168,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         }
         case Handler::Settings: {
             BindingValue settings;
-            if (removed) {
-                notes.latest = FormatPositional(kMsgIgnoredDelete, Where());
-                return;
-            }
+            if (removed) return note(InputEvent::What::DeleteIgnored);
             if (!fits(ReadSettings(settings, data, why))) return;
             take();
             OnSettings(settings);
@@ -176,20 +176,18 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         }
         case Handler::Games: {
             ModelGames games;
-            if (removed) {
-                notes.latest = FormatPositional(kMsgIgnoredDelete, Where());
-                return;
-            }
+            if (removed) return note(InputEvent::What::DeleteIgnored);
             if (!fits(ReadGames(games, data, why))) return;
-            if (!state_.gamesReceived) take();
-            OnGames(games, how);
+            if (state_.gamesReceived) return note(InputEvent::What::GamesIgnored);
+            take();
+            OnGames(games, fetched);
             return;
         }
         case Handler::Summoner: {
             std::uint32_t level = 0;
             if (!removed && !fits(ReadSummonerLevel(level, data, why))) return;
             if (level != state_.level) take();
-            if (level == 0) notes.latest = FormatPositional(kMsgLevelZero, held);
+            if (level == 0) note(InputEvent::What::LevelZero);
             if (level == state_.level) return;
             state_.level = level;
             AddTelemetry("time_to_summoner");
@@ -227,12 +225,7 @@ void FeatureModel::OnSettings(const BindingValue& data) {
     ComputeLocale();
 }
 
-void FeatureModel::OnGames(const ModelGames& games, const std::string& how) {
-    InputNotes& notes = state_.Notes(ModelInput::Games);
-    if (state_.gamesReceived) {
-        notes.latest = FormatPositional(kMsgIgnoredGames, how);
-        return;
-    }
+void FeatureModel::OnGames(const ModelGames& games, bool) {
     if (games.gameCount != 0) state_.games = games;
     state_.gamesReceived = true;
     AddTelemetry("time_to_recentChampions");
@@ -242,7 +235,7 @@ void FeatureModel::OnGames(const ModelGames& games, const std::string& how) {
 void FeatureModel::RequestPlayerData() {
     if (!state_.loggedIn || !state_.config.Enabled || state_.playerDataRequested) return;
     state_.playerDataRequested = true;
-    state_.playerDataAt = Where();
+    state_.playerDataStep = step_;
     // The switches are read once, now: a configuration delivered while the
     // plugin waits for the games does not change what it asks for next.
     const bool games = state_.config.RevivalFilterEnabled || state_.config.LaneFilterEnabled;
@@ -268,14 +261,18 @@ void FeatureModel::ComputeLocale() {
     in.geo = state_.geo;
     const LocaleDerivation derived = DeriveLocale(in);
     if (!derived.chosen || derived.locale == state_.locale) return;
+    // A change, which is rare: worth its reason in words.
     state_.locale = derived.locale;
-    state_.localeAt = Where();
-    state_.localeReason = derived.reason;
+    state_.localePublished = true;
+    state_.localeStep = step_;
+    state_.localeReason = DeriveLocale(in, true).reason;
+    localeJson_.clear();
     AddTelemetry("time_to_locale");
     BindingValue data;
     data.Member("locale").SetString(derived.locale);
     std::size_t chosen = 0;
-    ExpectPublication(kLocaleUri, {data}, derived.reason, chosen);
+    ExpectPublication(
+        kLocaleUri, {data}, [this] { return state_.localeReason; }, chosen);
 }
 
 void FeatureModel::ComputeFilters() {
@@ -290,13 +287,17 @@ void FeatureModel::ComputeFilters() {
     const FilterDerivation derived = DeriveFilters(in);
     if (!derived.closed.empty()) return;
     state_.filters = derived.Candidates();
-    state_.filtersAt = Where();
-    state_.filterReasons = derived.reasons;
+    state_.filtersPublished = true;
+    state_.filtersStep = step_;
+    state_.filtersFrom = std::move(in);
+    filtersJson_.clear();
     AddTelemetry("time_to_filters");
     std::vector<BindingValue> candidates;
     for (const std::vector<std::string>& list : state_.filters) candidates.push_back(FiltersValue(list));
     std::size_t chosen = 0;
-    ExpectPublication(kFiltersUri, candidates, JoinTexts(derived.reasons, "; "), chosen);
+    ExpectPublication(
+        kFiltersUri, candidates, [this] { return JoinTexts(DeriveFilters(state_.filtersFrom, true).reasons, "; "); },
+        chosen);
     if (chosen < state_.filters.size()) state_.filters = {state_.filters[chosen]};
     if (state_.filtersReported) return;
     state_.filtersReported = true;
@@ -307,7 +308,6 @@ void FeatureModel::ComputeFilters() {
     TelemetryExpectation& filters = state_.telemetry["filters"];
     filters.exact = true;
     filters.text = JoinTexts(kept, ",");
-    filters.reason = FormatPositional(kMsgTelemetryFilters, filters.text);
     ExpectTelemetry();
 }
 
@@ -317,9 +317,13 @@ void FeatureModel::AddTelemetry(const std::string& name) {
     value.exact = false;
     value.low = static_cast<long long>((clockLow_ - state_.loginHigh) / kModelTicksPerMillisecond);
     value.high = static_cast<long long>((clockHigh_ - state_.loginLow) / kModelTicksPerMillisecond);
-    value.reason = FormatPositional(state_.loginSeen ? kMsgTelemetryWindow : kMsgTelemetryBeforeLogin, name,
-                                    value.low, value.high);
+    value.afterLogin = state_.loginSeen;
 }
 
+std::string TelemetryReason(const std::string& name, const TelemetryExpectation& expected) {
+    if (expected.exact) return FormatPositional(kMsgTelemetryFilters, expected.text);
+    return FormatPositional(expected.afterLogin ? kMsgTelemetryWindow : kMsgTelemetryBeforeLogin, name, expected.low,
+                            expected.high);
+}
 
 }  // namespace hpk::host

@@ -8,6 +8,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,12 +33,38 @@ enum class ModelInput : std::uint8_t {
     Count = 8,
 };
 
-// Where an input stands, in words for the why lines.
+// One thing that happened to an input, kept as facts; the why lines put it
+// into words (and only they: exploring never needs the words).
+struct InputEvent {
+    enum class What : std::uint8_t {
+        None = 0,
+        Fetched = 1,        // a value taken: from a watch's fetch,
+        Updated = 2,        // from an update,
+        Deleted = 3,        // from a delete
+        NotServed = 4,      // a fetch the host answered 404 for want of a resource
+        Refused = 5,        // a fetch answered with an error (detail: status and text)
+        StreamFailed = 6,   // a streamed answer whose read failed (detail: the read)
+        NotJson = 7,        // a streamed answer that is not JSON (detail: the reader's message)
+        NotAsked = 8,       // a fetch the plugin did not make
+        Dropped = 9,        // a value that does not fit its record (detail: why)
+        LookupFailed = 10,  // a location lookup with success false
+        DeleteIgnored = 11,
+        GamesIgnored = 12,  // a collection after the first
+        LevelZero = 13,     // level 0 taken (`removed`: by a delete)
+    };
+    What what = What::None;
+    std::size_t step = 0;
+    bool fetched = false;  // came with a fetch, not an update
+    bool removed = false;  // came with a delete
+    std::string detail;
+};
+
+// Where an input stands.
 struct InputNotes {
     bool watched = false;
-    std::string watchedAt;  // "start-up", "step 3": where it was last asked for
-    std::string held;       // how the value held now arrived ("updated at step 5"); "" none yet
-    std::string latest;     // the latest thing that changed nothing ("GET at step 3 answered 404")
+    std::size_t watchedStep = 0;  // where it was last asked for
+    InputEvent held;              // how the value held now arrived; None while none has
+    InputEvent latest;            // the latest thing that changed nothing since
 };
 
 // A telemetry value the model expects: an exact text, or a number of
@@ -47,17 +74,20 @@ struct TelemetryExpectation {
     std::string text;
     long long low = 0;
     long long high = 0;
-    std::string reason;  // its derivation
+    bool afterLogin = false;  // measured from a login, not from 1970
 };
+
+// The derivation of a telemetry value, in words.
+std::string TelemetryReason(const std::string& name, const TelemetryExpectation& expected);
 
 // The feature's state as the model derives it.
 struct FeatureState {
     bool loggedIn = false;
-    bool loginSeen = false;       // a transition to logged in happened: the login time is a window
-    std::int64_t loginLow = 0;    // ticks; both 0 before the first login
+    bool loginSeen = false;     // a transition to logged in happened: the login time is a window
+    std::int64_t loginLow = 0;  // ticks; both 0 before the first login
     std::int64_t loginHigh = 0;
     bool playerDataRequested = false;
-    std::string playerDataAt;     // where it was requested
+    std::size_t playerDataStep = 0;  // where it was requested
     bool gamesReceived = false;
     bool filtersReported = false;
     bool configHeld = false;
@@ -73,11 +103,13 @@ struct FeatureState {
     // What is served: the locale, and the filters (two candidates while the
     // revival rule was undecided and nothing has shown which the plugin took).
     std::string locale;
-    std::string localeAt;  // "" never published
+    bool localePublished = false;
+    std::size_t localeStep = 0;  // where it was published last
     std::string localeReason;
     std::vector<std::vector<std::string>> filters{{}};
-    std::string filtersAt;  // "" never published
-    std::vector<std::string> filterReasons;
+    bool filtersPublished = false;
+    std::size_t filtersStep = 0;
+    FilterInputs filtersFrom;  // what the served filters were computed from
 
     std::map<std::string, TelemetryExpectation> telemetry;
     std::array<InputNotes, static_cast<std::size_t>(ModelInput::Count)> notes;
@@ -108,10 +140,11 @@ public:
     std::int64_t ClockHigh() const { return clockHigh_; }
 
 private:
+    // A call into the plugin whose calls out are being matched.
     struct Frame {
         const std::vector<ObservedCall>* calls;
         std::size_t next;
-        std::string context;  // what the plugin was handling, for messages
+        const ObservedCall* call;  // what the plugin handles; null: the step's end
     };
     enum class Handler : std::uint8_t { Login, Config, Region, Ready, Geo, Settings, Games, Summoner };
     struct FetchOutcome {
@@ -120,17 +153,18 @@ private:
     };
 
     void Disagree(const std::string& what);
-    std::string Where() const;
+    std::string Context(const Frame& frame) const;
     std::string Describe(const ObservedCall& call) const;
 
     // The plugin's calls, matched in order against the model's.
-    void RunFrame(const ObservedCall& call, std::string context);
+    void RunFrame(const ObservedCall& call);
     const ObservedCall* PeekCall();
     const ObservedCall* ExpectRequest(const std::string& method, const std::string& url);
     // The two posts of a publication, the data one of `candidates`; `chosen`
     // is set to the one the plugin posted (the count of candidates if none).
+    // `derivation` gives the model's reasons, for a message.
     void ExpectPublication(const std::string& uri, const std::vector<BindingValue>& candidates,
-                           const std::string& derivation, std::size_t& chosen);
+                           const std::function<std::string()>& derivation, std::size_t& chosen);
     void ExpectTelemetry();
     void Deliver(const ObservedCall& delivery);
 
@@ -138,12 +172,11 @@ private:
     void Initialize();
     void Watch(const std::string& uri, Handler handler, ModelInput input);
     FetchOutcome Fetch(const std::string& uri, InputNotes& notes);
-    void Handle(Handler handler, std::int32_t eventType, const BindingValue& data, const std::string& how,
-                bool fetched);
+    void Handle(Handler handler, std::int32_t eventType, const BindingValue& data, bool fetched);
     void OnLogin(const ModelLoginSession& session);
     void OnConfig(const ModelPlatformConfig& config);
     void OnSettings(const BindingValue& data);
-    void OnGames(const ModelGames& games, const std::string& how);
+    void OnGames(const ModelGames& games, bool fetched);
     void RequestPlayerData();
     void ComputeLocale();
     void ComputeFilters();
@@ -158,6 +191,9 @@ private:
     std::int64_t clockHigh_ = 0;
     bool diverged_ = false;
     std::string disagreement_;
+    // What the served values read as compact JSON, kept until they change.
+    std::vector<std::string> filtersJson_;
+    std::string localeJson_;
     std::vector<std::string> stepDisagreements_;
 };
 

@@ -27,15 +27,15 @@ std::string AsciiLower(std::string_view text) {
 // Seconds since 1970 at the 30-day cutoff for a clock reading.
 std::int64_t CutoffSecond(std::int64_t nowTicks) { return (nowTicks - kModelRevivalTicks) / kModelTicksPerSecond; }
 
-void Revival(const FilterInputs& in, std::size_t walked, FilterDerivation& out) {
+void Revival(const FilterInputs& in, std::size_t walked, bool explain, FilterDerivation& out) {
     // A count that claims games the list does not hold has no newest game:
     // such a player counts as one without games.
     if (walked == 0) {
         if (in.level >= kRankedLevel) {
             out.filters.push_back("filter_revival_true");
-            out.reasons.push_back(FormatPositional(kMsgWhyRevivalByLevel, in.level));
+            if (explain) out.reasons.push_back(FormatPositional(kMsgWhyRevivalByLevel, in.level));
         } else {
-            out.reasons.push_back(FormatPositional(kMsgWhyNoRevivalByLevel, in.level));
+            if (explain) out.reasons.push_back(FormatPositional(kMsgWhyNoRevivalByLevel, in.level));
         }
         return;
     }
@@ -48,19 +48,19 @@ void Revival(const FilterInputs& in, std::size_t walked, FilterDerivation& out) 
         static_cast<long long>((nowMilliseconds - static_cast<std::int64_t>(newest)) / kMillisecondsPerDay);
     if (before(CutoffSecond(in.nowLow))) {
         out.filters.push_back("filter_revival_true");
-        out.reasons.push_back(FormatPositional(kMsgWhyRevivalByGames, daysAgo));
+        if (explain) out.reasons.push_back(FormatPositional(kMsgWhyRevivalByGames, daysAgo));
     } else if (!before(CutoffSecond(in.nowHigh))) {
-        out.reasons.push_back(FormatPositional(kMsgWhyNoRevivalByGames, daysAgo));
+        if (explain) out.reasons.push_back(FormatPositional(kMsgWhyNoRevivalByGames, daysAgo));
     } else {
         out.revivalUndecided = true;
         out.revivalAt = out.filters.size();
-        out.reasons.push_back(kMsgWhyRevivalUndecided);
+        if (explain) out.reasons.push_back(kMsgWhyRevivalUndecided);
     }
 }
 
-void Lanes(const FilterInputs& in, std::size_t walked, FilterDerivation& out) {
+void Lanes(const FilterInputs& in, std::size_t walked, bool explain, FilterDerivation& out) {
     if (in.games.gameCount == 0) {
-        out.reasons.push_back(kMsgWhyNoLanesNoGames);
+        if (explain) out.reasons.push_back(kMsgWhyNoLanesNoGames);
         return;
     }
     std::uint32_t counts[4] = {0, 0, 0, 0};
@@ -74,9 +74,10 @@ void Lanes(const FilterInputs& in, std::size_t walked, FilterDerivation& out) {
         const std::string name = std::string("filter_lane_") + kLaneOrder[k];
         const bool on = counts[k] >= in.config.LaneFilterThreshold;
         if (on) out.filters.push_back(name);
-        out.reasons.push_back(FormatPositional(on ? kMsgWhyLane : kMsgWhyNoLane, name, counts[k],
-                                               static_cast<unsigned>(walked), kLaneOrder[k],
-                                               in.config.LaneFilterThreshold));
+        if (explain)
+            out.reasons.push_back(FormatPositional(on ? kMsgWhyLane : kMsgWhyNoLane, name, counts[k],
+                                                   static_cast<unsigned>(walked), kLaneOrder[k],
+                                                   in.config.LaneFilterThreshold));
     }
 }
 
@@ -115,8 +116,8 @@ std::string FormatLocationPart(std::string_view text) {
     for (const char raw : text) {
         char c = raw == ' ' ? '_' : raw;
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        const bool kept = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                          c == '~';
+        const bool kept =
+            (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
         if (kept) {
             out.push_back(c);
             continue;
@@ -129,7 +130,7 @@ std::string FormatLocationPart(std::string_view text) {
     return out;
 }
 
-FilterDerivation DeriveFilters(const FilterInputs& in) {
+FilterDerivation DeriveFilters(const FilterInputs& in, bool explain) {
     FilterDerivation out;
     const ModelPlatformConfig& config = in.config;
     if (!config.Enabled) out.closed.push_back(FilterGate::Disabled);
@@ -144,12 +145,14 @@ FilterDerivation DeriveFilters(const FilterInputs& in) {
 
     if (config.LevelFilterEnabled) {
         out.filters.push_back("filter_level_" + std::to_string(in.level));
-        out.reasons.push_back(FormatPositional(kMsgWhyLevel, out.filters.back(), in.level));
+        if (explain) out.reasons.push_back(FormatPositional(kMsgWhyLevel, out.filters.back(), in.level));
     }
     if (config.RankedFilterEnabled) {
         const bool ranked = in.level >= kRankedLevel;
         out.filters.push_back(ranked ? "filter_ranked_enabled" : "filter_ranked_disabled");
-        out.reasons.push_back(FormatPositional(ranked ? kMsgWhyRanked : kMsgWhyUnranked, out.filters.back(), in.level));
+        if (explain)
+            out.reasons.push_back(
+                FormatPositional(ranked ? kMsgWhyRanked : kMsgWhyUnranked, out.filters.back(), in.level));
     }
     if (config.LocationFiltersEnabled) {
         const std::string country = "filter_location_" + FormatLocationPart(in.geo.country);
@@ -157,16 +160,17 @@ FilterDerivation DeriveFilters(const FilterInputs& in) {
         out.filters.push_back(country);
         out.filters.push_back(region);
         out.filters.push_back(region + "_" + FormatLocationPart(in.geo.city));
-        out.reasons.push_back(FormatPositional(kMsgWhyLocation, in.geo.country, in.geo.region, in.geo.city));
+        if (explain)
+            out.reasons.push_back(FormatPositional(kMsgWhyLocation, in.geo.country, in.geo.region, in.geo.city));
     }
     // Only the first `gameCount` games count, and never past the list's end.
     const std::size_t walked = std::min<std::size_t>(in.games.gameCount, in.games.champions.size());
-    if (config.RevivalFilterEnabled) Revival(in, walked, out);
-    if (config.LaneFilterEnabled) Lanes(in, walked, out);
+    if (config.RevivalFilterEnabled) Revival(in, walked, explain, out);
+    if (config.LaneFilterEnabled) Lanes(in, walked, explain, out);
     return out;
 }
 
-LocaleDerivation DeriveLocale(const LocaleInputs& in) {
+LocaleDerivation DeriveLocale(const LocaleInputs& in, bool explain) {
     LocaleDerivation out;
     if (!in.enabled) {
         out.rule = LocaleRule::Off;
@@ -180,44 +184,45 @@ LocaleDerivation DeriveLocale(const LocaleInputs& in) {
         out.rule = LocaleRule::Language;
         out.chosen = true;
         out.locale = in.selectedLanguage;
-        out.reason = FormatPositional(kMsgWhyLocaleLanguage, in.selectedLanguage);
+        if (explain) out.reason = FormatPositional(kMsgWhyLocaleLanguage, in.selectedLanguage);
         return out;
     }
-    const std::string language = in.selectedLanguage.empty() ? kMsgWhyNoLanguage : kMsgWhyLanguageAuto;
+    const char* language = in.selectedLanguage.empty() ? kMsgWhyNoLanguage : kMsgWhyLanguageAuto;
     if (in.mapping == nullptr || in.mapping->IsEmpty()) {
         out.rule = LocaleRule::NoMapping;
-        out.reason = FormatPositional(kMsgWhyLocaleNoMapping, language);
+        if (explain) out.reason = FormatPositional(kMsgWhyLocaleNoMapping, language);
         return out;
     }
     if (in.geo.Unknown()) {
         out.rule = LocaleRule::NoLocation;
-        out.reason = FormatPositional(kMsgWhyLocaleNoLocation, language);
+        if (explain) out.reason = FormatPositional(kMsgWhyLocaleNoLocation, language);
         return out;
     }
     if (in.mapping->Kind() != BindingValueKind::Structure || !in.mapping->HasMember(in.geo.country)) {
         out.rule = LocaleRule::NoCountry;
-        out.reason = FormatPositional(kMsgWhyLocaleNoCountry, language, in.geo.country);
+        if (explain) out.reason = FormatPositional(kMsgWhyLocaleNoCountry, language, in.geo.country);
         return out;
     }
     const BindingValue& entry = in.mapping->Member(in.geo.country);
     const BindingValue& enabled = entry.Member("Enabled");
     if (entry.Kind() != BindingValueKind::Structure || enabled.Kind() != BindingValueKind::Bool || !enabled.AsBool()) {
         out.rule = LocaleRule::EntryOff;
-        out.reason = FormatPositional(kMsgWhyLocaleEntryOff, language, in.geo.country);
+        if (explain) out.reason = FormatPositional(kMsgWhyLocaleEntryOff, language, in.geo.country);
         return out;
     }
     if (!entry.HasMember("Locale")) {
         out.rule = LocaleRule::NoLocale;
-        out.reason = FormatPositional(kMsgWhyLocaleNoLocale, language, in.geo.country);
+        if (explain) out.reason = FormatPositional(kMsgWhyLocaleNoLocale, language, in.geo.country);
         return out;
     }
     const BindingValue& locale = entry.Member("Locale");
     out.rule = LocaleRule::Mapped;
     out.chosen = true;
     out.locale = locale.Kind() == BindingValueKind::String ? std::string(locale.AsString()) : std::string();
-    out.reason = FormatPositional(locale.Kind() == BindingValueKind::String ? kMsgWhyLocaleMapped
-                                                                            : kMsgWhyLocaleMappedNotText,
-                                  language, in.geo.country, out.locale);
+    if (explain)
+        out.reason = FormatPositional(
+            locale.Kind() == BindingValueKind::String ? kMsgWhyLocaleMapped : kMsgWhyLocaleMappedNotText, language,
+            in.geo.country, out.locale);
     return out;
 }
 

@@ -45,14 +45,16 @@ struct FilterDerivation {
     bool revivalUndecided = false;
     std::size_t revivalAt = 0;
     // One per filter kind switched on, in the list's order: "filter_level_42:
-    // level 42", "no revival filter: last game 12 days ago, within 30 days".
+    // level 42", "no revival filter: last game 12 days ago, within 30 days";
+    // only when asked for.
     std::vector<std::string> reasons;
 
     // The lists the plugin may serve: one, or two when revival is undecided.
     std::vector<std::vector<std::string>> Candidates() const;
 };
 
-FilterDerivation DeriveFilters(const FilterInputs& in);
+// With `explain`, `reasons` is filled too.
+FilterDerivation DeriveFilters(const FilterInputs& in, bool explain = false);
 
 // The served record of a list: {"filters": [...]}.
 BindingValue FiltersValue(const std::vector<std::string>& filters);
@@ -90,6 +92,7 @@ struct LocaleDerivation {
     std::string reason;
 };
 
-LocaleDerivation DeriveLocale(const LocaleInputs& in);
+// With `explain`, `reason` is filled too.
+LocaleDerivation DeriveLocale(const LocaleInputs& in, bool explain = false);
 
 }  // namespace hpk::host

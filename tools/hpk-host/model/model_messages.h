@@ -57,7 +57,8 @@ inline constexpr char kMsgWhyLocaleEntryOff[] = "%1 and the mapping's entry for 
 inline constexpr char kMsgWhyLocaleNoLocale[] = "%1 and the mapping's entry for \"%2\" has no Locale";
 // %1: the language's words; %2: the country; %3: the locale.
 inline constexpr char kMsgWhyLocaleMapped[] = "%1, so the mapping decides: \"%2\" maps to %3";
-inline constexpr char kMsgWhyLocaleMappedNotText[] = "%1, so the mapping decides: \"%2\" has a Locale that is not a text";
+inline constexpr char kMsgWhyLocaleMappedNotText[] =
+    "%1, so the mapping decides: \"%2\" has a Locale that is not a text";
 
 // --- Where inputs stand ----------------------------------------------------------------
 
@@ -94,7 +95,8 @@ inline constexpr char kMsgWhyFiltersPublished[] = "filters [%1] published at %2:
 inline constexpr char kMsgWhyFiltersNone[] = "filters: none published yet: %1";
 // %1: the list; %2: where; %3: its derivation; %4: what holds a new computation back.
 inline constexpr char kMsgWhyFiltersFrozen[] = "filters [%1] as published at %2 (%3); held back since: %4";
-inline constexpr char kMsgWhyFiltersIdle[] = "filters: none published yet: every input is there, but none has arrived since";
+inline constexpr char kMsgWhyFiltersIdle[] =
+    "filters: none published yet: every input is there, but none has arrived since";
 // %1: the locale; %2: where; %3: why.
 inline constexpr char kMsgWhyLocalePublished[] = "locale %1 published at %2: %3";
 // %1: the locale; %2: where; %3: why it was chosen; %4: why it stays.
@@ -156,8 +158,7 @@ inline constexpr char kMsgDisagreeTelemetryValue[] = "telemetry field %1 is \"%2
 // %1: the field.
 inline constexpr char kMsgDisagreeTelemetryExtra[] = "telemetry has the field %1, which the model does not expect";
 inline constexpr char kMsgDisagreeTelemetryMissing[] = "telemetry lacks the field %1, which the model expects";
-inline constexpr char kMsgDisagreeTelemetryShape[] =
-    "telemetry does not carry its fields as one positional structure";
+inline constexpr char kMsgDisagreeTelemetryShape[] = "telemetry does not carry its fields as one positional structure";
 // %1: the path; %2: what it serves; %3: what the model expects.
 inline constexpr char kMsgDisagreeServed[] = "GET %1 serves %2 where the model expects %3";
 // %1: the plugin's call being handled.

@@ -24,10 +24,10 @@ struct ObservedCall {
         Outside = 4,   // the plugin called the host outside any call into it
     };
     Kind kind = Kind::Delivery;
-    std::string name;      // Delivery, Post: the event name; Request: the url
-    std::string method;    // Request: "GET", "POST", ...
-    BindingValue payload;  // Delivery, Post: the payload; Request: its one positional argument
-    bool payloadRead = true;  // Delivery: false for a record delivered as it is
+    std::string name;           // Delivery, Post: the event name; Request: the url
+    std::string method;         // Request: "GET", "POST", ...
+    BindingValue payload;       // Delivery, Post: the payload; Request: its one positional argument
+    bool payloadRead = true;    // Delivery: false for a record delivered as it is
     std::size_t arguments = 0;  // Request: how many arguments it carried
     ResourceAnswer served;      // Request: what the host answered with
     // What happened inside, in order: a call into the plugin holds the plugin's

@@ -10,8 +10,7 @@ void RecordWhyLines(Timeline& timeline, const FeatureModel& model, std::size_t s
     const std::vector<WhyLine> lines = WhyLines(model);
     if (out != nullptr) std::fprintf(out, "%s\n", heading.c_str());
     for (const WhyLine& line : lines) {
-        timeline.Record("why", line.text, {},
-                        Facts({{"step", std::to_string(step)}, {"output", line.output}}));
+        timeline.Record("why", line.text, {}, Facts({{"step", std::to_string(step)}, {"output", line.output}}));
         if (out != nullptr) std::fprintf(out, "  %s\n", line.text.c_str());
     }
     if (out != nullptr) std::fflush(out);
