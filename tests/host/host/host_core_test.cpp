@@ -238,7 +238,7 @@ TEST_F(HostCoreTest, ALayerHearsEveryCallAndAnswersWhatItScripts) {
     Api()->Log(Api(), 2, "bad");
     EXPECT_EQ(layer.heard, (std::vector<std::string>{"request /layer count", "request /other -", "subscribe OnX",
                                                      "yield", "log bad"}));
-    core_.Listen(nullptr);
+    core_.StopListening(&layer);
     core_.Finish();
     EXPECT_TRUE(core_.Problems().empty()) << core_.Problems().front();
 }

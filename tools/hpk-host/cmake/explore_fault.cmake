@@ -2,7 +2,8 @@
 # rules. Told to break one on its third input (serve a stale value, crash),
 # the explorer must catch it, name the broken invariant and shrink the session
 # to the three updates that show it; `run` must replay the stale value with
-# the same broken invariant.
+# the same broken invariant. The stale value's failure is also drawn as a page
+# holding the broken invariant, and the shrunk file carries the why lines.
 # HOST ("|"-separated command, emulator first), SPACE, PLUGIN, OUT.
 cmake_policy(SET CMP0007 NEW)
 string(REPLACE "|" ";" HOST "${HOST}")
@@ -32,6 +33,17 @@ foreach(entry "stale-third|served-is-published" "crash-third|no-crash")
     endif()
     set(shrunk_${fault} "${shrunk}")
 endforeach()
+string(REGEX REPLACE "\\.yaml$" ".html" page "${shrunk_stale-third}")
+if(NOT EXISTS "${page}")
+    message(FATAL_ERROR "no page drawn for ${shrunk_stale-third}")
+endif()
+file(READ "${page}" drawn)
+string(FIND "${drawn}" "BROKEN served-is-published" broken)
+file(READ "${shrunk_stale-third}" text)
+string(FIND "${text}" "# The host's model of the feature after each step" why)
+if(broken EQUAL -1 OR why EQUAL -1)
+    message(FATAL_ERROR "the page does not hold the broken invariant, or ${shrunk_stale-third} lacks the why lines")
+endif()
 set(ENV{HPK_FAKE_PLUGIN_FAULT} stale-third)
 execute_process(COMMAND ${HOST} run ${shrunk_stale-third} --plugin ${PLUGIN}
                 OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE result)

@@ -18,6 +18,7 @@
 #include "commands/exit_codes.h"
 #include "diagnostics/positional_format.h"
 #include "explore/explore_messages.h"
+#include "explore/failure_page.h"
 #include "explore/generate.h"
 #include "explore/play.h"
 #include "explore/process.h"
@@ -158,7 +159,10 @@ private:
         std::ofstream(failure_->file, std::ios::binary) << ScenarioYaml(result.document);
         if (!result.reordered.IsEmpty()) {
             std::ofstream(stem + "-reordered.yaml", std::ios::binary) << ScenarioYaml(result.reordered);
+            DrawFailure(options_, stem + "-reordered.yaml", stem + "-reordered.html");
         }
+        const FailurePage drawn = DrawFailure(options_, failure_->file, stem + ".html");
+        page_ = drawn;
     }
 
     void Report() const {
@@ -186,6 +190,7 @@ private:
                 item.Member("scenario").SetString(failure_->file);
                 item.Member("steps").SetUnsigned(failure_->originalSteps);
                 item.Member("shrunkSteps").SetUnsigned(failure_->shrunkSteps);
+                item.Member("page").SetString(page_.page);
             }
             std::printf("%s\n", JsonText(document, JsonLayout::Pretty).c_str());
             return;
@@ -212,6 +217,7 @@ private:
                     FormatPositional(kMsgExploreShrunk, failure_->originalSteps, failure_->shrunkSteps, failure_->file)
                         .c_str());
         std::printf("  replay      hpk-host run %s\n", failure_->file.c_str());
+        std::printf("  page        %s\n", page_.page.empty() ? ("none: " + page_.error).c_str() : page_.page.c_str());
         std::fprintf(
             stderr, "hpk-host explore: %s\n",
             FormatPositional(kMsgExploreBroke, options_.seed, failure_->index, failure_->invariant, failure_->file)
@@ -223,6 +229,7 @@ private:
     std::chrono::steady_clock::time_point start_;
     Totals totals_;
     std::optional<Failure> failure_;
+    FailurePage page_;  // the shrunk failure drawn
     double lastProgress_ = -1;
     bool progressShown_ = false;
 };

@@ -24,6 +24,7 @@
 #include "scenario/relative_time.h"
 #include "scenario/scenario_reader.h"
 #include "report/timeline_page.h"
+#include "report/why_report.h"
 
 namespace hpk::host {
 
@@ -33,6 +34,7 @@ struct RunOptions {
     std::string scenarioPath;  // "": the built-in default
     std::string pluginPath;
     bool json = false;
+    bool why = false;      // print only the model's why lines
     std::string htmlPath;  // "": no page
     // Opened before the run, so that an unwritable path costs no run.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> html{nullptr, &std::fclose};
@@ -52,11 +54,12 @@ std::string AnswerSummary(const ResourceAnswer& answer) {
 class Run {
 public:
     Run(const RunOptions& options, Scenario scenario, Space space)
-        : options_(options), scenario_(std::move(scenario)), space_(std::move(space)), timeline_(!options.json, stdout),
-          core_(timeline_, kPluginHandle), session_(timeline_, core_) {}
+        : options_(options), scenario_(std::move(scenario)), space_(std::move(space)),
+          timeline_(!options.json && !options.why, stdout), core_(timeline_, kPluginHandle), session_(timeline_, core_),
+          model_(core_) {}
 
     int Execute() {
-        if (!options_.json) PrintHeader();
+        if (!options_.json && !options_.why) PrintHeader();
         for (const auto& [uri, answer] : scenario_.resources) {
             core_.Serve(uri, answer);
             timeline_.Record("serve", uri + "  ->  " + AnswerSummary(answer), answer.value);
@@ -65,13 +68,17 @@ public:
         if (!session_.Load(options_.pluginPath, error)) {
             failure_ = error;
             exitCode_ = kExitNoPlugin;
-        } else if (!session_.Init()) {
+        } else if (!InitWithModel()) {
             failure_ = kMsgRunInitFailed;
             exitCode_ = kExitNoPlugin;
         } else {
             player_ = std::make_unique<StepPlayer>(core_, session_);
-            if (!scenario_.invariants.empty()) checker_ = std::make_unique<InvariantChecker>(space_, core_, session_);
-            PlaySteps();
+            if (!scenario_.invariants.empty()) {
+                checker_ = std::make_unique<InvariantChecker>(space_, core_, session_);
+                if (space_.model == kContentTargetingModel) checker_->CheckModel(&model_);
+            }
+            Why(0, kMsgStartUpWhy);
+            if (checker_ == nullptr || CheckInvariantsAfterInit()) PlaySteps();
             FetchServed();
         }
         Finish();
@@ -87,6 +94,28 @@ private:
         std::printf("  plugin %s\n\n", options_.pluginPath.c_str());
         std::printf("%s\n", kMsgRunColumns);
         std::fflush(stdout);
+    }
+
+    bool InitWithModel() {
+        model_.BeginInit();
+        const bool started = session_.Init();
+        model_.EndInit();
+        return started;
+    }
+
+    // The model's why lines after a step, in the timeline and for --why.
+    void Why(std::size_t number, const std::string& heading) {
+        RecordWhyLines(timeline_, model_.Model(), number, heading, options_.why ? stdout : nullptr);
+    }
+
+    bool CheckInvariantsAfterInit() {
+        const Breach breach = checker_->AfterInit();
+        if (!breach.Broken()) return true;
+        failure_ = "start-up: invariant " + breach.invariant + " broken: " + breach.message;
+        exitCode_ = kExitFailed;
+        timeline_.Record("invariant", "BROKEN " + breach.invariant + ": " + breach.message, {},
+                         Facts({{"invariant", breach.invariant}, {"message", breach.message}}));
+        return false;
     }
 
     void PlaySteps() {
@@ -110,8 +139,11 @@ private:
             } else {
                 timeline_.Record("step", summary, {}, std::move(detail));
             }
-            if (!PlayStep(step)) return;
-            if (checker_ != nullptr && !CheckInvariants(step)) return;
+            model_.BeginStep(step.number);
+            bool go = PlayStep(step);
+            go = go && (checker_ == nullptr || CheckInvariants(step));
+            Why(step.number, "step " + summary);
+            if (!go) return;
         }
     }
 
@@ -207,6 +239,10 @@ private:
             PrintJson();
             return;
         }
+        if (options_.why) {
+            if (!failure_.empty()) std::fprintf(stderr, "hpk-host run: %s\n", failure_.c_str());
+            return;
+        }
         std::printf("\n== summary\n");
         served_.ForEachMember([](std::string_view uri, const BindingValue& body) {
             std::printf("  served     GET %.*s  %s\n", static_cast<int>(uri.size()), uri.data(),
@@ -269,6 +305,7 @@ private:
         plugin.Member("path").SetString(options_.pluginPath);
         plugin.Member("name").SetString(session_.FullName());
         document.Member("timeline") = timeline_.ToValue();
+        document.Member("why") = WhyLinesValue(timeline_);
         document.Member("served").CopyFrom(served_);
         BindingValue& telemetry = document.Member("telemetry");
         telemetry.MakeCollection();
@@ -296,6 +333,7 @@ private:
     Timeline timeline_;
     HostCore core_;
     PluginSession session_;
+    ModelSession model_;  // listens from before init, for the why lines and `model-agrees`
     std::unique_ptr<StepPlayer> player_;
     std::unique_ptr<InvariantChecker> checker_;
     BindingValue served_;
@@ -338,12 +376,14 @@ int PlayScenario(RunOptions& options) {
 
 void AddRunCommand(CommandLine& line) {
     auto options = std::make_shared<RunOptions>();
-    CLI::App& command = line.Add("run", "[SCENARIO] [--plugin PATH] [--json] [--html FILE]",
+    CLI::App& command = line.Add("run", "[SCENARIO] [--plugin PATH] [--json | --why] [--html FILE]",
                                  "plays a scenario (built-in default without SCENARIO) and prints the timeline",
                                  [options] { return PlayScenario(*options); });
     command.add_option("SCENARIO", options->scenarioPath, "the scenario file (scenarios/README.md describes them)");
     AddPluginOption(command, options->pluginPath);
-    command.add_flag("--json", options->json, "prints the run as one JSON document instead");
+    CLI::Option* json = command.add_flag("--json", options->json, "prints the run as one JSON document instead");
+    command.add_flag("--why", options->why, "prints only the why lines: what each step publishes, or what holds it back")
+        ->excludes(json);
     command.add_option("--html", options->htmlPath, "also draws the run as one HTML page in FILE")->type_name("FILE");
 }
 

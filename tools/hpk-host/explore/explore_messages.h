@@ -12,7 +12,7 @@ namespace hpk::host {
 // %1: the path.
 inline constexpr char kMsgSpaceFileUnreadable[] = "cannot read space file %1";
 inline constexpr char kMsgSpaceTopShape[] =
-    "a space file is a mapping (name, served, inputs, steps, gets, posts, nest_in, metamorphic)";
+    "a space file is a mapping (name, served, inputs, steps, gets, posts, nest_in, metamorphic, model)";
 // %1: the key.
 inline constexpr char kMsgSpaceWeightTooLarge[] = "'%1' must be at most 1000000";
 // %1: the key.

@@ -2,11 +2,13 @@
 #include "explore/play.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 #include "diagnostics/positional_format.h"
 #include "explore/explore_messages.h"
 #include "explore/generate.h"
+#include "host/expectations.h"
 #include "scenario/relative_time.h"
 #include "scenario/scenario_reader.h"
 
@@ -22,7 +24,7 @@ std::string PathOf(const std::string& url) { return url.substr(0, url.find('?'))
 
 StepPlayer::StepPlayer(HostCore& core, PluginSession& session) : core_(core), session_(session) { core_.Listen(this); }
 
-StepPlayer::~StepPlayer() { core_.Listen(nullptr); }
+StepPlayer::~StepPlayer() { core_.StopListening(this); }
 
 bool StepPlayer::Answer(HostResponse&, const std::string& url) {
     const std::string path = PathOf(url);
@@ -162,6 +164,7 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
                     FormatPositional(kMsgBreachNotPublished, rule.path, served_[rule.path], latest->second)};
         }
     }
+    if (Breach breach = ModelAgrees(); breach.Broken()) return breach;
     if (redelivery && !before.empty()) {
         ++checks_;
         for (const auto& [path, body] : served_) {
@@ -172,6 +175,24 @@ Breach InvariantChecker::AfterStep(bool redelivery) {
         }
     }
     return {};
+}
+
+Breach InvariantChecker::ModelAgrees() {
+    if (model_ == nullptr) return {};
+    ++checks_;
+    FeatureModel& model = model_->Model();
+    auto served = [&](const char* path) {
+        auto found = served_.find(path);
+        return found != served_.end() ? &found->second : nullptr;
+    };
+    model.CompareServed(served(kFiltersUri), served(kLocaleUri));
+    if (!model.Disagreement().empty()) return {"model-agrees", model.Disagreement()};
+    return {};
+}
+
+Breach InvariantChecker::AfterInit() {
+    if (model_ == nullptr || model_->Model().Disagreement().empty()) return {};
+    return {"model-agrees", model_->Model().Disagreement()};
 }
 
 Breach InvariantChecker::AfterShutdown(const MemoryCountersRecord& counters) {
@@ -200,12 +221,20 @@ SessionOutcome Play(const Space& space, const Scenario& scenario, const std::str
         return outcome;
     }
     InvariantChecker checker(space, core, session);
-    if (!session.Init()) {
+    std::unique_ptr<ModelSession> model;
+    if (space.model == kContentTargetingModel) model = std::make_unique<ModelSession>(core);
+    checker.CheckModel(model.get());
+    if (model) model->BeginInit();
+    const bool started = session.Init();
+    if (model) model->EndInit();
+    if (!started) {
         outcome.breach = {"boundary", kMsgBreachInitFailed};
     } else {
         StepPlayer player(core, session);
+        outcome.breach = checker.AfterInit();
         for (std::size_t i = 0; i < scenario.steps.size() && !outcome.breach.Broken(); ++i) {
             const ScenarioStep& step = scenario.steps[i];
+            if (model) model->BeginStep(step.number);
             player.Play(step);
             ++outcome.steps;
             outcome.breach = checker.AfterStep(player.WasRedelivery(i > 0 ? &scenario.steps[i - 1] : nullptr, step));

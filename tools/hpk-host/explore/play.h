@@ -11,6 +11,7 @@
 #include "explore/space.h"
 #include "host/host_core.h"
 #include "host/plugin_session.h"
+#include "model/model_session.h"
 #include "scenario/scenario.h"
 
 namespace hpk::host {
@@ -58,13 +59,19 @@ struct Breach {
 inline constexpr const char* kInvariantNames[] = {
     "boundary",          "served-is-published", "published-twice", "redelivery-idempotent",
     "well-formed",       "counters-zero",       "no-crash",        "no-hang",
-    "order-independent",
+    "order-independent", "model-agrees",
 };
 
 class InvariantChecker {
 public:
     InvariantChecker(const Space& space, HostCore& core, PluginSession& session);
 
+    // Checks `model-agrees` against this model (null: not checked); the
+    // space names the model it holds for.
+    void CheckModel(ModelSession* model) { model_ = model; }
+
+    // After init: only the model has anything to say about it.
+    Breach AfterInit();
     // After a step; `redelivery` when the step delivered the update of the
     // step before it once more.
     Breach AfterStep(bool redelivery);
@@ -79,9 +86,12 @@ private:
     Breach Published();
     Breach WellFormed(const ServedRule& rule, const BindingValue& body);
 
+    Breach ModelAgrees();
+
     const Space& space_;
     HostCore& core_;
     PluginSession& session_;
+    ModelSession* model_ = nullptr;
     std::size_t postedSeen_ = 0;
     std::size_t problemsSeen_ = 0;
     std::map<std::string, std::string> latest_;  // event name -> data of its latest publication

@@ -48,9 +48,14 @@ bool ErrorIsTerminal() {
 #endif
 }
 
-bool WorkerProcess::Start(const std::vector<std::string>& arguments) {
+bool WorkerProcess::Start(const std::vector<std::string>& arguments, bool quiet) {
     std::string command = QuoteArgument(SelfExecutable());
     for (const std::string& argument : arguments) command += " " + QuoteArgument(argument);
+#if defined(_WIN32)
+    if (quiet) command += " 2>NUL";
+#else
+    if (quiet) command += " 2>/dev/null";
+#endif
 #if defined(_WIN32)
     // cmd.exe drops the first and the last quote of a command that starts with one.
     command = "\"" + command + "\"";

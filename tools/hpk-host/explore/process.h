@@ -11,7 +11,9 @@ namespace hpk::host {
 class WorkerProcess {
 public:
     // Starts this executable with `arguments`; false when it cannot be started.
-    bool Start(const std::vector<std::string>& arguments);
+    // `quiet`: its standard error is dropped (a command whose messages the
+    // caller reports in its own words).
+    bool Start(const std::vector<std::string>& arguments, bool quiet = false);
     // The next line of its output without the line end; false at the end.
     bool ReadLine(std::string& line);
     // Waits for it to end; a text saying how it ended ("exit status 0", "signal 11").

@@ -9,6 +9,7 @@
 #include "diagnostics/positional_format.h"
 #include "explore/explore_messages.h"
 #include "formats/yaml_reader.h"
+#include "model/model_session.h"
 #include "scenario/relative_time.h"
 #include "scenario/scenario_fields.h"
 #include "scenario/scenario_reader.h"
@@ -204,6 +205,13 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
         }
     }
     if (const BindingValue* metamorphic = top.Take("metamorphic")) reader.Metamorphic(*metamorphic, out);
+    if (const BindingValue* model = top.Take("model")) {
+        reader.Text(*model, out.model, "space", "model");
+        if (reader.Ok() && out.model != kContentTargetingModel) {
+            reader.Fail("space",
+                        "'model' names no model the host has (it has " + std::string(kContentTargetingModel) + ")");
+        }
+    }
     reader.CheckUnknown(top);
     auto need = [&](SpaceStepKind kind, bool available, const char* what) {
         if (reader.Ok() && out.stepWeights[static_cast<int>(kind)] != 0 && !available) {

@@ -61,6 +61,9 @@ struct Space {
     std::vector<SpacePost> posts;
     std::vector<std::uint32_t> postWeights;
     std::vector<std::string> nestIn;  // request paths nested updates are delivered in
+    // The host's model of the plugin's feature whose values `model-agrees`
+    // checks ("content-targeting"); empty for none.
+    std::string model;
     // Sessions whose later inputs commute (see scenarios/README.md).
     struct Metamorphic {
         std::uint32_t share = 0;          // percent of the sessions

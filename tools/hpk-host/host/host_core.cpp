@@ -81,6 +81,14 @@ HostCore& HostCore::From(CoreApi* self) {
     return *reinterpret_cast<Table*>(self)->owner;
 }
 
+void HostCore::Listen(HostCoreListener* listener) {
+    if (listener != nullptr) listeners_.push_back(listener);
+}
+
+void HostCore::StopListening(HostCoreListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
 bool HostCore::IsSubscribed(const std::string& name) const {
     for (const Subscription& subscription : subscriptions_) {
         if (subscription.name == name) return true;
@@ -124,7 +132,7 @@ std::size_t HostCore::DeliverRecord(const std::string& name, const HostValue& pa
     std::string summary = name;
     if (!IsSubscribed(name)) summary += kMsgNobodySubscribes;
     timeline_.Record("event", summary, {}, Facts({{"event", name}}));
-    return DeliverBuilt(name, payload);
+    return DeliverBuilt(name, payload, nullptr);
 }
 
 void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
@@ -133,11 +141,11 @@ void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
         Problem(kMsgOutOfMemory);
         return;
     }
-    DeliverBuilt(name, value);
+    DeliverBuilt(name, value, &payload);
     ReleaseHostValue(value);
 }
 
-std::size_t HostCore::DeliverBuilt(const std::string& name, const HostValue& value) {
+std::size_t HostCore::DeliverBuilt(const std::string& name, const HostValue& value, const BindingValue* payload) {
     // The plugin may subscribe or unsubscribe while it handles the event.
     std::vector<Subscription> targets;
     for (const Subscription& subscription : subscriptions_) {
@@ -145,8 +153,12 @@ std::size_t HostCore::DeliverBuilt(const std::string& name, const HostValue& val
     }
     for (const Subscription& target : targets) {
         HostEvent event{name.c_str(), value, 0, target.context};
-        TimelineDepth depth(timeline_);
-        target.callback(&event);
+        Tell([&](HostCoreListener& listener) { listener.Delivering(name, payload); });
+        {
+            TimelineDepth depth(timeline_);
+            target.callback(&event);
+        }
+        Tell([&](HostCoreListener& listener) { listener.Delivered(name); });
     }
     return targets.size();
 }
@@ -205,7 +217,7 @@ void HostCore::PostEvent(const HostOutgoingEvent* event) {
     timeline_.Record("post", summary, posted.payload, Facts({{"event", name}}));
     if (!nameOk) Problem(kMsgEventNameUnreadable);
     posted_.push_back(std::move(posted));
-    if (listener_ != nullptr) listener_->Posted(posted_.back());
+    Tell([&](HostCoreListener& listener) { listener.Posted(posted_.back()); });
     // Deliver it to whoever subscribed to it, as the client's host would.
     if (nameOk && IsSubscribed(name)) Deliver(name, posted_.back().payload);
 }
@@ -233,7 +245,7 @@ void HostCore::Subscribe(const char* name, std::int32_t handle, HostEventCallbac
         }
     }
     if (!twice && nameOk && callback != nullptr) subscriptions_.push_back(subscription);
-    if (listener_ != nullptr) listener_->Subscribed(subscription);
+    Tell([&](HostCoreListener& listener) { listener.Subscribed(subscription); });
     const char* kindText = kind == 0 ? kMsgKindResource : kind == 1 ? kMsgKindServiceProxy : kMsgKindUnknown;
     timeline_.Record("subscribe", subscription.name + " (" + kindText + ")", {},
                      Facts({{"event", subscription.name}, {"eventKind", std::to_string(kind)}}));
@@ -262,7 +274,7 @@ std::uint32_t HostCore::Unsubscribe(const char* name, std::int32_t handle) {
     });
     const bool known = found != subscriptions_.end();
     if (known) subscriptions_.erase(found);
-    if (listener_ != nullptr) listener_->Unsubscribed(text);
+    Tell([&](HostCoreListener& listener) { listener.Unsubscribed(text); });
     timeline_.Record("unsubscribe", text, {}, Facts({{"event", text}}));
     if (handle != api_.pluginHandle) {
         Problem(FormatPositional(kMsgWrongHandle, handle, api_.pluginHandle));
@@ -277,7 +289,7 @@ void HostCore::OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value
         bool ok = false;
         std::string text = Borrowed(label, kMaxName, ok);
         core.marks_.push_back(text);
-        if (core.listener_ != nullptr) core.listener_->MarkBegun(text, value);
+        core.Tell([&](HostCoreListener& listener) { listener.MarkBegun(text, value); });
         if (core.store_.StreamBeingRead()) return;  // counted with the stream instead
         core.timeline_.Record("wait", FormatPositional(kMsgMarkBegin, text, value));
     });
@@ -286,7 +298,7 @@ void HostCore::OnMarkBegin(CoreApi* self, const char* label, std::uint32_t value
 void HostCore::OnMarkEnd(CoreApi* self) {
     HostCore& core = From(self);
     GuardedCall(core, [&] {
-        if (core.listener_ != nullptr) core.listener_->MarkEnded();
+        core.Tell([](HostCoreListener& listener) { listener.MarkEnded(); });
         if (core.marks_.empty()) {
             core.Problem(kMsgMarkEndUnopened);
             return;
@@ -306,14 +318,14 @@ void HostCore::OnLog(CoreApi* self, std::int32_t level, const char* message) {
         core.timeline_.Record("log", LogLevelText(level) + "  " + line.text, {},
                               Facts({{"level", LogLevelText(level)}, {"text", line.text}}));
         core.logs_.push_back(std::move(line));
-        if (core.listener_ != nullptr) core.listener_->Logged(core.logs_.back());
+        core.Tell([&](HostCoreListener& listener) { listener.Logged(core.logs_.back()); });
     });
 }
 
 void HostCore::OnYield(CoreApi* self) {
     HostCore& core = From(self);
     GuardedCall(core, [&core] {
-        if (core.listener_ != nullptr) core.listener_->Yielded();
+        core.Tell([](HostCoreListener& listener) { listener.Yielded(); });
         if (!core.store_.YieldToStream()) core.timeline_.Record("yield", kMsgYield);
     });
 }
@@ -353,7 +365,7 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
             }
         }
     }
-    if (listener_ != nullptr) listener_->Requested(request, url, read);
+    Tell([&](HostCoreListener& listener) { listener.Requested(request, url, read); });
 
     const bool telemetry = request.method == kMethodPost && url.rfind(kTelemetryPrefix, 0) == 0;
     if (telemetry) {
@@ -369,14 +381,25 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
     BindingValue shownBody;
     std::string answer;
     std::memset(&response, 0, sizeof(HostResponse));
-    if (listener_ != nullptr && listener_->Answer(response, url)) {
+    bool layerAnswered = false;
+    for (std::size_t i = 0; i < listeners_.size() && !layerAnswered; ++i) {
+        layerAnswered = listeners_[i]->Answer(response, url);
+    }
+    // What was served, for the layers: the store's entry, or one made here.
+    ResourceAnswer made;
+    const ResourceAnswer* served = &made;
+    if (layerAnswered) {
         answer = std::to_string(response.status);
         if (response.error != nullptr) answer += std::string(" ") + response.error;
+        made.kind = response.error != nullptr ? ResourceAnswer::Kind::Error : ResourceAnswer::Kind::Value;
+        made.status = response.status;
+        if (response.error != nullptr) made.message = response.error;
     } else {
-        answer = store_.Answer(response, method, url, shownBody);
+        answer = store_.Answer(response, method, url, shownBody, made, served);
     }
     ResourceStore::HandOver(response);
     requests_.push_back(RequestRecord{method, url, response.status, response.error != nullptr});
+    Tell([&](HostCoreListener& listener) { listener.Answered(requests_.back(), *served); });
     BindingValue detail;
     detail.MakeStructure();
     detail.Member("method").SetString(method);

@@ -70,6 +70,15 @@ public:
     // Fills the zeroed `response` and returns true, or returns false to leave
     // it to the store. The core adds its release routine when none is set.
     virtual bool Answer(HostResponse& response, const std::string& url) { return false; }
+    // The request is answered and about to return to the plugin. `served` is
+    // what the host answered with: the store's entry, a 404 for a URI nobody
+    // serves, an empty 200 for telemetry; a layer's own answer as its status
+    // and error. Valid for the call only.
+    virtual void Answered(const RequestRecord& request, const ResourceAnswer& served) {}
+    // An event is about to reach one of the plugin's subscriptions, and has
+    // reached it. `payload` is null for a record delivered as it is.
+    virtual void Delivering(const std::string& name, const BindingValue* payload) {}
+    virtual void Delivered(const std::string& name) {}
     virtual void Subscribed(const Subscription& subscription) {}
     virtual void Unsubscribed(const std::string& name) {}
     virtual void Posted(const PostedEvent& event) {}
@@ -101,8 +110,10 @@ public:
     // What `init` receives; valid as long as this object.
     const HostApi* Api() const { return &api_; }
 
-    // The layer told of every call (one at most; null for none).
-    void Listen(HostCoreListener* listener) { listener_ = listener; }
+    // Layers told of every call, in the order they began listening; the
+    // first that answers a request answers it.
+    void Listen(HostCoreListener* listener);
+    void StopListening(HostCoreListener* listener);
 
     // The store of served resources; a URI served by nobody answers 404.
     void Serve(const std::string& uri, const ResourceAnswer& answer) { store_.Serve(uri, answer); }
@@ -189,7 +200,13 @@ private:
                    std::uint32_t kind);
     std::uint32_t Unsubscribe(const char* name, std::int32_t handle);
     void Deliver(const std::string& name, const BindingValue& payload);
-    std::size_t DeliverBuilt(const std::string& name, const HostValue& value);
+    // `payload`: what `value` was built from, for the layers; null when none.
+    std::size_t DeliverBuilt(const std::string& name, const HostValue& value, const BindingValue* payload);
+    template <class Call>
+    void Tell(Call&& call) {
+        // By index: a layer may stop listening while it is told.
+        for (std::size_t i = 0; i < listeners_.size(); ++i) call(*listeners_[i]);
+    }
 
     Timeline& timeline_;
     Table table_;
@@ -202,7 +219,7 @@ private:
     std::vector<LogLine> logs_;
     std::vector<std::string> problems_;
     std::vector<std::string> marks_;  // open wait sections, innermost last
-    HostCoreListener* listener_ = nullptr;
+    std::vector<HostCoreListener*> listeners_;
     std::uint32_t subscribeCalls_ = 0;
     std::uint32_t unsubscribeCalls_ = 0;
 };

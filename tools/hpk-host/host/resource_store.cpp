@@ -133,7 +133,8 @@ void ResourceStore::HandOver(HostResponse& response) {
 }
 
 std::string ResourceStore::Answer(HostResponse& response, const std::string& method, const std::string& url,
-                                  BindingValue& shownBody) {
+                                  BindingValue& shownBody, ResourceAnswer& made,
+                                  const ResourceAnswer*& served) {
     std::memset(&response, 0, sizeof(HostResponse));
     response.text = kEmptyText;
     const std::string path = url.substr(0, url.find('?'));
@@ -141,12 +142,17 @@ std::string ResourceStore::Answer(HostResponse& response, const std::string& met
     if (found == answers_.end()) {
         if (method == "POST" && path.rfind(kTelemetryPrefix, 0) == 0) {
             response.status = 200;
+            made.status = 200;
             return "200";
         }
         SetError(response, 404, FormatPositional(kMsgNotServed, path));
+        made.kind = ResourceAnswer::Kind::Error;
+        made.status = 404;
+        made.message = response.error;
         return kMsgNotServedShort;
     }
     const ResourceAnswer& answer = found->second;
+    served = &answer;
     response.status = answer.status;
     switch (answer.kind) {
         case ResourceAnswer::Kind::Value:

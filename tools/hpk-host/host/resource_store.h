@@ -37,9 +37,10 @@ public:
     void Unserve(const std::string& uri) { answers_.erase(uri); }
 
     // Fills `response` for `method` `url` from the store; returns the summary
-    // of the answer, with the value served in `shownBody`.
+    // of the answer, with the value served in `shownBody`. `served` is left
+    // at `made`, filled here, unless an entry of the store answered.
     std::string Answer(HostResponse& response, const std::string& method, const std::string& url,
-                       BindingValue& shownBody);
+                       BindingValue& shownBody, ResourceAnswer& made, const ResourceAnswer*& served);
 
     // A body read in `chunks`, one per read (split when the reader's buffer
     // or `maxRead`, if not 0, is smaller); read `failAtRead` (1-based, 0

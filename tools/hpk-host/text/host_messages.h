@@ -284,6 +284,7 @@ inline constexpr char kMsgHtmlOpen[] = "cannot write %1: %2";
 inline constexpr char kMsgHtmlWrite[] = "writing %1 failed";
 // %1: the scenario's name.
 inline constexpr char kMsgRunHeader[] = "hpk-host run: %1";
+inline constexpr char kMsgStartUpWhy[] = "start-up";
 inline constexpr char kMsgRunColumns[] = "      ms      what        details";
 inline constexpr char kMsgRunInitFailed[] = "init returned false: the plugin refused to start";
 // %1: milliseconds; %2: the step's number.
