@@ -34,7 +34,6 @@ struct Counters {
     std::atomic<std::uint64_t> bytesFreed{0};
     std::atomic<std::uint64_t> frees{0};
 };
-static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 Counters& TheCounters() {
     static Counters counters;
     return counters;

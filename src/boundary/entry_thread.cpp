@@ -12,7 +12,6 @@ namespace {
 // Thread id in the low half, the call in the high half; 0 while nobody is inside
 // (no thread has id 0).
 std::atomic<std::uint64_t> gInside{0};
-static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 // One bit per kind of entering call already reported.
 std::atomic<std::uint32_t> gReported{0};
 std::atomic<OverlapReport> gReport{nullptr};
