@@ -38,7 +38,7 @@ TEST(ServiceProxyStress, EachResponseMeetsItsHandlerOnce) {
             const int next = (t + 1) % threads;
             for (int k = 0; k < keys; ++k) {
                 const std::string mine = "t" + std::to_string(t) + "-" + std::to_string(k);
-                plugin.AddPendingServiceProxyHandler(mine, [&, t, k, mine](const PluginServiceProxyResponse& r) {
+                plugin.ServiceProxies().AddPendingHandler(mine, [&, t, k, mine](const PluginServiceProxyResponse& r) {
                     ++calls[static_cast<std::size_t>(t)][static_cast<std::size_t>(k)];
                     if (r.payload != "for " + mine) wrongPayload.fetch_add(1);
                 });
@@ -47,7 +47,7 @@ TEST(ServiceProxyStress, EachResponseMeetsItsHandlerOnce) {
                 response.serviceName = "service";
                 response.methodName = "method";
                 response.payload = "for " + response.uuid;
-                plugin.OnServiceProxyUuid(response);
+                plugin.ServiceProxies().OnUuidResponse(response);
             }
         });
         EXPECT_EQ(wrongPayload.load(), 0);
@@ -56,7 +56,7 @@ TEST(ServiceProxyStress, EachResponseMeetsItsHandlerOnce) {
                 ASSERT_EQ(calls[static_cast<std::size_t>(t)][static_cast<std::size_t>(k)], 1) << t << "-" << k;
             }
         }
-        EXPECT_EQ(plugin.StoredServiceProxyResponseCount(), 0u);
+        EXPECT_EQ(plugin.ServiceProxies().StoredResponseCount(), 0u);
         EXPECT_EQ(fulfilled.Lines().size(), static_cast<std::size_t>(threads * keys));
         plugin.Shutdown();
     }
