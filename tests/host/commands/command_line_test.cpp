@@ -53,7 +53,7 @@ TEST(CommandLine, EveryCommandAnswersHelpWithItsUsage) {
         const char* command;
         const char* usage;
     } rows[] = {
-        {"run", "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]\n"},
+        {"run", "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json | --why] [--html FILE]\n"},
         {"describe", "usage: hpk-host describe [--plugin PATH] [--format text|json|openapi]\n"},
         {"check", "usage: hpk-host check [--plugin PATH]\n"},
         {"explore",
@@ -83,10 +83,10 @@ TEST(CommandLine, RefusesMistakesAlike) {
     } rows[] = {
         {{"run", "--bogus"},
          "hpk-host run: unexpected argument '--bogus'\n"
-         "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]\n"},
+         "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json | --why] [--html FILE]\n"},
         {{"run", "/a.yaml", "/b.yaml"},
          "hpk-host run: unexpected argument '/b.yaml'\n"
-         "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json] [--html FILE]\n"},
+         "usage: hpk-host run [SCENARIO] [--plugin PATH] [--json | --why] [--html FILE]\n"},
         {{"describe", "--format", "xml"},
          "hpk-host describe: --format: 'xml' is not one of text|json|openapi\n"
          "usage: hpk-host describe [--plugin PATH] [--format text|json|openapi]\n"},
@@ -96,6 +96,7 @@ TEST(CommandLine, RefusesMistakesAlike) {
          "hpk-host explore: --steps: '0' is less than 1\n"
          "usage: hpk-host explore [SPACE] [--seed N] [--sessions N | --time S] [--steps N] [--plugin PATH] "
          "[--out DIR] [--json]\n"},
+        {{"run", "--json", "--why"}, nullptr},
         {{"explore", "--seed", "0x10"}, nullptr},
         {{"explore", "--sessions", "1", "--time", "1"}, nullptr},
         {{"decode", "--json", "--repeat", "-1"}, nullptr},
