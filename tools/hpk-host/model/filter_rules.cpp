@@ -2,6 +2,7 @@
 #include "model/filter_rules.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "diagnostics/positional_format.h"
 #include "model/model_messages.h"
@@ -44,8 +45,10 @@ void Revival(const FilterInputs& in, std::size_t walked, bool explain, FilterDer
     const std::uint64_t lastSecond = newest / 1000;
     auto before = [&](std::int64_t cutoff) { return cutoff > 0 && lastSecond < static_cast<std::uint64_t>(cutoff); };
     const std::int64_t nowMilliseconds = in.nowLow / kModelTicksPerMillisecond;
-    const long long daysAgo =
-        static_cast<long long>((nowMilliseconds - static_cast<std::int64_t>(newest)) / kMillisecondsPerDay);
+    // A timestamp past what a signed count holds is far in the future anyway.
+    const auto newestMilliseconds = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(newest, static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
+    const long long daysAgo = static_cast<long long>((nowMilliseconds - newestMilliseconds) / kMillisecondsPerDay);
     if (before(CutoffSecond(in.nowLow))) {
         out.filters.push_back("filter_revival_true");
         if (explain) out.reasons.push_back(FormatPositional(kMsgWhyRevivalByGames, daysAgo));
