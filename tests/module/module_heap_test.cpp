@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -139,18 +140,21 @@ protected:
             ASSERT_NE(LoadLibraryA(path.c_str()), nullptr) << path;
         }
 #endif
-        std::string error;
-        ASSERT_TRUE(library_.Open(host::DefaultPluginPath(), error)) << error;
+        const host::Outcome<> opened = library_.Open(host::DefaultPluginPath());
+        ASSERT_TRUE(opened.IsOk()) << opened.Error();
         ASSERT_TRUE(WatchModuleHeap(library_.Symbol("load_arx_content_targeting")));
-        ASSERT_TRUE(host::ReadScenarioText(scenario_, host::DefaultScenarioText(), 0, error)) << error;
+        host::Outcome<Scenario> scenario = host::ReadScenarioText(host::DefaultScenarioText(), 0);
+        ASSERT_TRUE(scenario.IsOk()) << scenario.Error();
+        scenario_ = std::move(scenario.Value());
         // Relative to now, as the host plays it: the recently played games
         // convert (their times lie before 1970 otherwise), so the filters are
         // computed, published and reported too.
         const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::system_clock::now().time_since_epoch());
-        ASSERT_TRUE(host::ReadScenarioText(played_, host::DefaultScenarioText(),
-                                           static_cast<std::uint64_t>(now.count()), error))
-            << error;
+        host::Outcome<Scenario> played =
+            host::ReadScenarioText(host::DefaultScenarioText(), static_cast<std::uint64_t>(now.count()));
+        ASSERT_TRUE(played.IsOk()) << played.Error();
+        played_ = std::move(played.Value());
     }
 
     // One whole life of the plugin: load, init with every input served, the
@@ -174,9 +178,8 @@ protected:
         standardError_.Start();
         ResetHeapCensus();
         FailModuleAllocation(failAt, refusals);
-        std::string error;
-        if (session.Load(host::DefaultPluginPath(), error) && session.Init() && steps) {
-            for (const ScenarioStep& step : scenario.steps) Play(core, session, step);
+        if (session.Load(host::DefaultPluginPath()).IsOk() && session.Init() && steps) {
+            for (const ScenarioStep& step : scenario.steps) host::PlayStepAtOnce(core, session, step);
             for (const host::FunctionInfo& function : session.Api().functions) {
                 if (function.endpoint.method != 2) continue;
                 const bool refusedBefore = ReadHeapCensus().failed != 0;
@@ -217,24 +220,6 @@ protected:
         EXPECT_TRUE(core.Subscriptions().empty());
         core.Finish();
         return out;
-    }
-
-    static void Play(HostCore& core, PluginSession& session, const ScenarioStep& step) {
-        switch (step.kind) {
-            case ScenarioStep::Kind::Update:
-                core.Serve(step.uri, step.answer);
-                core.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
-                break;
-            case ScenarioStep::Kind::Delete:
-                core.Unserve(step.uri);
-                core.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
-                break;
-            case ScenarioStep::Kind::Serve: core.Serve(step.uri, step.answer); break;
-            case ScenarioStep::Kind::Get: session.Get(step.uri); break;
-            case ScenarioStep::Kind::Post: core.DeliverEvent(step.uri, step.answer.value); break;
-            case ScenarioStep::Kind::Wait:
-            case ScenarioStep::Kind::Expect: break;
-        }
     }
 
     static host::PluginLibrary library_;  // keeps the image mapped: one set of counters
@@ -334,8 +319,8 @@ TEST_F(ModuleHeap, ThrowsInsideThePluginAreCaughtThere) {
         if (step.kind == ScenarioStep::Kind::Update && update == nullptr) update = &step;
     }
     ASSERT_NE(update, nullptr);
-    std::string error;
-    ASSERT_TRUE(session.Load(host::DefaultPluginPath(), error)) << error;
+    const host::Outcome<> loaded = session.Load(host::DefaultPluginPath());
+    ASSERT_TRUE(loaded.IsOk()) << loaded.Error();
     ASSERT_TRUE(session.Init());
     const std::string name = host::ResourceEventName(update->uri);
     ASSERT_TRUE(core.IsSubscribed(name));
@@ -398,8 +383,8 @@ TEST_F(ModuleHeap, PeakLiveBytesStayWithinTheirBudgets) {
     }
     ASSERT_NE(config, nullptr);
     ResetHeapCensus();
-    std::string error;
-    ASSERT_TRUE(session.Load(host::DefaultPluginPath(), error)) << error;
+    const host::Outcome<> handshake = session.Load(host::DefaultPluginPath());
+    ASSERT_TRUE(handshake.IsOk()) << handshake.Error();
     const HeapCensus loaded = ReadHeapCensus();
     ASSERT_TRUE(session.Init());
     const HeapCensus initialized = ReadHeapCensus();

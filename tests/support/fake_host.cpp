@@ -3,6 +3,7 @@
 #include "support/fake_host.h"
 
 #include <cstring>
+#include <utility>
 
 #include "binding/type_registry.h"
 #include "host/host_value_io.h"
@@ -103,8 +104,8 @@ bool FakeHost::Answer(HostResponse& response, const std::string& url) {
     switch (script->kind) {
         case Script::Kind::Value:
             response.status = 200;
-            if (!host::BuildHostValue(response.body, script->body)) {
-                host::HostCore::SetError(response, 500, host::kMsgOutOfMemory);
+            if (const host::Outcome<> built = host::BuildHostValue(response.body, script->body); !built.IsOk()) {
+                host::HostCore::SetError(response, 500, built.Error());
             }
             break;
         case Script::Kind::Error: host::HostCore::SetError(response, script->status, script->message); break;
@@ -207,8 +208,9 @@ FakeHost::ServedResponse FakeHost::CallEndpoint(const HostEndpointRecord& endpoi
     ServedResponse served;
     if (response.error != nullptr) served.error = response.error;
     served.status = response.status;
-    std::string broken;
-    if (!host::ReadHostValue(served.body, response.body, broken)) served.body.Clear();
+    if (host::Outcome<BindingValue> body = host::ReadHostValue(response.body); body.IsOk()) {
+        served.body = std::move(body.Value());
+    }
     if (response.streamRead != nullptr) {
         char buffer[4096];
         bool more = true;

@@ -33,19 +33,17 @@ TEST(ExplorePattern, MatchesWholeTexts) {
         {"x.\\.", "xyz", false},
     };
     for (const PatternCase& c : cases) {
-        TextPattern pattern;
-        std::string error;
-        ASSERT_TRUE(pattern.Compile(c.pattern, error)) << c.pattern << ": " << error;
-        EXPECT_EQ(pattern.Matches(c.text), c.matches) << c.pattern << " against " << c.text;
+        const Outcome<TextPattern> pattern = TextPattern::Compile(c.pattern);
+        ASSERT_TRUE(pattern.IsOk()) << c.pattern << ": " << pattern.Error();
+        EXPECT_EQ(pattern.Value().Matches(c.text), c.matches) << c.pattern << " against " << c.text;
     }
 }
 
 TEST(ExplorePattern, RefusesBrokenPatterns) {
     for (const char* broken : {"(ab", "ab)", "[a-z", "*a", "a{x}", "a{3"}) {
-        TextPattern pattern;
-        std::string error;
-        EXPECT_FALSE(pattern.Compile(broken, error)) << broken;
-        EXPECT_FALSE(error.empty()) << broken;
+        const Outcome<TextPattern> pattern = TextPattern::Compile(broken);
+        EXPECT_FALSE(pattern.IsOk()) << broken;
+        EXPECT_FALSE(pattern.Error().empty()) << broken;
     }
 }
 
@@ -95,9 +93,9 @@ gets: [/p/v1/list]
 )";
 
 TEST(ExploreSpace, ASeedNamesOneSession) {
-    Space space;
-    std::string error;
-    ASSERT_TRUE(SpaceFromText(space, kSpace, error)) << error;
+    const Outcome<Space> read = SpaceFromText(kSpace);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    const Space& space = read.Value();
     ASSERT_EQ(space.inputs.size(), 2u);
     EXPECT_EQ(space.inputs[0].valueWeights, (std::vector<std::uint32_t>{3, 0}));
     const std::string first = ValueKey(GenerateSession(space, 7, 3, 20).document);
@@ -117,10 +115,9 @@ TEST(ExploreSpace, NamesWhatIsWrong) {
         {"inputs: {/a: {variants: [{value: 1}]}}\nsteps: {jump: 1}", "unknown key 'jump'"},
     };
     for (const auto& [text, message] : cases) {
-        Space space;
-        std::string error;
-        EXPECT_FALSE(SpaceFromText(space, text, error)) << text;
-        EXPECT_NE(error.find(message), std::string::npos) << text << " gave: " << error;
+        const Outcome<Space> read = SpaceFromText(text);
+        EXPECT_FALSE(read.IsOk()) << text;
+        EXPECT_NE(read.Error().find(message), std::string::npos) << text << " gave: " << read.Error();
     }
 }
 

@@ -51,8 +51,8 @@ struct SampleTable {
 TEST(ApiDescription, ReadsAWellFormedTable) {
     SampleTable sample;
     ApiDescription api;
-    std::string error;
-    ASSERT_TRUE(ReadApiDescription(&sample.table, api, error)) << error;
+    const Outcome<> read = ReadApiDescription(&sample.table, api);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
     EXPECT_TRUE(api.problems.empty()) << api.problems.front();
     ASSERT_EQ(api.functions.size(), 1u);
     EXPECT_EQ(api.functions[0].name, "GetThing");
@@ -97,9 +97,9 @@ TEST(ApiDescription, RefusesBrokenChains) {
         SampleTable sample;
         row.breakIt(sample);
         ApiDescription api;
-        std::string error;
-        EXPECT_FALSE(ReadApiDescription(&sample.table, api, error));
-        EXPECT_EQ(error.substr(0, std::strlen(row.message)), row.message) << error;
+        const Outcome<> read = ReadApiDescription(&sample.table, api);
+        EXPECT_FALSE(read.IsOk());
+        EXPECT_EQ(read.Error().substr(0, std::strlen(row.message)), row.message) << read.Error();
     }
 }
 
@@ -134,8 +134,8 @@ TEST(ApiDescription, ReportsBrokenTextsAndReferencesAsProblems) {
         SampleTable sample;
         row.breakIt(sample);
         ApiDescription api;
-        std::string error;
-        ASSERT_TRUE(ReadApiDescription(&sample.table, api, error)) << error;
+        const Outcome<> read = ReadApiDescription(&sample.table, api);
+        ASSERT_TRUE(read.IsOk()) << read.Error();
         ASSERT_FALSE(api.problems.empty());
         EXPECT_EQ(api.problems.front(), row.problem);
     }

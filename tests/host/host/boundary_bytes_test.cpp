@@ -93,7 +93,7 @@ TEST(BoundaryBytes, BuiltScalarsHaveTheirLayout) {
     for (Row& row : rows) {
         SCOPED_TRACE(row.name);
         HostValue host{};
-        ASSERT_TRUE(BuildHostValue(host, row.value));
+        ASSERT_TRUE(BuildHostValue(host, row.value).IsOk());
         const bool span = row.pointee != nullptr;
         EXPECT_EQ(Hex(&host, sizeof host,
                       span ? std::initializer_list<std::size_t>{4} : std::initializer_list<std::size_t>{}),
@@ -112,7 +112,7 @@ TEST(BoundaryBytes, BuiltContainersLayTheirElementsAndEntriesOut) {
     list.Append().SetUnsigned(7);
     list.Append();
     HostValue array{};
-    ASSERT_TRUE(BuildHostValue(array, list));
+    ASSERT_TRUE(BuildHostValue(array, list).IsOk());
     EXPECT_EQ(Hex(&array, sizeof array, {4}), Squeezed("09000000 pppppppp 02000000"));
     EXPECT_EQ(Hex(array.payload.span.data, 2 * sizeof(HostValue)),
               Squeezed("03000000 0700000000000000  00000000 0000000000000000"));
@@ -121,7 +121,7 @@ TEST(BoundaryBytes, BuiltContainersLayTheirElementsAndEntriesOut) {
     BindingValue structure;
     structure.Member("k").SetBool(true);
     HostValue map{};
-    ASSERT_TRUE(BuildHostValue(map, structure));
+    ASSERT_TRUE(BuildHostValue(map, structure).IsOk());
     EXPECT_EQ(Hex(&map, sizeof map, {4}), Squeezed("0a000000 pppppppp 01000000"));
     const auto* entry = static_cast<const HostValueEntry*>(map.payload.span.data);
     // Key, value record, then the byte that says the key is the receiver's to free.
@@ -150,9 +150,9 @@ TEST(BoundaryBytes, ReadsRecordsLaidOutByteByByte) {
         {keyList, elements.data(), keyText, borrowed, keyBlob, blob});
     const std::vector<std::uint8_t> map = Bytes("0a000000 pppppppp 03000000", {entries.data()});
 
-    BindingValue out;
-    std::string error;
-    ASSERT_TRUE(ReadHostValue(out, *reinterpret_cast<const HostValue*>(map.data()), error)) << error;
+    const Outcome<BindingValue> read = ReadHostValue(*reinterpret_cast<const HostValue*>(map.data()));
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    const BindingValue& out = read.Value();
     EXPECT_EQ(JsonText(out.Member("list"), JsonLayout::Compact), R"([true,-10,2.5,"abc"])");
     EXPECT_EQ(out.Member("text").AsString(), "hi");
     ASSERT_EQ(out.Member("blob").Size(), 2u);
@@ -219,9 +219,8 @@ TEST(BoundaryBytes, ReadsALoadRecordAndHostTableLaidOutByteByByte) {
     PluginCallbacks read{};
     std::string name;
     ApiDescription api;
-    std::string error;
-    ASSERT_TRUE(ReadLoadRecord(*reinterpret_cast<const PluginLoadRecord*>(record.data()), read, name, api, error))
-        << error;
+    const Outcome<> loaded = ReadLoadRecord(*reinterpret_cast<const PluginLoadRecord*>(record.data()), read, name, api);
+    ASSERT_TRUE(loaded.IsOk()) << loaded.Error();
     const auto init = read.init;  // packed: read by value
     const auto counters = read.memoryCounters;
     EXPECT_EQ(init, &InitStub);
@@ -254,8 +253,9 @@ TEST(BoundaryBytes, ReadsALoadRecordAndHostTableLaidOutByteByByte) {
     PluginLoadRecord again;
     std::memcpy(&again, record.data(), sizeof again);
     again.callbacks = reinterpret_cast<PluginCallbacks*>(const_cast<std::uint8_t*>(broken.data()));
-    EXPECT_FALSE(ReadLoadRecord(again, read, name, api, error));
-    EXPECT_EQ(error, "the callback table has a null slot");
+    const Outcome<> refused = ReadLoadRecord(again, read, name, api);
+    EXPECT_FALSE(refused.IsOk());
+    EXPECT_EQ(refused.Error(), "the callback table has a null slot");
 }
 
 }  // namespace

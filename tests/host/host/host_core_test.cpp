@@ -78,9 +78,9 @@ TEST_F(HostCoreTest, AnswersFromTheStoreAndReleasesWhatItAllocated) {
     HostResponse ok = Request("/arx-summoner/v1/current-summoner?x=1");
     EXPECT_EQ(Status(ok), 200);
     EXPECT_EQ(Error(ok), nullptr);
-    BindingValue body;
-    std::string problem;
-    ASSERT_TRUE(ReadHostValue(body, ok.body, problem)) << problem;
+    const Outcome<BindingValue> read = ReadHostValue(ok.body);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    const BindingValue& body = read.Value();
     EXPECT_EQ(body.Member("summonerLevel").AsUnsigned(), 42u);
 
     HostResponse failed = Request("/down");
@@ -156,7 +156,7 @@ TEST_F(HostCoreTest, RecordsTelemetryPostsAndAnswersThemWithSuccess) {
     BindingValue fields;
     fields.Member("filters").SetString("filter_level_42");
     HostArgumentEntry argument{nullptr, {}};
-    ASSERT_TRUE(BuildHostValue(argument.value, fields));
+    ASSERT_TRUE(BuildHostValue(argument.value, fields).IsOk());
     HostResponse response = Request("/telemetry/v1/events/hpk_be_arx_content_targeting", 6, &argument);
     EXPECT_EQ(Error(response), nullptr);
     response.release(&response);
@@ -170,9 +170,9 @@ TEST_F(HostCoreTest, RecordsTelemetryPostsAndAnswersThemWithSuccess) {
 struct Received {
     static inline std::vector<std::string> events;
     static void Callback(const HostEvent* event) {
-        BindingValue payload;
-        std::string error;
-        ASSERT_TRUE(ReadHostValue(payload, event->payload, error)) << error;
+        const Outcome<BindingValue> read = ReadHostValue(event->payload);
+        ASSERT_TRUE(read.IsOk()) << read.Error();
+        const BindingValue& payload = read.Value();
         events.push_back(std::string(event->name) + " " + std::string(payload.Member("eventType").AsString()) + " " +
                          std::string(payload.Member("uri").AsString()));
     }

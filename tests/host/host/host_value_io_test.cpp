@@ -30,12 +30,12 @@ BindingValue SampleTree() {
 TEST(HostValueIo, BuiltValuesReadBackToTheSameTree) {
     BindingValue original = SampleTree();
     HostValue host{};
-    ASSERT_TRUE(BuildHostValue(host, original));
+    ASSERT_TRUE(BuildHostValue(host, original).IsOk());
     EXPECT_EQ(static_cast<std::uint32_t>(host.tag), static_cast<std::uint32_t>(HostValueTag::Map));
 
-    BindingValue copy;
-    std::string error;
-    ASSERT_TRUE(ReadHostValue(copy, host, error)) << error;
+    const Outcome<BindingValue> read = ReadHostValue(host);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    const BindingValue& copy = read.Value();
     EXPECT_EQ(JsonText(copy, JsonLayout::Compact), JsonText(original, JsonLayout::Compact));
 
     ReleaseHostValue(host);
@@ -47,7 +47,7 @@ TEST(HostValueIo, OwnedTextsCarryTheirLengthAndMapKeysAreOwned) {
     BindingValue value;
     value.Member("key").SetString("value");
     HostValue host{};
-    ASSERT_TRUE(BuildHostValue(host, value));
+    ASSERT_TRUE(BuildHostValue(host, value).IsOk());
     ASSERT_EQ(static_cast<std::uint32_t>(host.payload.span.count), 1u);
     const auto* entry = static_cast<const HostValueEntry*>(host.payload.span.data);
     EXPECT_STREQ(entry->key, "key");
@@ -99,11 +99,9 @@ TEST(HostValueIo, BrokenRecordsAreReportedWithWhereTheyAre) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         elements[1] = row.second;
-        BindingValue out;
-        std::string error;
-        EXPECT_FALSE(ReadHostValue(out, map, error));
-        EXPECT_EQ(error, row.message);
-        EXPECT_TRUE(out.IsEmpty());
+        const Outcome<BindingValue> read = ReadHostValue(map);
+        EXPECT_FALSE(read.IsOk());
+        EXPECT_EQ(read.Error(), row.message);
     }
 }
 
@@ -115,10 +113,10 @@ TEST(HostValueIo, AMillionLevelsDeepNeedNoCallStack) {
     cursor->SetUnsigned(7);
 
     HostValue host{};
-    ASSERT_TRUE(BuildHostValue(host, deep));
-    BindingValue copy;
-    std::string error;
-    ASSERT_TRUE(ReadHostValue(copy, host, error)) << error;
+    ASSERT_TRUE(BuildHostValue(host, deep).IsOk());
+    const Outcome<BindingValue> read = ReadHostValue(host);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    const BindingValue& copy = read.Value();
     ReleaseHostValue(host);
 
     const BindingValue* walk = &copy;

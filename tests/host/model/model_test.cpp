@@ -132,21 +132,18 @@ TEST(FeatureModel, ReadsRecordsByTheConversionRules) {
         SCOPED_TRACE(row.json);
         BindingResult parsed = ParseJson(row.json);
         ASSERT_TRUE(parsed.IsOk());
-        std::uint32_t level = 0;
-        std::string why;
-        EXPECT_EQ(ReadSummonerLevel(level, parsed.Value(), why), row.fits) << why;
+        const Outcome<std::uint32_t> level = ReadSummonerLevel(parsed.Value());
+        EXPECT_EQ(level.IsOk(), row.fits) << level.Error();
         if (row.fits) {
-            EXPECT_EQ(level, row.level);
+            EXPECT_EQ(level.Value(), row.level);
         }
     }
     BindingResult login = ParseJson(R"({"state": "1", "summonerId": 5, "accountId": 6})");
-    ModelLoginSession session;
-    std::string why;
-    ASSERT_TRUE(ReadLoginSession(session, login.Value(), why)) << why;
-    EXPECT_EQ(session.state, kLoginSucceeded);
+    const Outcome<ModelLoginSession> session = ReadLoginSession(login.Value());
+    ASSERT_TRUE(session.IsOk()) << session.Error();
+    EXPECT_EQ(session.Value().state, kLoginSucceeded);
     BindingResult config = ParseJson(R"({"Enabled": "yes"})");
-    ModelPlatformConfig platform;
-    EXPECT_FALSE(ReadPlatformConfig(platform, config.Value(), why));
+    EXPECT_FALSE(ReadPlatformConfig(config.Value()).IsOk());
 }
 
 }  // namespace

@@ -42,9 +42,9 @@ steps:
       requested_count: {GET /a/value: 1}
       logged: [text]
 )";
-    Scenario scenario;
-    std::string error;
-    ASSERT_TRUE(ReadScenarioText(scenario, text, kNow, error)) << error;
+    const Outcome<Scenario> read = ReadScenarioText(text, kNow);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    const Scenario& scenario = read.Value();
     EXPECT_EQ(scenario.name, "Sample");
     ASSERT_EQ(scenario.resources.size(), 4u);  // in key order
     EXPECT_EQ(scenario.resources[0].first, "/a/error");
@@ -111,9 +111,9 @@ TEST(ScenarioReader, NamesEachMistakeAndWhereItIs) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
-        Scenario scenario;
-        std::string error;
-        EXPECT_FALSE(ReadScenarioText(scenario, row.text, kNow, error));
+        const Outcome<Scenario> read = ReadScenarioText(row.text, kNow);
+        EXPECT_FALSE(read.IsOk());
+        const std::string& error = read.Error();
         // The YAML reader's own message follows the prefix; the rest is ours.
         EXPECT_EQ(error.substr(0, std::string(row.message).size()), row.message);
         if (std::string(row.message) != "not valid YAML: ") {
@@ -123,17 +123,15 @@ TEST(ScenarioReader, NamesEachMistakeAndWhereItIs) {
 }
 
 TEST(ScenarioReader, TheBuiltInDefaultReads) {
-    Scenario scenario;
-    std::string error;
-    ASSERT_TRUE(ReadScenarioText(scenario, DefaultScenarioText(), kNow, error)) << error;
-    EXPECT_FALSE(scenario.steps.empty());
+    const Outcome<Scenario> read = ReadScenarioText(DefaultScenarioText(), kNow);
+    ASSERT_TRUE(read.IsOk()) << read.Error();
+    EXPECT_FALSE(read.Value().steps.empty());
 }
 
 TEST(ScenarioReader, AMissingFileIsNamed) {
-    Scenario scenario;
-    std::string error;
-    EXPECT_FALSE(ReadScenarioFile(scenario, "/no/such/scenario.yaml", kNow, error));
-    EXPECT_EQ(error, "cannot read scenario file /no/such/scenario.yaml");
+    const Outcome<Scenario> read = ReadScenarioFile("/no/such/scenario.yaml", kNow);
+    EXPECT_FALSE(read.IsOk());
+    EXPECT_EQ(read.Error(), "cannot read scenario file /no/such/scenario.yaml");
 }
 
 }  // namespace

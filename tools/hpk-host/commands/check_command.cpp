@@ -118,8 +118,9 @@ std::string Cycle(PluginLoadFn entry, MemoryCountersRecord& counters, PluginCall
 std::string CheckCycles(const std::string& path, std::string& detail) {
     // Opening it again reaches the image that is already loaded.
     PluginLibrary library;
-    std::string error;
-    if (!library.Open(path, error)) return FormatPositional(kMsgLibraryOpen, path, error);
+    if (Outcome<> opened = library.Open(path); !opened.IsOk()) {
+        return FormatPositional(kMsgLibraryOpen, path, opened.Error());
+    }
     auto entry = reinterpret_cast<PluginLoadFn>(library.Symbol("load_arx_content_targeting"));
     if (entry == nullptr) return FormatPositional(kMsgNoEntryPoint, path, "load_arx_content_targeting");
     std::int64_t baseBytes = 0;
@@ -155,9 +156,7 @@ int Check(const std::string& path) {
     Timeline timeline(false, stdout);
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
-    std::string error;
-    if (!session.Load(path, error) && error.empty()) error = kMsgHandshakeNoCallbacks;
-    if (!checker.Report("load and handshake", error, kMsgCheckLoadDetail)) return kExitFailed;
+    if (!checker.Report("load and handshake", session.Load(path).Error(), kMsgCheckLoadDetail)) return kExitFailed;
     if (!checker.Report("handshake outputs", CheckHandshake(session),
                         FormatPositional(kMsgCheckHandshakeDetail, session.FullName()))) {
         return kExitFailed;

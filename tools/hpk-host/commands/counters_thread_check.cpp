@@ -39,27 +39,10 @@ std::string PlayRound(const std::string& path, const Scenario& scenario) {
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
     for (const auto& [uri, answer] : scenario.resources) core.Serve(uri, answer);
-    std::string error;
-    if (!session.Load(path, error)) return error.empty() ? std::string(kMsgHandshakeNoCallbacks) : error;
+    if (Outcome<> loaded = session.Load(path); !loaded.IsOk()) return loaded.Error();
     if (!session.Init()) return kMsgRunInitFailed;
-    for (const ScenarioStep& step : scenario.steps) {
-        switch (step.kind) {
-            case ScenarioStep::Kind::Update:
-                core.Serve(step.uri, step.answer);
-                core.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
-                break;
-            case ScenarioStep::Kind::Delete:
-                core.Unserve(step.uri);
-                core.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
-                break;
-            case ScenarioStep::Kind::Serve: core.Serve(step.uri, step.answer); break;
-            case ScenarioStep::Kind::Get: session.Get(step.uri); break;
-            case ScenarioStep::Kind::Post: core.DeliverEvent(step.uri, step.answer.value); break;
-            // Waiting would only slow the round; expectations are the scenario tests' business.
-            case ScenarioStep::Kind::Wait:
-            case ScenarioStep::Kind::Expect: break;
-        }
-    }
+    // Waiting would only slow the round; expectations are the scenario tests' business.
+    for (const ScenarioStep& step : scenario.steps) PlayStepAtOnce(core, session, step);
     for (const FunctionInfo& function : session.Api().functions) {
         if (function.endpoint.pathTemplate.find('{') == std::string::npos) session.Get(function.endpoint.pathTemplate);
     }
@@ -74,9 +57,8 @@ std::string CheckCountersFromAnotherThread(const std::string& path,
                                            void (*readCounters)(void* plugin, MemoryCountersRecord* out),
                                            std::string& detail) {
     if (readCounters == nullptr) return kMsgThreadCountersNoCallback;
-    Scenario scenario;
-    std::string error;
-    if (!ReadScenarioText(scenario, DefaultScenarioText(), SystemMilliseconds(), error)) return error;
+    Outcome<Scenario> scenario = ReadScenarioText(DefaultScenarioText(), SystemMilliseconds());
+    if (!scenario.IsOk()) return scenario.Error();
 
     std::atomic<bool> driving{true};
     std::atomic<std::uint64_t> readings{0};
@@ -103,7 +85,7 @@ std::string CheckCountersFromAnotherThread(const std::string& path,
     while (readings.load() == 0) std::this_thread::yield();
     std::string failure;
     for (unsigned round = 1; round <= kRounds && failure.empty(); ++round) {
-        const std::string broke = PlayRound(path, scenario);
+        const std::string broke = PlayRound(path, scenario.Value());
         if (!broke.empty()) failure = FormatPositional(kMsgCheckCycleFailed, round, broke);
     }
     driving.store(false);

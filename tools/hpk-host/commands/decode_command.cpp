@@ -35,27 +35,26 @@ int Decode(const DecodeOptions& options) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    std::string bytes;
-    std::string error;
-    if (!ReadPayload(options.file, bytes, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    const Outcome<std::string> bytes = ReadPayload(options.file);
+    if (!bytes.IsOk()) {
+        std::fprintf(stderr, "%s\n", bytes.Error().c_str());
         return kExitFailed;
     }
     BindingResult result;
     for (std::uint64_t i = 0; i < options.repeat; ++i) {
-        result = DecodePayload(*options.format, bytes);
+        result = DecodePayload(*options.format, bytes.Value());
         if (!result.IsOk()) {
             std::fprintf(stderr, "%s\n", result.ErrorText().c_str());
             return kExitFailed;
         }
     }
     if (options.repeat == 0) return kExitOk;
-    std::string text;
-    if (!ListTree(result.Value(), options.listing, text, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    const Outcome<std::string> text = ListTree(result.Value(), options.listing);
+    if (!text.IsOk()) {
+        std::fprintf(stderr, "%s\n", text.Error().c_str());
         return kExitFailed;
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite(text.Value().data(), 1, text.Value().size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 

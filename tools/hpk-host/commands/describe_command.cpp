@@ -92,12 +92,11 @@ void PrintEvents(const ApiDescription& api) {
 }
 
 int Describe(const DescribeOptions& options) {
-    std::string error;
     Timeline timeline(false, stdout);
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
-    if (!session.Load(options.pluginPath, error)) {
-        std::fprintf(stderr, "hpk-host describe: %s\n", error.c_str());
+    if (Outcome<> loaded = session.Load(options.pluginPath); !loaded.IsOk()) {
+        std::fprintf(stderr, "hpk-host describe: %s\n", loaded.Error().c_str());
         return kExitNoPlugin;
     }
     ApiDescription api = session.Api();

@@ -246,15 +246,14 @@ int ExitCode(WorkerEnd end) {
 
 int Explore(const ExploreOptions& options) {
     if (!options.replay.empty()) return ExitCode(RunReplayWorker(options));
-    Space space;
-    std::string error;
-    if (!ReadSpaceFile(space, options.spacePath, error)) {
-        if (options.worker) WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, error});
-        std::fprintf(stderr, "hpk-host explore: %s\n", error.c_str());
+    Outcome<Space> space = ReadSpaceFile(options.spacePath);
+    if (!space.IsOk()) {
+        if (options.worker) WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, space.Error()});
+        std::fprintf(stderr, "hpk-host explore: %s\n", space.Error().c_str());
         return kExitUsage;
     }
-    if (options.worker) return ExitCode(RunSessionWorker(options, space));
-    Explorer explorer(options, space);
+    if (options.worker) return ExitCode(RunSessionWorker(options, space.Value()));
+    Explorer explorer(options, space.Value());
     return explorer.Execute();
 }
 

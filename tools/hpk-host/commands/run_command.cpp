@@ -64,9 +64,8 @@ public:
             core_.Serve(uri, answer);
             timeline_.Record("serve", uri + "  ->  " + AnswerSummary(answer), answer.value);
         }
-        std::string error;
-        if (!session_.Load(options_.pluginPath, error)) {
-            failure_ = error;
+        if (Outcome<> loaded = session_.Load(options_.pluginPath); !loaded.IsOk()) {
+            failure_ = loaded.Error();
             exitCode_ = kExitNoPlugin;
         } else if (!InitWithModel()) {
             failure_ = kMsgRunInitFailed;
@@ -345,7 +344,6 @@ private:
 };
 
 int PlayScenario(RunOptions& options) {
-    std::string error;
     if (!options.htmlPath.empty()) {
         options.html.reset(std::fopen(options.htmlPath.c_str(), "wb"));
         if (!options.html) {
@@ -354,21 +352,21 @@ int PlayScenario(RunOptions& options) {
             return kExitUsage;
         }
     }
-    Scenario scenario;
     const std::uint64_t now = SystemMilliseconds();
-    const bool read = options.scenarioPath.empty() ? ReadScenarioText(scenario, DefaultScenarioText(), now, error)
-                                                   : ReadScenarioFile(scenario, options.scenarioPath, now, error);
-    if (!read) {
-        std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
+    Outcome<Scenario> scenario = options.scenarioPath.empty() ? ReadScenarioText(DefaultScenarioText(), now)
+                                                              : ReadScenarioFile(options.scenarioPath, now);
+    if (!scenario.IsOk()) {
+        std::fprintf(stderr, "hpk-host run: %s\n", scenario.Error().c_str());
         return kExitUsage;
     }
-    Space space;
-    if (!scenario.invariants.empty() &&
-        !ReadSpaceFile(space, ResolveSpacePath(scenario.invariants, options.scenarioPath), error)) {
-        std::fprintf(stderr, "hpk-host run: %s\n", error.c_str());
+    const std::string& invariants = scenario.Value().invariants;
+    Outcome<Space> space =
+        invariants.empty() ? Space{} : ReadSpaceFile(ResolveSpacePath(invariants, options.scenarioPath));
+    if (!space.IsOk()) {
+        std::fprintf(stderr, "hpk-host run: %s\n", space.Error().c_str());
         return kExitUsage;
     }
-    Run run(options, std::move(scenario), std::move(space));
+    Run run(options, std::move(scenario.Value()), std::move(space.Value()));
     return run.Execute();
 }
 

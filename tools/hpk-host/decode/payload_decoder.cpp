@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "decode/decode_messages.h"
 #include "diagnostics/positional_format.h"
@@ -15,23 +16,21 @@
 
 namespace hpk::host {
 
-bool ReadPayload(const std::string& file, std::string& bytes, std::string& error) {
+Outcome<std::string> ReadPayload(const std::string& file) {
     const bool standardInput = file.empty() || file == "-";
     std::FILE* stream = stdin;
     if (!standardInput) {
         stream = std::fopen(file.c_str(), "rb");
-        if (stream == nullptr) {
-            error = FormatPositional(kDecodeCannotRead, file, std::strerror(errno));
-            return false;
-        }
+        if (stream == nullptr) return Fail(FormatPositional(kDecodeCannotRead, file, std::strerror(errno)));
     }
+    std::string bytes;
     char buffer[65536];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) bytes.append(buffer, got);
     const bool failed = std::ferror(stream) != 0;
     if (!standardInput) std::fclose(stream);
-    if (failed) error = FormatPositional(kDecodeCannotRead, standardInput ? "-" : file, kDecodeReadError);
-    return !failed;
+    if (failed) return Fail(FormatPositional(kDecodeCannotRead, standardInput ? "-" : file, kDecodeReadError));
+    return bytes;
 }
 
 BindingResult DecodePayload(PayloadFormat format, const std::string& bytes) {
@@ -45,15 +44,15 @@ BindingResult DecodePayload(PayloadFormat format, const std::string& bytes) {
     return std::move(read.result);
 }
 
-bool ListTree(const BindingValue& tree, TreeListing listing, std::string& text, std::string& error) {
+Outcome<std::string> ListTree(const BindingValue& tree, TreeListing listing) {
     switch (listing) {
-        case TreeListing::Nothing: return true;
-        case TreeListing::Json: text = ValueToJson(tree) + "\n"; return true;
+        case TreeListing::Nothing: return std::string();
+        case TreeListing::Json: return ValueToJson(tree) + "\n";
         case TreeListing::Typed: break;
     }
-    if (ValueToTyped(tree, text)) return true;
-    error = FormatPositional(kDecodeTooDeepToPrint, kTypedPrintMaxDepth);
-    return false;
+    std::string text;
+    if (ValueToTyped(tree, text)) return text;
+    return Fail(FormatPositional(kDecodeTooDeepToPrint, kTypedPrintMaxDepth));
 }
 
 }  // namespace hpk::host

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "binding/binding_value.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
 enum class PayloadFormat : std::uint8_t { Json = 0, Yaml = 1, MessagePack = 2 };
 enum class TreeListing : std::uint8_t { Typed = 0, Json = 1, Nothing = 2 };
 
-// Reads all of `file` ("-" or "": standard input) into `bytes`. On failure
-// `error` holds the message to show.
-[[nodiscard]] bool ReadPayload(const std::string& file, std::string& bytes, std::string& error);
+// All the bytes of `file` ("-" or "": standard input), or the message to show.
+Outcome<std::string> ReadPayload(const std::string& file);
 
 // Decodes `bytes` with the reader of `format`. A MessagePack payload is one
 // value with nothing after it.
@@ -22,8 +22,8 @@ enum class TreeListing : std::uint8_t { Typed = 0, Json = 1, Nothing = 2 };
 
 // The text `listing` makes of `tree`, each line ending in "\n" (nothing for
 // Nothing). The typed listing shows a string byte that is not valid UTF-8 as
-// \xNN; JSON, which must be UTF-8, shows it as U+FFFD. Fails, with `error`,
-// when the tree is nested deeper than the typed listing goes.
-[[nodiscard]] bool ListTree(const BindingValue& tree, TreeListing listing, std::string& text, std::string& error);
+// \xNN; JSON, which must be UTF-8, shows it as U+FFFD. Fails when the tree is
+// nested deeper than the typed listing goes.
+Outcome<std::string> ListTree(const BindingValue& tree, TreeListing listing);
 
 }  // namespace hpk::host

@@ -22,6 +22,8 @@ inline constexpr char kMsgSpaceInputShape[] = "an input is a mapping with weight
 inline constexpr char kMsgSpaceVariantsShape[] = "'variants' must be a list";
 inline constexpr char kMsgSpaceNoVariant[] = "an input needs at least one variant";
 inline constexpr char kMsgSpaceNoInput[] = "'inputs' must name at least one resource";
+// %1: the one model the host has
+inline constexpr char kMsgSpaceUnknownModel[] = "'model' names no model the host has (it has %1)";
 inline constexpr char kMsgSpaceServedShape[] = "'served' must map the plugin's resource paths to their rules";
 inline constexpr char kMsgSpaceRuleShape[] = "a served resource's rule is a mapping (list, order) or nothing";
 inline constexpr char kMsgSpaceMetamorphicShape[] = "'metamorphic' is a mapping (share, resources, setup, commute)";

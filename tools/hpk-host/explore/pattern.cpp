@@ -188,18 +188,16 @@ bool MatchSequence(const Node& node, std::size_t index, std::string_view text, s
 
 }  // namespace
 
-bool TextPattern::Compile(std::string_view pattern, std::string& error) {
+Outcome<TextPattern> TextPattern::Compile(std::string_view pattern) {
     Parser parser(pattern);
     auto root = std::make_shared<Node>();
     Node::Item group;
     parser.Alternatives(group.choices);
-    if (!parser.Done()) {
-        error = parser.error.empty() ? kMsgPatternCloseGroup : parser.error;
-        return false;
-    }
+    if (!parser.Done()) return Fail(parser.error.empty() ? kMsgPatternCloseGroup : parser.error);
     root->items.push_back(std::move(group));
-    root_ = root;
-    return true;
+    TextPattern compiled;
+    compiled.root_ = std::move(root);
+    return compiled;
 }
 
 bool TextPattern::Matches(std::string_view text) const {

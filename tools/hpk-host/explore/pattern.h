@@ -11,12 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "text/outcome.h"
+
 namespace hpk::host {
 
 class TextPattern {
 public:
-    // False with `error` when `pattern` is not in the language above.
-    [[nodiscard]] bool Compile(std::string_view pattern, std::string& error);
+    // Fails when `pattern` is not in the language above.
+    static Outcome<TextPattern> Compile(std::string_view pattern);
     // Whether the whole of `text` matches.
     bool Matches(std::string_view text) const;
 

@@ -53,25 +53,16 @@ bool StepPlayer::WasRedelivery(const ScenarioStep* previous, const ScenarioStep&
 void StepPlayer::Play(const ScenarioStep& step) {
     deliveriesBefore_[0] = deliveriesBefore_[1];
     deliveriesBefore_[1] = deliveries_;
-    switch (step.kind) {
-        case ScenarioStep::Kind::Update:
-            if (step.during.empty()) {
-                Deliver(step);
-            } else {
-                pending_.push_back(&step);
-            }
-            return;
-        case ScenarioStep::Kind::Delete:
-            ++deliveries_;
-            core_.Unserve(step.uri);
-            core_.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
-            return;
-        case ScenarioStep::Kind::Serve: core_.Serve(step.uri, step.answer); return;
-        case ScenarioStep::Kind::Get: session_.Get(step.uri); return;
-        case ScenarioStep::Kind::Post: core_.DeliverEvent(step.uri, step.answer.value); return;
-        case ScenarioStep::Kind::Wait:
-        case ScenarioStep::Kind::Expect: return;
+    if (step.kind == ScenarioStep::Kind::Update) {
+        if (step.during.empty()) {
+            Deliver(step);
+        } else {
+            pending_.push_back(&step);
+        }
+        return;
     }
+    if (step.kind == ScenarioStep::Kind::Delete) ++deliveries_;
+    PlayStepAtOnce(core_, session_, step);
 }
 
 bool IsRedelivery(const ScenarioStep& previous, const ScenarioStep& step) {
@@ -215,9 +206,8 @@ SessionOutcome Play(const Space& space, const Scenario& scenario, const std::str
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
     for (const auto& [uri, answer] : scenario.resources) core.Serve(uri, answer);
-    std::string error;
-    if (!session.Load(pluginPath, error)) {
-        outcome.breach = {"boundary", error};
+    if (Outcome<> loaded = session.Load(pluginPath); !loaded.IsOk()) {
+        outcome.breach = {"boundary", loaded.Error()};
         return outcome;
     }
     InvariantChecker checker(space, core, session);
@@ -257,14 +247,13 @@ SessionOutcome Play(const Space& space, const Scenario& scenario, const std::str
 }  // namespace
 
 SessionOutcome PlaySession(const Space& space, const BindingValue& document, const std::string& pluginPath) {
-    Scenario scenario;
-    std::string error;
-    if (!ScenarioFromValue(scenario, document, SystemMilliseconds(), error)) {
+    Outcome<Scenario> scenario = ScenarioFromValue(document, SystemMilliseconds());
+    if (!scenario.IsOk()) {
         SessionOutcome outcome;
-        outcome.breach = {"boundary", FormatPositional(kMsgBreachNotScenario, error)};
+        outcome.breach = {"boundary", FormatPositional(kMsgBreachNotScenario, scenario.Error())};
         return outcome;
     }
-    return Play(space, scenario, pluginPath);
+    return Play(space, scenario.Value(), pluginPath);
 }
 
 SessionOutcome PlayMetamorphic(const Space& space, const BindingValue& document, const BindingValue& reordered,

@@ -47,9 +47,9 @@ public:
         // Checked as the scenario reader would read it as a resource.
         BindingValue probe;
         probe.Member("resources").Member(uri).CopyFrom(out.answer);
-        Scenario scenario;
-        std::string error;
-        if (!ScenarioFromValue(scenario, probe, SystemMilliseconds(), error)) Fail(where, error);
+        if (Outcome<Scenario> read = ScenarioFromValue(probe, SystemMilliseconds()); !read.IsOk()) {
+            Fail(where, read.Error());
+        }
     }
 
     void Input(std::string_view uri, const BindingValue& value, const std::string& where, SpaceInput& out) {
@@ -107,9 +107,12 @@ public:
                 Fail(where, kMsgSpaceRuleShape);
             }
             for (const std::string& pattern : served.order) {
-                std::string problem;
-                if (!served.patterns.emplace_back().Compile(pattern, problem))
-                    Fail(where, FormatPositional(kMsgPatternProblem, pattern, problem));
+                Outcome<TextPattern> compiled = TextPattern::Compile(pattern);
+                if (compiled.IsOk()) {
+                    served.patterns.push_back(std::move(compiled.Value()));
+                } else {
+                    Fail(where, FormatPositional(kMsgPatternProblem, pattern, compiled.Error()));
+                }
             }
             out.served.push_back(std::move(served));
         });
@@ -142,9 +145,10 @@ public:
         BindingValue probe;
         probe.Member("resources").CopyFrom(out.metamorphic.resources);
         probe.Member("steps").CopyFrom(out.metamorphic.setup);
-        Scenario scenario;
-        std::string error;
-        if (Ok() && !ScenarioFromValue(scenario, probe, SystemMilliseconds(), error)) Fail(where, error);
+        if (!Ok()) return;
+        if (Outcome<Scenario> read = ScenarioFromValue(probe, SystemMilliseconds()); !read.IsOk()) {
+            Fail(where, read.Error());
+        }
         if (Ok() && out.metamorphic.share != 0 && out.metamorphic.commute.empty()) {
             Fail(where, kMsgSpaceShareNeedsCommute);
         }
@@ -155,17 +159,12 @@ public:
 
 const char* SpaceStepKindText(SpaceStepKind kind) { return kStepKindNames[static_cast<int>(kind)]; }
 
-bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
+Outcome<Space> SpaceFromText(std::string_view text) {
     BindingResult parsed = ParseYaml(text.data(), text.size());
-    if (!parsed.IsOk()) {
-        error = FormatPositional(kMsgScenarioYaml, parsed.ErrorText());
-        return false;
-    }
+    if (!parsed.IsOk()) return Fail(FormatPositional(kMsgScenarioYaml, parsed.ErrorText()));
     const BindingValue& root = parsed.Value();
-    if (root.Kind() != BindingValueKind::Structure) {
-        error = kMsgSpaceTopShape;
-        return false;
-    }
+    if (root.Kind() != BindingValueKind::Structure) return Fail(kMsgSpaceTopShape);
+    Space out;
     SpaceReader reader;
     ScenarioFields top(root, "space");
     if (const BindingValue* name = top.Take("name")) reader.Text(*name, out.name, "space", "name");
@@ -208,8 +207,7 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     if (const BindingValue* model = top.Take("model")) {
         reader.Text(*model, out.model, "space", "model");
         if (reader.Ok() && out.model != kContentTargetingModel) {
-            reader.Fail("space",
-                        "'model' names no model the host has (it has " + std::string(kContentTargetingModel) + ")");
+            reader.Fail("space", FormatPositional(kMsgSpaceUnknownModel, kContentTargetingModel));
         }
     }
     reader.CheckUnknown(top);
@@ -221,26 +219,18 @@ bool SpaceFromText(Space& out, std::string_view text, std::string& error) {
     need(SpaceStepKind::Get, !out.gets.empty(), "'gets'");
     need(SpaceStepKind::Post, !out.posts.empty(), "'posts'");
     need(SpaceStepKind::Nested, !out.nestIn.empty(), "'nest_in'");
-    if (!reader.Ok()) {
-        error = reader.Error();
-        return false;
-    }
-    return true;
+    if (!reader.Ok()) return Fail(reader.Error());
+    return out;
 }
 
-bool ReadSpaceFile(Space& out, const std::string& path, std::string& error) {
+Outcome<Space> ReadSpaceFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = FormatPositional(kMsgSpaceFileUnreadable, path);
-        return false;
-    }
+    if (!file) return Fail(FormatPositional(kMsgSpaceFileUnreadable, path));
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    out.path = path;
-    if (!SpaceFromText(out, text, error)) {
-        error = path + ": " + error;
-        return false;
-    }
-    return true;
+    Outcome<Space> read = SpaceFromText(text);
+    if (!read.IsOk()) return Fail(path + ": " + read.Error());
+    read.Value().path = path;
+    return read;
 }
 
 }  // namespace hpk::host

@@ -12,6 +12,7 @@
 
 #include "binding/binding_value.h"
 #include "explore/pattern.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
@@ -73,8 +74,8 @@ struct Space {
     } metamorphic;
 };
 
-// Reads and checks the space file; false with `error` naming the place.
-[[nodiscard]] bool ReadSpaceFile(Space& out, const std::string& path, std::string& error);
-[[nodiscard]] bool SpaceFromText(Space& out, std::string_view text, std::string& error);
+// Reads and checks the space file; fails naming the place.
+Outcome<Space> ReadSpaceFile(const std::string& path);
+Outcome<Space> SpaceFromText(std::string_view text);
 
 }  // namespace hpk::host

@@ -60,20 +60,15 @@ void WriteUnusable(const std::string& message) {
     WriteWorkerLine({WorkerLineKind::Unusable, 0, 0, 0, false, {}, 0, message});
 }
 
-bool ReadDocument(const std::string& path, BindingValue& out, std::string& error) {
+Outcome<BindingValue> ReadDocument(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = FormatPositional(kMsgReplayUnreadable, path);
-        return false;
-    }
+    if (!file) return Fail(FormatPositional(kMsgReplayUnreadable, path));
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     BindingResult parsed = ParseYaml(text.data(), text.size());
-    if (!parsed.IsOk()) {
-        error = FormatPositional(kMsgReplayYaml, path, parsed.ErrorText());
-        return false;
-    }
+    if (!parsed.IsOk()) return Fail(FormatPositional(kMsgReplayYaml, path, parsed.ErrorText()));
+    BindingValue out;
     parsed.TakeValue(out);
-    return true;
+    return out;
 }
 
 }  // namespace
@@ -151,25 +146,30 @@ std::string ResolveSpacePath(const std::string& invariants, const std::string& s
 }
 
 WorkerEnd RunReplayWorker(const ExploreOptions& options) {
-    std::string error;
-    BindingValue document;
-    BindingValue reordered;
-    if (!ReadDocument(options.replay, document, error) ||
-        (!options.reordered.empty() && !ReadDocument(options.reordered, reordered, error))) {
-        WriteUnusable(error);
+    Outcome<BindingValue> document = ReadDocument(options.replay);
+    Outcome<BindingValue> reordered = options.reordered.empty() ? BindingValue{} : ReadDocument(options.reordered);
+    for (const Outcome<BindingValue>* read : {&document, &reordered}) {
+        if (!read->IsOk()) {
+            WriteUnusable(read->Error());
+            return WorkerEnd::Unusable;
+        }
+    }
+    const std::string invariants(document.Value().Member("invariants").AsString());
+    if (invariants.empty()) {
+        WriteUnusable(FormatPositional(kMsgReplayNoSpace, options.replay));
         return WorkerEnd::Unusable;
     }
-    Space space;
-    const std::string invariants(document.Member("invariants").AsString());
-    if (invariants.empty() || !ReadSpaceFile(space, ResolveSpacePath(invariants, options.replay), error)) {
-        WriteUnusable(invariants.empty() ? FormatPositional(kMsgReplayNoSpace, options.replay) : error);
+    Outcome<Space> space = ReadSpaceFile(ResolveSpacePath(invariants, options.replay));
+    if (!space.IsOk()) {
+        WriteUnusable(space.Error());
         return WorkerEnd::Unusable;
     }
     StartWatchdog(options.timeoutSeconds);
     gSessionStarted = SteadyMilliseconds();
     const SessionOutcome outcome = options.reordered.empty()
-                                       ? PlaySession(space, document, options.pluginPath)
-                                       : PlayMetamorphic(space, document, reordered, options.pluginPath);
+                                       ? PlaySession(space.Value(), document.Value(), options.pluginPath)
+                                       : PlayMetamorphic(space.Value(), document.Value(), reordered.Value(),
+                                                         options.pluginPath);
     gSessionStarted = 0;
     WriteOutcome(0, outcome, !options.reordered.empty());
     return outcome.breach.Broken() ? WorkerEnd::Broken : WorkerEnd::Passed;

@@ -234,12 +234,9 @@ const TypeInfo* ApiDescription::FindType(const std::string& name) const {
     return nullptr;
 }
 
-bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::string& error) {
+Outcome<> ReadApiDescription(const HostTableRecord* table, ApiDescription& out) {
     out = ApiDescription{};
-    if (table == nullptr || !IsReadable(table, sizeof(HostTableRecord))) {
-        error = kMsgHostTableUnreadable;
-        return false;
-    }
+    if (table == nullptr || !IsReadable(table, sizeof(HostTableRecord))) return Fail(kMsgHostTableUnreadable);
     Walker walker(out);
     if (walker.Chain(table->endpoints, table->endpointCount, "endpoint records")) {
         for (std::uint32_t i = 0; i < table->endpointCount && walker.Ok(); ++i)
@@ -251,12 +248,9 @@ bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::
     if (walker.Chain(table->events, table->eventCount, "event records")) {
         for (std::uint32_t i = 0; i < table->eventCount && walker.Ok(); ++i) walker.EventRecord(table->events[i], i);
     }
-    if (!walker.Ok()) {
-        error = walker.Error();
-        return false;
-    }
+    if (!walker.Ok()) return Fail(walker.Error());
     walker.CheckReferences();
-    return true;
+    return {};
 }
 
 const char* TypeKindText(HostTypeKind kind) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "boundary/abi/host_description.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
@@ -100,10 +101,10 @@ struct ApiDescription {
     const TypeInfo* FindType(const std::string& name) const;
 };
 
-// Walks `table`. Returns false with `error` when a record or chain cannot be
-// followed (unreadable memory, a broken or cyclic chain, a count that does not
-// match); `out` then holds what was read before.
-[[nodiscard]] bool ReadApiDescription(const HostTableRecord* table, ApiDescription& out, std::string& error);
+// Walks `table`. Fails when a record or chain cannot be followed (unreadable
+// memory, a broken or cyclic chain, a count that does not match); `out` then
+// holds what was read before, which a handshake check still shows.
+Outcome<> ReadApiDescription(const HostTableRecord* table, ApiDescription& out);
 
 // Text name of a type kind ("int32", "vector", ...); "" outside 1..19.
 const char* TypeKindText(HostTypeKind kind);

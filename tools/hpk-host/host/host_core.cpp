@@ -137,8 +137,8 @@ std::size_t HostCore::DeliverRecord(const std::string& name, const HostValue& pa
 
 void HostCore::Deliver(const std::string& name, const BindingValue& payload) {
     HostValue value{};
-    if (!BuildHostValue(value, payload)) {
-        Problem(kMsgOutOfMemory);
+    if (Outcome<> built = BuildHostValue(value, payload); !built.IsOk()) {
+        Problem(built.Error());
         return;
     }
     DeliverBuilt(name, value, &payload);
@@ -207,11 +207,12 @@ void HostCore::PostEvent(const HostOutgoingEvent* event) {
     PostedEvent posted;
     posted.name = name;
     posted.value = event->value;
-    std::string error;
-    if (!ReadHostValue(posted.payload, event->payload, error)) {
-        Problem(FormatPositional(kMsgPostedPayloadBroken, name, error));
+    Outcome<BindingValue> payload = ReadHostValue(event->payload);
+    if (!payload.IsOk()) {
+        Problem(FormatPositional(kMsgPostedPayloadBroken, name, payload.Error()));
         return;
     }
+    posted.payload = std::move(payload.Value());
     std::string summary = name;
     if (event->value != 0) summary += FormatPositional(kMsgPostedValue, event->value);
     timeline_.Record("post", summary, posted.payload, Facts({{"event", name}}));
@@ -357,9 +358,11 @@ void HostCore::HandleRequest(HostResponse& response, const HostRequest& request)
                 if (request.arguments[i].name != nullptr && ReadTextSafely(request.arguments[i].name, kMaxUrl, name)) {
                     argument.name = name;
                 }
-                std::string error;
-                if (!ReadHostValue(argument.value, request.arguments[i].value, error)) {
-                    Problem(FormatPositional(kMsgArgumentBroken, method, url, error));
+                Outcome<BindingValue> value = ReadHostValue(request.arguments[i].value);
+                if (value.IsOk()) {
+                    argument.value = std::move(value.Value());
+                } else {
+                    Problem(FormatPositional(kMsgArgumentBroken, method, url, value.Error()));
                 }
                 arguments.Append().CopyFrom(argument.value);
             }

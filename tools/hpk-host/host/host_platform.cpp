@@ -58,30 +58,16 @@ bool PageReadable(const MEMORY_BASIC_INFORMATION& info) {
 
 PluginLibrary::~PluginLibrary() = default;
 
-bool PluginLibrary::Open(const std::string& path, std::string& error) {
+Outcome<> PluginLibrary::Open(const std::string& path) {
     HMODULE module = LoadLibraryW(Widen(path).c_str());
-    if (module == nullptr) {
-        error = SystemMessage(GetLastError());
-        return false;
-    }
+    if (module == nullptr) return Fail(SystemMessage(GetLastError()));
     handle_ = module;
-    return true;
+    return {};
 }
 
 void* PluginLibrary::Symbol(const char* name) const {
     if (handle_ == nullptr) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-}
-
-bool PluginLibrary::Close(std::string& error) {
-    if (handle_ == nullptr) return true;
-    HMODULE module = static_cast<HMODULE>(handle_);
-    handle_ = nullptr;
-    if (FreeLibrary(module) == 0) {
-        error = SystemMessage(GetLastError());
-        return false;
-    }
-    return true;
 }
 
 const char* PluginFileName() { return "hpk-be-arx-content-targeting.dll"; }
@@ -129,35 +115,22 @@ bool CopyIfReadable(void* target, const void* address, std::size_t size) {
 
 PluginLibrary::~PluginLibrary() = default;
 
-bool PluginLibrary::Open(const std::string& path, std::string& error) {
+Outcome<> PluginLibrary::Open(const std::string& path) {
     // A bare file name would make dlopen search the system's library paths.
     std::string local = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
     void* handle = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
-        error = reason != nullptr ? reason : "unknown reason";
-        return false;
+        return Fail(reason != nullptr ? reason : "unknown reason");
     }
     handle_ = handle;
-    return true;
+    return {};
 }
 
 void* PluginLibrary::Symbol(const char* name) const {
     if (handle_ == nullptr) return nullptr;
     return dlsym(handle_, name);
-}
-
-bool PluginLibrary::Close(std::string& error) {
-    if (handle_ == nullptr) return true;
-    void* handle = handle_;
-    handle_ = nullptr;
-    if (dlclose(handle) != 0) {
-        const char* reason = dlerror();
-        error = reason != nullptr ? reason : "unknown reason";
-        return false;
-    }
-    return true;
 }
 
 const char* PluginFileName() { return "hpk-be-arx-content-targeting.so"; }

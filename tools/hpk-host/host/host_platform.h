@@ -8,12 +8,14 @@
 #include <string>
 #include <unordered_set>
 
+#include "text/outcome.h"
+
 namespace hpk::host {
 
-// A loaded plugin library. Not copyable. Only Close unloads it: like the
-// client's host, this one keeps a plugin until the process ends, so the
-// destructor leaves the image mapped (its static destructors then run at exit,
-// and leak checkers can still read the code that allocated what they report).
+// A loaded plugin library. Not copyable. Nothing unloads it: like the client's
+// host, this one keeps a plugin until the process ends, so the destructor
+// leaves the image mapped (its static destructors then run at exit, and leak
+// checkers can still read the code that allocated what they report).
 class PluginLibrary {
 public:
     PluginLibrary() = default;
@@ -21,13 +23,10 @@ public:
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-    // Loads `path` (UTF-8). On failure returns false and sets `error` to the
-    // system's reason.
-    [[nodiscard]] bool Open(const std::string& path, std::string& error);
+    // Loads `path` (UTF-8). Fails with the system's reason.
+    Outcome<> Open(const std::string& path);
     // The exported symbol `name`, or null.
     void* Symbol(const char* name) const;
-    // Unloads the library; returns false with `error` when the system refused.
-    bool Close(std::string& error);
     bool IsOpen() const { return handle_ != nullptr; }
 
 private:

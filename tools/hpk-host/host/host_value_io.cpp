@@ -105,7 +105,7 @@ bool BuildOne(const BindingValue& source, HostValue& target, std::vector<BuildFr
 
 }  // namespace
 
-bool BuildHostValue(HostValue& out, const BindingValue& value) {
+Outcome<> BuildHostValue(HostValue& out, const BindingValue& value) {
     std::vector<BuildFrame> frames;
     bool ok = BuildOne(value, out, frames);
     while (ok && !frames.empty()) {
@@ -129,8 +129,9 @@ bool BuildHostValue(HostValue& out, const BindingValue& value) {
             ok = entry.key != nullptr && BuildOne(*member, entry.value, frames);
         }
     }
-    if (!ok) ReleaseHostValue(out);
-    return ok;
+    if (ok) return {};
+    ReleaseHostValue(out);
+    return Fail(kMsgOutOfMemory);
 }
 
 void ReleaseHostValue(HostValue& value) {
@@ -249,7 +250,8 @@ std::string ReadOne(const HostValue& source, BindingValue& target, std::vector<R
 
 }  // namespace
 
-bool ReadHostValue(BindingValue& out, const HostValue& value, std::string& error) {
+Outcome<BindingValue> ReadHostValue(const HostValue& value) {
+    BindingValue out;
     std::vector<ReadFrame> frames;
     ReadableMemory memory;
     std::string problem = ReadOne(value, out, frames, memory);
@@ -275,10 +277,8 @@ bool ReadHostValue(BindingValue& out, const HostValue& value, std::string& error
             problem = ReadOne(entries[index].value, frame.target->Member(key), frames, memory);
         }
     }
-    if (problem.empty()) return true;
-    error = PathOf(frames, memory) + ": " + problem;
-    out.Clear();
-    return false;
+    if (problem.empty()) return out;
+    return Fail(PathOf(frames, memory) + ": " + problem);
 }
 
 }  // namespace hpk::host

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "binding/type_registration.h"
 #include "diagnostics/positional_format.h"
@@ -45,43 +46,31 @@ std::string VersionText(const std::uint32_t* version) {
 
 }  // namespace
 
-bool ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
-                    ApiDescription& api, std::string& error) {
+Outcome<> ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
+                         ApiDescription& api) {
     if (record.callbacks == nullptr || !IsReadable(record.callbacks, sizeof(PluginCallbacks))) {
-        error = kMsgHandshakeNoCallbacks;
-        return false;
+        return Fail(kMsgHandshakeNoCallbacks);
     }
     callbacks = *record.callbacks;
     if (callbacks.init == nullptr || callbacks.shutdown == nullptr || callbacks.memoryCounters == nullptr) {
-        error = kMsgHandshakeNullCallback;
-        return false;
+        return Fail(kMsgHandshakeNullCallback);
     }
-    if (!ReadTextSafely(record.fullName, 4096, fullName)) {
-        error = kMsgHandshakeNoName;
-        return false;
+    if (!ReadTextSafely(record.fullName, 4096, fullName)) return Fail(kMsgHandshakeNoName);
+    if (Outcome<> table = ReadApiDescription(record.hostTable, api); !table.IsOk()) {
+        return Fail(FormatPositional(kMsgHandshakeTable, table.Error()));
     }
-    std::string tableError;
-    if (!ReadApiDescription(record.hostTable, api, tableError)) {
-        error = FormatPositional(kMsgHandshakeTable, tableError);
-        return false;
-    }
-    return true;
+    return {};
 }
 
 PluginSession::~PluginSession() = default;
 
-bool PluginSession::Load(const std::string& path, std::string& error) {
+Outcome<> PluginSession::Load(const std::string& path) {
     timeline_.Record("load", FormatPositional(kMsgLoadLibrary, path));
-    std::string reason;
-    if (!library_.Open(path, reason)) {
-        error = FormatPositional(kMsgLibraryOpen, path, reason);
-        return false;
+    if (Outcome<> opened = library_.Open(path); !opened.IsOk()) {
+        return Fail(FormatPositional(kMsgLibraryOpen, path, opened.Error()));
     }
     auto entry = reinterpret_cast<PluginLoadFn>(library_.Symbol(kEntryPoint));
-    if (entry == nullptr) {
-        error = FormatPositional(kMsgNoEntryPoint, path, kEntryPoint);
-        return false;
-    }
+    if (entry == nullptr) return Fail(FormatPositional(kMsgNoEntryPoint, path, kEntryPoint));
     record_ = PluginLoadRecord{};
     std::copy(std::begin(kHostApiVersion), std::end(kHostApiVersion), record_.version);
     {
@@ -90,7 +79,7 @@ bool PluginSession::Load(const std::string& path, std::string& error) {
     }
     loaded_ = true;
     plugin_ = record_.plugin;
-    if (!ReadLoadRecord(record_, callbacks_, fullName_, api_, error)) return false;
+    if (Outcome<> read = ReadLoadRecord(record_, callbacks_, fullName_, api_); !read.IsOk()) return read;
     timeline_.Record(
         "handshake",
         FormatPositional(kMsgHandshakeSummary, fullName_, VersionText(record_.version),
@@ -98,7 +87,7 @@ bool PluginSession::Load(const std::string& path, std::string& error) {
                          static_cast<unsigned>(api_.events.size())),
         {}, Facts({{"name", fullName_}, {"version", VersionText(record_.version)}}));
     for (const std::string& problem : api_.problems) core_.Problem(problem);
-    return true;
+    return {};
 }
 
 bool PluginSession::Init() {
@@ -152,9 +141,11 @@ EndpointAnswer PluginSession::Call(const FunctionInfo& function, std::uint32_t m
         answer.failed = true;
         if (!ReadTextSafely(response.error, 1 << 20, answer.error)) answer.error = kMsgUnreadableText;
     }
-    std::string problem;
-    if (!ReadHostValue(answer.body, response.body, problem)) {
-        core_.Problem(FormatPositional(kMsgAnswerBodyBroken, call, problem));
+    Outcome<BindingValue> body = ReadHostValue(response.body);
+    if (body.IsOk()) {
+        answer.body = std::move(body.Value());
+    } else {
+        core_.Problem(FormatPositional(kMsgAnswerBodyBroken, call, body.Error()));
     }
     if (response.streamRead != nullptr) {
         answer.streamed = true;
@@ -230,6 +221,24 @@ BindingValue CountersValue(const MemoryCountersRecord& counters) {
         .SetSigned(static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed));
     value.Member("liveBlocks").SetSigned(static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees));
     return value;
+}
+
+void PlayStepAtOnce(HostCore& core, PluginSession& session, const ScenarioStep& step) {
+    switch (step.kind) {
+        case ScenarioStep::Kind::Update:
+            core.Serve(step.uri, step.answer);
+            core.DeliverResourceEvent(step.uri, step.eventType, step.answer.value);
+            return;
+        case ScenarioStep::Kind::Delete:
+            core.Unserve(step.uri);
+            core.DeliverResourceEvent(step.uri, "Delete", BindingValue{});
+            return;
+        case ScenarioStep::Kind::Serve: core.Serve(step.uri, step.answer); return;
+        case ScenarioStep::Kind::Get: session.Get(step.uri); return;
+        case ScenarioStep::Kind::Post: core.DeliverEvent(step.uri, step.answer.value); return;
+        case ScenarioStep::Kind::Wait:
+        case ScenarioStep::Kind::Expect: return;
+    }
 }
 
 }  // namespace hpk::host

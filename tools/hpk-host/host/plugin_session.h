@@ -40,9 +40,9 @@ public:
     PluginSession& operator=(const PluginSession&) = delete;
 
     // Loads the library, calls the entry point with the host's version and
-    // reads the host table. False with `error` when the library, its entry
-    // point or the handshake's outputs cannot be used.
-    [[nodiscard]] bool Load(const std::string& path, std::string& error);
+    // reads the host table. Fails when the library, its entry point or the
+    // handshake's outputs cannot be used.
+    Outcome<> Load(const std::string& path);
     // The load record as the plugin left it.
     const PluginLoadRecord& LoadRecord() const { return record_; }
     // The callbacks as copied at load: the table lives inside the plugin
@@ -90,9 +90,16 @@ private:
 
 // Reads what the entry point left in `record`: the callbacks (copied, since
 // their table lives inside the plugin object and goes with it), the full name
-// and the host table. False with `error` when one of them cannot be used.
-[[nodiscard]] bool ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
-                                  ApiDescription& api, std::string& error);
+// and the host table. Fails when one of them cannot be used; the outputs then
+// keep what was read before (a shutdown slot still frees the plugin).
+Outcome<> ReadLoadRecord(const PluginLoadRecord& record, PluginCallbacks& callbacks, std::string& fullName,
+                         ApiDescription& api);
+
+// Plays `step` at once: an update or delete is delivered now (one meant for
+// `during` a request too), a serve, GET or post is done, and waits and
+// expectations do nothing. For drivers that exercise the plugin rather than
+// check a scenario; `run` and `explore` play steps with StepPlayer.
+void PlayStepAtOnce(HostCore& core, PluginSession& session, const ScenarioStep& step);
 
 // The counters as a structure of named members, plus live bytes and blocks.
 BindingValue CountersValue(const MemoryCountersRecord& counters);

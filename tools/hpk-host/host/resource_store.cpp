@@ -156,7 +156,9 @@ std::string ResourceStore::Answer(HostResponse& response, const std::string& met
     response.status = answer.status;
     switch (answer.kind) {
         case ResourceAnswer::Kind::Value:
-            if (!BuildHostValue(response.body, answer.value)) core_.Problem(kMsgOutOfMemory);
+            if (Outcome<> built = BuildHostValue(response.body, answer.value); !built.IsOk()) {
+                core_.Problem(built.Error());
+            }
             shownBody.CopyFrom(answer.value);
             return std::to_string(answer.status);
         case ResourceAnswer::Kind::Error:

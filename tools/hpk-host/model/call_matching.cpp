@@ -87,11 +87,10 @@ std::string FeatureModel::Context(const Frame& frame) const {
     switch (frame.call->kind) {
         case ObservedCall::Kind::Init: return kMsgContextInit;
         case ObservedCall::Kind::Delivery: {
-            ModelEvent event;
-            std::string why;
-            if (!frame.call->payloadRead || !ReadEvent(event, frame.call->payload, why)) {
-                return FormatPositional(kMsgContextDelivery, frame.call->name);
-            }
+            if (!frame.call->payloadRead) return FormatPositional(kMsgContextDelivery, frame.call->name);
+            Outcome<ModelEvent> read = ReadEvent(frame.call->payload);
+            if (!read.IsOk()) return FormatPositional(kMsgContextDelivery, frame.call->name);
+            ModelEvent& event = read.Value();
             if (event.uri.empty() || event.uri[0] != '/') event.uri.insert(0, "/");
             return FormatPositional(kMsgContextDelivery, std::string(EventTypeText(event.eventType)) + " " + event.uri);
         }
@@ -234,12 +233,13 @@ void FeatureModel::ExpectTelemetry() {
 void FeatureModel::Deliver(const ObservedCall& delivery) {
     frames_.push_back(Frame{&delivery.inside, 0, &delivery});
     const bool subscribed = std::find(subscribed_.begin(), subscribed_.end(), delivery.name) != subscribed_.end();
-    ModelEvent event;
-    std::string why;
-    if (subscribed && delivery.payloadRead && ReadEvent(event, delivery.payload, why)) {
-        if (event.uri.empty() || event.uri[0] != '/') event.uri.insert(0, "/");
-        auto listener = listeners_.find(event.uri);
-        if (listener != listeners_.end()) Handle(listener->second, event.eventType, event.data, false);
+    if (subscribed && delivery.payloadRead) {
+        if (Outcome<ModelEvent> read = ReadEvent(delivery.payload); read.IsOk()) {
+            ModelEvent& event = read.Value();
+            if (event.uri.empty() || event.uri[0] != '/') event.uri.insert(0, "/");
+            auto listener = listeners_.find(event.uri);
+            if (listener != listeners_.end()) Handle(listener->second, event.eventType, event.data, false);
+        }
     }
     if (const ObservedCall* extra = PeekCall(); extra != nullptr && !diverged_) {
         Disagree(FormatPositional(kMsgDisagreeExtra, Describe(*extra)));

@@ -105,10 +105,14 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
     auto note = [&](InputEvent::What what, std::string detail = {}) {
         notes.latest = InputEvent{what, step_, fetched, removed, std::move(detail)};
     };
-    std::string why;
-    auto fits = [&](bool ok) {
-        if (!ok) note(InputEvent::What::Dropped, why);
-        return ok;
+    // The record read into `out`, or false once why it was dropped is noted.
+    auto fits = [&](auto read, auto& out) {
+        if (!read.IsOk()) {
+            note(InputEvent::What::Dropped, read.Error());
+            return false;
+        }
+        out = std::move(read.Value());
+        return true;
     };
     // A value taken: what happened before it no longer explains anything.
     auto take = [&] {
@@ -126,14 +130,14 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         case Handler::Login: {
             ModelLoginSession session;
             if (removed) return note(InputEvent::What::DeleteIgnored);
-            if (!fits(ReadLoginSession(session, data, why))) return;
+            if (!fits(ReadLoginSession(data), session)) return;
             take();
             OnLogin(session);
             return;
         }
         case Handler::Config: {
             ModelPlatformConfig config;
-            if (!removed && !fits(ReadPlatformConfig(config, data, why))) return;
+            if (!removed && !fits(ReadPlatformConfig(data), config)) return;
             take();
             state_.configHeld = true;
             OnConfig(config);
@@ -141,7 +145,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         }
         case Handler::Region: {
             std::string locale;
-            if (!removed && !fits(ReadRegionLocale(locale, data, why))) return;
+            if (!removed && !fits(ReadRegionLocale(data), locale)) return;
             take();
             state_.regionLocale = locale;
             ComputeLocale();
@@ -149,7 +153,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         }
         case Handler::Ready: {
             bool ready = false;
-            if (!removed && !fits(ReadReady(ready, data, why))) return;
+            if (!removed && !fits(ReadReady(data), ready)) return;
             take();
             state_.readyTrue = ready;
             if (ready) Watch(kSettingsUri, Handler::Settings, ModelInput::Settings);
@@ -157,7 +161,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         }
         case Handler::Geo: {
             ModelGeoResponse response;
-            if (!removed && !fits(ReadGeoResponse(response, data, why))) return;
+            if (!removed && !fits(ReadGeoResponse(data), response)) return;
             if (!response.success) return note(InputEvent::What::LookupFailed);
             take();
             state_.geo = response.geoInfo;
@@ -169,7 +173,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         case Handler::Settings: {
             BindingValue settings;
             if (removed) return note(InputEvent::What::DeleteIgnored);
-            if (!fits(ReadSettings(settings, data, why))) return;
+            if (!fits(ReadSettings(data), settings)) return;
             take();
             OnSettings(settings);
             return;
@@ -177,7 +181,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         case Handler::Games: {
             ModelGames games;
             if (removed) return note(InputEvent::What::DeleteIgnored);
-            if (!fits(ReadGames(games, data, why))) return;
+            if (!fits(ReadGames(data), games)) return;
             if (state_.gamesReceived) return note(InputEvent::What::GamesIgnored);
             take();
             OnGames(games, fetched);
@@ -185,7 +189,7 @@ void FeatureModel::Handle(Handler handler, std::int32_t eventType, const Binding
         }
         case Handler::Summoner: {
             std::uint32_t level = 0;
-            if (!removed && !fits(ReadSummonerLevel(level, data, why))) return;
+            if (!removed && !fits(ReadSummonerLevel(data), level)) return;
             if (level != state_.level) take();
             if (level == 0) note(InputEvent::What::LevelZero);
             if (level == state_.level) return;

@@ -60,9 +60,13 @@ bool ParseUnsigned(const std::string& text, std::uint64_t& out, bool& overflow, 
 // Reads members of one record into fields, keeping the first failure.
 class FieldReader {
 public:
-    explicit FieldReader(std::string& why) : why_(why) {}
-
     bool Ok() const { return ok_; }
+    // `out` when every field fitted, else why the first did not.
+    template <typename T>
+    Outcome<T> Result(T& out) {
+        if (!ok_) return host::Fail(why_);
+        return std::move(out);
+    }
     bool Fail(std::string text) {
         if (ok_) why_ = std::move(text);
         ok_ = false;
@@ -232,7 +236,7 @@ private:
         return FormatPositional(kMsgModelWrongKind, path, type, KindText(value.Kind()), Quoted(value));
     }
 
-    std::string& why_;
+    std::string why_;
     bool ok_ = true;
 };
 
@@ -243,29 +247,32 @@ constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 }  // namespace
 
-bool ReadEvent(ModelEvent& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<result>", "PluginResourceEvent")) return false;
+Outcome<ModelEvent> ReadEvent(const BindingValue& value) {
+    FieldReader read;
+    ModelEvent out;
+    if (!read.Record(value, "<result>", "PluginResourceEvent")) return read.Result(out);
     read.Text(read.Member(value, "uri"), "uri", out.uri);
     read.Enum(read.Member(value, "eventType"), "eventType", "PluginResourceEventType",
               {kEventTypes[0], kEventTypes[1], kEventTypes[2]}, out.eventType);
     if (const BindingValue* data = read.Member(value, "data")) out.data.CopyFrom(*data);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadLoginSession(ModelLoginSession& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "LoginSession")) return false;
+Outcome<ModelLoginSession> ReadLoginSession(const BindingValue& value) {
+    FieldReader read;
+    ModelLoginSession out;
+    if (!read.Record(value, "<value>", "LoginSession")) return read.Result(out);
     read.Enum(read.Member(value, "state"), "state", "LoginSessionState",
               {kLoginStates[0], kLoginStates[1], kLoginStates[2], kLoginStates[3]}, out.state);
     read.Unsigned(read.Member(value, "summonerId"), "summonerId", "uint64", kUint64Max, out.summonerId);
     read.Unsigned(read.Member(value, "accountId"), "accountId", "uint64", kUint64Max, out.accountId);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadPlatformConfig(ModelPlatformConfig& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "PlatformConfig")) return false;
+Outcome<ModelPlatformConfig> ReadPlatformConfig(const BindingValue& value) {
+    FieldReader read;
+    ModelPlatformConfig out;
+    if (!read.Record(value, "<value>", "PlatformConfig")) return read.Result(out);
     read.Bool(read.Member(value, "Enabled"), "Enabled", out.Enabled);
     read.Text(read.Member(value, "Mapping"), "Mapping", out.Mapping);
     read.Bool(read.Member(value, "RevivalFilterEnabled"), "RevivalFilterEnabled", out.RevivalFilterEnabled);
@@ -276,26 +283,29 @@ bool ReadPlatformConfig(ModelPlatformConfig& out, const BindingValue& value, std
     read.Bool(read.Member(value, "LevelFilterEnabled"), "LevelFilterEnabled", out.LevelFilterEnabled);
     read.Bool(read.Member(value, "RankedFilterEnabled"), "RankedFilterEnabled", out.RankedFilterEnabled);
     read.Bool(read.Member(value, "LocationFiltersEnabled"), "LocationFiltersEnabled", out.LocationFiltersEnabled);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadRegionLocale(std::string& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "RegionLocale")) return false;
+Outcome<std::string> ReadRegionLocale(const BindingValue& value) {
+    FieldReader read;
+    std::string out;
+    if (!read.Record(value, "<value>", "RegionLocale")) return read.Result(out);
     read.Text(read.Member(value, "locale"), "locale", out);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadReady(bool& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (value.IsEmpty()) return read.Fail(FormatPositional(kMsgModelValueRequired, "<value>"));
+Outcome<bool> ReadReady(const BindingValue& value) {
+    FieldReader read;
+    bool out = false;
+    if (value.IsEmpty()) return host::Fail(FormatPositional(kMsgModelValueRequired, "<value>"));
     read.Bool(&value, "<value>", out);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadGeoResponse(ModelGeoResponse& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "GeoInfoResponse")) return false;
+Outcome<ModelGeoResponse> ReadGeoResponse(const BindingValue& value) {
+    FieldReader read;
+    ModelGeoResponse out;
+    if (!read.Record(value, "<value>", "GeoInfoResponse")) return read.Result(out);
     read.Bool(read.Member(value, "success"), "success", out.success);
     if (const BindingValue* geo = read.Member(value, "geoInfo")) {
         if (read.Record(*geo, "geoInfo", "GeoInfo")) {
@@ -308,28 +318,30 @@ bool ReadGeoResponse(ModelGeoResponse& out, const BindingValue& value, std::stri
     read.Text(read.Member(value, "errorMessage"), "errorMessage", errorMessage);
     bool isLatest = false;
     read.Bool(read.Member(value, "isLatest"), "isLatest", isLatest);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadSummonerLevel(std::uint32_t& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "Summoner")) return false;
+Outcome<std::uint32_t> ReadSummonerLevel(const BindingValue& value) {
+    FieldReader read;
+    std::uint32_t out = 0;
+    if (!read.Record(value, "<value>", "Summoner")) return read.Result(out);
     std::uint64_t level = 0;
     read.Unsigned(read.Member(value, "summonerLevel"), "summonerLevel", "uint32", kUint32Max, level);
     out = static_cast<std::uint32_t>(level);
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadGames(ModelGames& out, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "ChampionGamesCollection")) return false;
+Outcome<ModelGames> ReadGames(const BindingValue& value) {
+    FieldReader read;
+    ModelGames out;
+    if (!read.Record(value, "<value>", "ChampionGamesCollection")) return read.Result(out);
     std::uint64_t count = 0;
     read.Unsigned(read.Member(value, "gameCount"), "gameCount", "uint32", kUint32Max, count);
     out.gameCount = static_cast<std::uint32_t>(count);
     const BindingValue* list = read.Member(value, "champions");
-    if (list == nullptr) return read.Ok();
+    if (list == nullptr) return read.Result(out);
     if (list->Kind() != BindingValueKind::Collection) {
-        return read.Fail(FormatPositional(kMsgModelNotCollection, "champions", KindText(list->Kind())));
+        return host::Fail(FormatPositional(kMsgModelNotCollection, "champions", KindText(list->Kind())));
     }
     out.champions.assign(list->Size(), ModelGame{});
     for (std::size_t i = 0; i < list->Size() && read.Ok(); ++i) {
@@ -346,14 +358,15 @@ bool ReadGames(ModelGames& out, const BindingValue& value, std::string& why) {
         read.Text(read.Member(element, "role"), "role", role);
         read.Unsigned(read.Member(element, "timestamp"), "timestamp", "uint64", kUint64Max, game.timestamp);
     }
-    return read.Ok();
+    return read.Result(out);
 }
 
-bool ReadSettings(BindingValue& data, const BindingValue& value, std::string& why) {
-    FieldReader read(why);
-    if (!read.Record(value, "<value>", "SettingsResource")) return false;
+Outcome<BindingValue> ReadSettings(const BindingValue& value) {
+    FieldReader read;
+    BindingValue data;
+    if (!read.Record(value, "<value>", "SettingsResource")) return read.Result(data);
     if (const BindingValue* member = read.Member(value, "data")) data.CopyFrom(*member);
-    return true;
+    return read.Result(data);
 }
 
 }  // namespace hpk::host

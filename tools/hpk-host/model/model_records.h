@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "binding/binding_value.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
@@ -67,17 +68,17 @@ struct ModelEvent {
     BindingValue data;
 };
 
-// Each reads `value` into `out` (which starts at the record's defaults) and
-// returns true, or false with `why` saying which member did not fit.
-[[nodiscard]] bool ReadEvent(ModelEvent& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadLoginSession(ModelLoginSession& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadPlatformConfig(ModelPlatformConfig& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadRegionLocale(std::string& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadReady(bool& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadGeoResponse(ModelGeoResponse& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadSummonerLevel(std::uint32_t& out, const BindingValue& value, std::string& why);
-[[nodiscard]] bool ReadGames(ModelGames& out, const BindingValue& value, std::string& why);
+// Each reads `value` as the record (missing members keep the record's
+// defaults), or fails saying which member did not fit.
+Outcome<ModelEvent> ReadEvent(const BindingValue& value);
+Outcome<ModelLoginSession> ReadLoginSession(const BindingValue& value);
+Outcome<ModelPlatformConfig> ReadPlatformConfig(const BindingValue& value);
+Outcome<std::string> ReadRegionLocale(const BindingValue& value);
+Outcome<bool> ReadReady(const BindingValue& value);
+Outcome<ModelGeoResponse> ReadGeoResponse(const BindingValue& value);
+Outcome<std::uint32_t> ReadSummonerLevel(const BindingValue& value);
+Outcome<ModelGames> ReadGames(const BindingValue& value);
 // SettingsResource: its one member `data`, any value.
-[[nodiscard]] bool ReadSettings(BindingValue& data, const BindingValue& value, std::string& why);
+Outcome<BindingValue> ReadSettings(const BindingValue& value);
 
 }  // namespace hpk::host

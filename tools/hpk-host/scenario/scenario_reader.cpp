@@ -271,13 +271,10 @@ const char* StepKindText(ScenarioStep::Kind kind) {
     return "";
 }
 
-bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t nowMilliseconds, std::string& error) {
+Outcome<Scenario> ScenarioFromValue(const BindingValue& root, std::uint64_t nowMilliseconds) {
     Reader reader(nowMilliseconds);
-    out = Scenario{};
-    if (root.Kind() != BindingValueKind::Structure) {
-        error = kMsgScenarioTopShape;
-        return false;
-    }
+    Scenario out;
+    if (root.Kind() != BindingValueKind::Structure) return Fail(kMsgScenarioTopShape);
     ScenarioFields top(root, "scenario");
     if (const BindingValue* name = top.Take("name")) reader.Text(*name, out.name, top.Where(), "name");
     if (const BindingValue* text = top.Take("description"))
@@ -313,34 +310,23 @@ bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t no
         }
     }
     reader.CheckUnknown(top);
-    if (!reader.Ok()) {
-        error = reader.Error();
-        return false;
-    }
-    return true;
+    if (!reader.Ok()) return Fail(reader.Error());
+    return out;
 }
 
-bool ReadScenarioText(Scenario& out, std::string_view text, std::uint64_t nowMilliseconds, std::string& error) {
+Outcome<Scenario> ReadScenarioText(std::string_view text, std::uint64_t nowMilliseconds) {
     BindingResult parsed = ParseYaml(text.data(), text.size());
-    if (!parsed.IsOk()) {
-        error = FormatPositional(kMsgScenarioYaml, parsed.ErrorText());
-        return false;
-    }
-    return ScenarioFromValue(out, parsed.Value(), nowMilliseconds, error);
+    if (!parsed.IsOk()) return Fail(FormatPositional(kMsgScenarioYaml, parsed.ErrorText()));
+    return ScenarioFromValue(parsed.Value(), nowMilliseconds);
 }
 
-bool ReadScenarioFile(Scenario& out, const std::string& path, std::uint64_t nowMilliseconds, std::string& error) {
+Outcome<Scenario> ReadScenarioFile(const std::string& path, std::uint64_t nowMilliseconds) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = FormatPositional(kMsgScenarioFileUnreadable, path);
-        return false;
-    }
+    if (!file) return Fail(FormatPositional(kMsgScenarioFileUnreadable, path));
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!ReadScenarioText(out, text, nowMilliseconds, error)) {
-        error = path + ": " + error;
-        return false;
-    }
-    return true;
+    Outcome<Scenario> read = ReadScenarioText(text, nowMilliseconds);
+    if (!read.IsOk()) return Fail(path + ": " + read.Error());
+    return read;
 }
 
 }  // namespace hpk::host

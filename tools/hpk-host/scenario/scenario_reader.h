@@ -9,22 +9,20 @@
 
 #include "binding/binding_value.h"
 #include "scenario/scenario.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
-// Parses `text` (YAML) into `out`. Relative timestamps in resource values are
-// resolved against `nowMilliseconds`. Returns false with `error` set.
-[[nodiscard]] bool ReadScenarioText(Scenario& out, std::string_view text, std::uint64_t nowMilliseconds,
-                                    std::string& error);
+// Parses `text` (YAML) into a scenario. Relative timestamps in resource
+// values are resolved against `nowMilliseconds`.
+Outcome<Scenario> ReadScenarioText(std::string_view text, std::uint64_t nowMilliseconds);
 
 // Reads the file at `path`, then as ReadScenarioText. The file's name is put
 // in front of any error.
-[[nodiscard]] bool ReadScenarioFile(Scenario& out, const std::string& path, std::uint64_t nowMilliseconds,
-                                    std::string& error);
+Outcome<Scenario> ReadScenarioFile(const std::string& path, std::uint64_t nowMilliseconds);
 
 // Builds the scenario from an already parsed tree.
-[[nodiscard]] bool ScenarioFromValue(Scenario& out, const BindingValue& root, std::uint64_t nowMilliseconds,
-                                     std::string& error);
+Outcome<Scenario> ScenarioFromValue(const BindingValue& root, std::uint64_t nowMilliseconds);
 
 // The scenario run when none is named: built into the executable from
 // scenarios/default.yaml.
