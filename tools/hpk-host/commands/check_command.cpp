@@ -34,17 +34,21 @@ constexpr char kUnknownPath[] = "/arx-content-targeting/v1/no-such-resource";
 
 class Checker {
 public:
-    // Prints the outcome; returns false when the check failed.
-    bool Report(const std::string& name, const std::string& failure, const std::string& detail) {
+    // Prints the check's line: what it saw when it held, else why not.
+    // Returns false when the check failed.
+    bool Report(const std::string& name, const Outcome<std::string>& seen) {
         ++count_;
-        if (failure.empty()) {
-            std::printf("  ok    %-24s %s\n", name.c_str(), detail.c_str());
+        if (seen.IsOk()) {
+            std::printf("  ok    %-24s %s\n", name.c_str(), seen.Value().c_str());
             std::fflush(stdout);
             return true;
         }
-        std::printf("  FAIL  %-24s %s\n", name.c_str(), failure.c_str());
-        std::fprintf(stderr, "hpk-host check: %s: %s\n", name.c_str(), failure.c_str());
+        std::printf("  FAIL  %-24s %s\n", name.c_str(), seen.Error().c_str());
+        std::fprintf(stderr, "hpk-host check: %s: %s\n", name.c_str(), seen.Error().c_str());
         return false;
+    }
+    bool Report(const std::string& name, const Outcome<>& held, const std::string& detail) {
+        return Report(name, held.IsOk() ? Outcome<std::string>(detail) : Fail(held.Error()));
     }
     unsigned Count() const { return count_; }
 
@@ -52,17 +56,21 @@ private:
     unsigned count_ = 0;
 };
 
-std::string FirstProblem(const HostCore& core) {
-    return core.Problems().empty() ? std::string() : core.Problems().front();
+// Fails with the first problem the core noted.
+Outcome<> NoProblem(const HostCore& core) {
+    if (!core.Problems().empty()) return Fail(core.Problems().front());
+    return {};
 }
 
-std::string CheckHandshake(const PluginSession& session) {
+Outcome<> CheckHandshake(const PluginSession& session) {
     const PluginLoadRecord& record = session.LoadRecord();
     if (record.version[0] != 18 || record.version[1] != 0 || record.version[2] != 0) {
-        return FormatPositional(kMsgCheckVersion, record.version[0], record.version[1], record.version[2]);
+        return Fail(FormatPositional(kMsgCheckVersion, record.version[0], record.version[1], record.version[2]));
     }
-    if (record.plugin == nullptr) return kMsgCheckNoPlugin;
-    if (session.FullName() != kExpectedName) return FormatPositional(kMsgCheckName, session.FullName(), kExpectedName);
+    if (record.plugin == nullptr) return Fail(kMsgCheckNoPlugin);
+    if (session.FullName() != kExpectedName) {
+        return Fail(FormatPositional(kMsgCheckName, session.FullName(), kExpectedName));
+    }
     return {};
 }
 
@@ -78,24 +86,26 @@ std::string TableDetail(const ApiDescription& api) {
                             static_cast<unsigned>(enumerators), static_cast<unsigned>(api.events.size()));
 }
 
-std::string CheckEndpoints(const ApiDescription& api, std::string& detail) {
-    if (api.functions.empty()) return kMsgCheckNoEndpoints;
+// The endpoints as "GET /a, GET /b", or the first that is broken.
+Outcome<std::string> CheckEndpoints(const ApiDescription& api) {
+    if (api.functions.empty()) return Fail(kMsgCheckNoEndpoints);
+    std::string detail;
     for (const FunctionInfo& function : api.functions) {
         const EndpointInfo& endpoint = function.endpoint;
         if (endpoint.pathTemplate.empty() || endpoint.pathTemplate[0] != '/') {
-            return FormatPositional(kMsgCheckPath, function.name, endpoint.pathTemplate);
+            return Fail(FormatPositional(kMsgCheckPath, function.name, endpoint.pathTemplate));
         }
         if (endpoint.locations.size() != function.arguments.size()) {
-            return FormatPositional(kMsgCheckLocations, function.name);
+            return Fail(FormatPositional(kMsgCheckLocations, function.name));
         }
         if (!detail.empty()) detail += ", ";
         detail += MethodText(endpoint.method) + " " + endpoint.pathTemplate;
     }
-    return {};
+    return detail;
 }
 
-// One load-init-shutdown in the already loaded image; "" or what broke.
-std::string Cycle(PluginLoadFn entry, MemoryCountersRecord& counters, PluginCallbacks& callbacks) {
+// One load-init-shutdown in the already loaded image; fails with what broke.
+Outcome<> Cycle(PluginLoadFn entry, MemoryCountersRecord& counters, PluginCallbacks& callbacks) {
     Timeline timeline(false, stdout);
     HostCore core(timeline, kPluginHandle);
     PluginLoadRecord record{};
@@ -103,51 +113,54 @@ std::string Cycle(PluginLoadFn entry, MemoryCountersRecord& counters, PluginCall
     record.version[1] = kHostApiVersion[1];
     record.version[2] = kHostApiVersion[2];
     entry(&record);
-    if (record.callbacks == nullptr || record.plugin == nullptr) return kMsgHandshakeNoCallbacks;
+    if (record.callbacks == nullptr || record.plugin == nullptr) return Fail(kMsgHandshakeNoCallbacks);
     callbacks = *record.callbacks;
-    if (callbacks.init(record.plugin, core.Api()) == 0) return kMsgRunInitFailed;
+    if (callbacks.init(record.plugin, core.Api()) == 0) return Fail(kMsgRunInitFailed);
     callbacks.shutdown(record.plugin);
-    if (!core.Subscriptions().empty()) return FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name);
+    if (!core.Subscriptions().empty()) {
+        return Fail(FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name));
+    }
     core.Finish();
-    if (!core.Problems().empty()) return FirstProblem(core);
+    if (Outcome<> clean = NoProblem(core); !clean.IsOk()) return clean;
     callbacks.memoryCounters(nullptr, &counters);
-    if (counters.zero[0] != 0 || counters.zero[1] != 0) return kMsgCountersTrailingWords;
+    if (counters.zero[0] != 0 || counters.zero[1] != 0) return Fail(kMsgCountersTrailingWords);
     return {};
 }
 
-std::string CheckCycles(const std::string& path, std::string& detail) {
+// What a hundred cycles left live, or the first that broke.
+Outcome<std::string> CheckCycles(const std::string& path) {
     // Opening it again reaches the image that is already loaded.
     PluginLibrary library;
     if (Outcome<> opened = library.Open(path); !opened.IsOk()) {
-        return FormatPositional(kMsgLibraryOpen, path, opened.Error());
+        return Fail(FormatPositional(kMsgLibraryOpen, path, opened.Error()));
     }
     auto entry = reinterpret_cast<PluginLoadFn>(library.Symbol("load_arx_content_targeting"));
-    if (entry == nullptr) return FormatPositional(kMsgNoEntryPoint, path, "load_arx_content_targeting");
+    if (entry == nullptr) return Fail(FormatPositional(kMsgNoEntryPoint, path, "load_arx_content_targeting"));
     std::int64_t baseBytes = 0;
     std::int64_t baseBlocks = 0;
     for (unsigned cycle = 1; cycle <= kCycles; ++cycle) {
         MemoryCountersRecord counters{};
         PluginCallbacks callbacks{};
-        std::string failure = Cycle(entry, counters, callbacks);
-        if (!failure.empty()) return FormatPositional(kMsgCheckCycleFailed, cycle, failure);
+        if (Outcome<> cycled = Cycle(entry, counters, callbacks); !cycled.IsOk()) {
+            return Fail(FormatPositional(kMsgCheckCycleFailed, cycle, cycled.Error()));
+        }
         const auto bytes = static_cast<std::int64_t>(counters.totalBytesAllocated - counters.totalBytesFreed);
         const auto blocks = static_cast<std::int64_t>(counters.totalAllocations - counters.totalFrees);
         if (counters.totalFrees > counters.totalAllocations ||
             counters.peakLiveBytes < static_cast<std::uint64_t>(bytes)) {
-            return FormatPositional(kMsgCheckCountersInconsistent, cycle);
+            return Fail(FormatPositional(kMsgCheckCountersInconsistent, cycle));
         }
         if (cycle == 1) {
             baseBytes = bytes;
             baseBlocks = blocks;
         } else if (bytes != baseBytes || blocks != baseBlocks) {
-            return FormatPositional(kMsgCheckCountersGrew, cycle, static_cast<long long>(bytes),
-                                    static_cast<long long>(blocks), static_cast<long long>(baseBytes),
-                                    static_cast<long long>(baseBlocks));
+            return Fail(FormatPositional(kMsgCheckCountersGrew, cycle, static_cast<long long>(bytes),
+                                         static_cast<long long>(blocks), static_cast<long long>(baseBytes),
+                                         static_cast<long long>(baseBlocks)));
         }
     }
-    detail = FormatPositional(kMsgCheckCyclesDetail, kCycles, static_cast<long long>(baseBytes),
-                              static_cast<long long>(baseBlocks));
-    return {};
+    return FormatPositional(kMsgCheckCyclesDetail, kCycles, static_cast<long long>(baseBytes),
+                            static_cast<long long>(baseBlocks));
 }
 
 int Check(const std::string& path) {
@@ -156,58 +169,54 @@ int Check(const std::string& path) {
     Timeline timeline(false, stdout);
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
-    if (!checker.Report("load and handshake", session.Load(path).Error(), kMsgCheckLoadDetail)) return kExitFailed;
+    if (!checker.Report("load and handshake", session.Load(path), kMsgCheckLoadDetail)) return kExitFailed;
     if (!checker.Report("handshake outputs", CheckHandshake(session),
                         FormatPositional(kMsgCheckHandshakeDetail, session.FullName()))) {
         return kExitFailed;
     }
     const ApiDescription& api = session.Api();
-    if (!checker.Report("host description", api.problems.empty() ? std::string() : api.problems.front(),
-                        TableDetail(api))) {
-        return kExitFailed;
-    }
-    std::string endpoints;
-    if (!checker.Report("endpoint records", CheckEndpoints(api, endpoints), endpoints)) return kExitFailed;
+    const Outcome<> described = api.problems.empty() ? Outcome<>() : Fail(api.problems.front());
+    if (!checker.Report("host description", described, TableDetail(api))) return kExitFailed;
+    if (!checker.Report("endpoint records", CheckEndpoints(api))) return kExitFailed;
 
     const bool initialized = session.Init();
     const std::size_t subscribed = core.Subscriptions().size();
-    if (!checker.Report("init", initialized ? FirstProblem(core) : std::string(kMsgRunInitFailed),
+    if (!checker.Report("init", initialized ? NoProblem(core) : Fail(kMsgRunInitFailed),
                         FormatPositional(kMsgCheckInitDetail, static_cast<unsigned>(subscribed)))) {
         return kExitFailed;
     }
     for (const FunctionInfo& function : api.functions) {
         if (function.endpoint.pathTemplate.find('{') != std::string::npos) continue;
         EndpointAnswer answer = session.Call(function, 2, function.endpoint.pathTemplate);
-        std::string failure = answer.failed ? answer.error : FirstProblem(core);
-        if (!checker.Report("GET " + function.endpoint.pathTemplate, failure,
+        const Outcome<> got = answer.failed ? Fail(answer.error) : NoProblem(core);
+        if (!checker.Report("GET " + function.endpoint.pathTemplate, got,
                             JsonText(answer.body, JsonLayout::Compact))) {
             return kExitFailed;
         }
     }
     EndpointAnswer unknown = session.Call(api.functions.front(), 2, kUnknownPath);
-    std::string unknownFailure =
+    const Outcome<> refused =
         !unknown.failed || unknown.status != 404
-            ? FormatPositional(kMsgCheckUnknownPath, kUnknownPath, unknown.status, unknown.error)
-            : FirstProblem(core);
-    if (!checker.Report("unknown path", unknownFailure,
+            ? Fail(FormatPositional(kMsgCheckUnknownPath, kUnknownPath, unknown.status, unknown.error))
+            : NoProblem(core);
+    if (!checker.Report("unknown path", refused,
                         FormatPositional(kMsgCheckUnknownDetail, kUnknownPath, unknown.error))) {
         return kExitFailed;
     }
     session.Shutdown();
-    std::string shutdownFailure;
-    if (!core.Subscriptions().empty())
-        shutdownFailure = FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name);
+    Outcome<> shutDown;
+    if (!core.Subscriptions().empty()) {
+        shutDown = Fail(FormatPositional(kMsgStillSubscribed, core.Subscriptions().front().name));
+    }
     core.Finish();
-    if (shutdownFailure.empty()) shutdownFailure = FirstProblem(core);
-    if (!checker.Report("shutdown", shutdownFailure,
+    if (shutDown.IsOk()) shutDown = NoProblem(core);
+    if (!checker.Report("shutdown", shutDown,
                         FormatPositional(kMsgCheckShutdownDetail, core.UnsubscribeCalls(), core.SubscribeCalls()))) {
         return kExitFailed;
     }
-    std::string cycles;
-    if (!checker.Report("load-init-shutdown x100", CheckCycles(path, cycles), cycles)) return kExitFailed;
-    std::string readings;
+    if (!checker.Report("load-init-shutdown x100", CheckCycles(path))) return kExitFailed;
     if (!checker.Report("counters from a thread",
-                        CheckCountersFromAnotherThread(path, session.Callbacks().memoryCounters, readings), readings)) {
+                        CheckCountersFromAnotherThread(path, session.Callbacks().memoryCounters))) {
         return kExitFailed;
     }
     std::printf("%s\n", FormatPositional(kMsgCheckPassed, checker.Count()).c_str());

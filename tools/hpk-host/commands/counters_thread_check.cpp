@@ -18,29 +18,29 @@ namespace {
 
 constexpr unsigned kRounds = 5;
 
-// "" when `now`, read after `before`, is a state the counters could be in.
-std::string Contradiction(const MemoryCountersRecord& before, const MemoryCountersRecord& now) {
-    if (now.zero[0] != 0 || now.zero[1] != 0) return kMsgCountersTrailingWords;
+// Fails unless `now`, read after `before`, is a state the counters could be in.
+Outcome<> CheckReading(const MemoryCountersRecord& before, const MemoryCountersRecord& now) {
+    if (now.zero[0] != 0 || now.zero[1] != 0) return Fail(kMsgCountersTrailingWords);
     if (now.totalFrees > now.totalAllocations || now.totalBytesFreed > now.totalBytesAllocated) {
-        return kMsgThreadCountersNegative;
+        return Fail(kMsgThreadCountersNegative);
     }
-    if (now.peakLiveBytes < now.totalBytesAllocated - now.totalBytesFreed) return kMsgThreadCountersAbovePeak;
-    if (now.peakLiveBytes < before.peakLiveBytes) return kMsgThreadCountersPeakFell;
+    if (now.peakLiveBytes < now.totalBytesAllocated - now.totalBytesFreed) return Fail(kMsgThreadCountersAbovePeak);
+    if (now.peakLiveBytes < before.peakLiveBytes) return Fail(kMsgThreadCountersPeakFell);
     if (now.totalAllocations < before.totalAllocations || now.totalFrees < before.totalFrees ||
         now.totalBytesAllocated < before.totalBytesAllocated || now.totalBytesFreed < before.totalBytesFreed) {
-        return kMsgThreadCountersTotalFell;
+        return Fail(kMsgThreadCountersTotalFell);
     }
     return {};
 }
 
-// One session of the default scenario; "" or what broke.
-std::string PlayRound(const std::string& path, const Scenario& scenario) {
+// One session of the default scenario; fails with what broke.
+Outcome<> PlayRound(const std::string& path, const Scenario& scenario) {
     Timeline timeline(false, stdout);
     HostCore core(timeline, kPluginHandle);
     PluginSession session(timeline, core);
     for (const auto& [uri, answer] : scenario.resources) core.Serve(uri, answer);
-    if (Outcome<> loaded = session.Load(path); !loaded.IsOk()) return loaded.Error();
-    if (!session.Init()) return kMsgRunInitFailed;
+    if (Outcome<> loaded = session.Load(path); !loaded.IsOk()) return loaded;
+    if (!session.Init()) return Fail(kMsgRunInitFailed);
     // Waiting would only slow the round; expectations are the scenario tests' business.
     for (const ScenarioStep& step : scenario.steps) PlayStepAtOnce(core, session, step);
     for (const FunctionInfo& function : session.Api().functions) {
@@ -48,17 +48,17 @@ std::string PlayRound(const std::string& path, const Scenario& scenario) {
     }
     session.Shutdown();
     core.Finish();
-    return core.Problems().empty() ? std::string() : core.Problems().front();
+    if (!core.Problems().empty()) return Fail(core.Problems().front());
+    return {};
 }
 
 }  // namespace
 
-std::string CheckCountersFromAnotherThread(const std::string& path,
-                                           void (*readCounters)(void* plugin, MemoryCountersRecord* out),
-                                           std::string& detail) {
-    if (readCounters == nullptr) return kMsgThreadCountersNoCallback;
+Outcome<std::string> CheckCountersFromAnotherThread(const std::string& path,
+                                                    void (*readCounters)(void* plugin, MemoryCountersRecord* out)) {
+    if (readCounters == nullptr) return Fail(kMsgThreadCountersNoCallback);
     Outcome<Scenario> scenario = ReadScenarioText(DefaultScenarioText(), SystemMilliseconds());
-    if (!scenario.IsOk()) return scenario.Error();
+    if (!scenario.IsOk()) return Fail(scenario.Error());
 
     std::atomic<bool> driving{true};
     std::atomic<std::uint64_t> readings{0};
@@ -72,9 +72,8 @@ std::string CheckCountersFromAnotherThread(const std::string& path,
             more = driving.load();  // one more reading after the driving ends
             MemoryCountersRecord now{};
             readCounters(nullptr, &now);
-            const std::string wrong = Contradiction(before, now);
-            if (!wrong.empty()) {
-                contradiction = FormatPositional(kMsgThreadCountersReading, readings.load() + 1, wrong);
+            if (const Outcome<> reading = CheckReading(before, now); !reading.IsOk()) {
+                contradiction = FormatPositional(kMsgThreadCountersReading, readings.load() + 1, reading.Error());
             }
             before = now;
             readings.fetch_add(1);
@@ -85,16 +84,15 @@ std::string CheckCountersFromAnotherThread(const std::string& path,
     while (readings.load() == 0) std::this_thread::yield();
     std::string failure;
     for (unsigned round = 1; round <= kRounds && failure.empty(); ++round) {
-        const std::string broke = PlayRound(path, scenario.Value());
-        if (!broke.empty()) failure = FormatPositional(kMsgCheckCycleFailed, round, broke);
+        const Outcome<> played = PlayRound(path, scenario.Value());
+        if (!played.IsOk()) failure = FormatPositional(kMsgCheckCycleFailed, round, played.Error());
     }
     driving.store(false);
     reader.join();
-    if (!failure.empty()) return failure;
-    if (!contradiction.empty()) return contradiction;
-    detail = FormatPositional(kMsgThreadCountersDetail, static_cast<unsigned long long>(readings.load()), kRounds,
-                              static_cast<unsigned long long>(last.peakLiveBytes));
-    return {};
+    if (!failure.empty()) return Fail(failure);
+    if (!contradiction.empty()) return Fail(contradiction);
+    return FormatPositional(kMsgThreadCountersDetail, static_cast<unsigned long long>(readings.load()), kRounds,
+                            static_cast<unsigned long long>(last.peakLiveBytes));
 }
 
 }  // namespace hpk::host

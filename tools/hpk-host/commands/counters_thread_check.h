@@ -5,6 +5,7 @@
 #include <string>
 
 #include "boundary/abi/load_record.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
@@ -16,9 +17,8 @@ namespace hpk::host {
 // be a state the counters could be in: nothing freed that was not allocated,
 // so live bytes never negative; the peak at least what is live; the two
 // trailing words zero; and no counter, the peak included, below the reading
-// before. Returns "" with `detail` set, or what broke.
-std::string CheckCountersFromAnotherThread(const std::string& path,
-                                           void (*readCounters)(void* plugin, MemoryCountersRecord* out),
-                                           std::string& detail);
+// before. Returns what was read (readings, rounds, the peak), or what broke.
+Outcome<std::string> CheckCountersFromAnotherThread(const std::string& path,
+                                                    void (*readCounters)(void* plugin, MemoryCountersRecord* out));
 
 }  // namespace hpk::host

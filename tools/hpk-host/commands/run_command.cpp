@@ -171,13 +171,14 @@ private:
                 return true;
             case ScenarioStep::Kind::Wait: SleepMilliseconds(step.milliseconds); return true;
             case ScenarioStep::Kind::Expect: {
-                std::string unmet = CheckExpectations(step.expect, session_, core_);
+                const Outcome<> held = CheckExpectations(step.expect, session_, core_);
                 const std::size_t count = CountExpectations(step.expect);
-                if (unmet.empty()) {
+                if (held.IsOk()) {
                     met_ += count;
                     timeline_.Record("expect", FormatPositional(kMsgExpectMet, static_cast<unsigned>(count)));
                     return true;
                 }
+                const std::string& unmet = held.Error();
                 failure_ = FormatPositional(kMsgStepFailed, static_cast<unsigned>(step.number), unmet);
                 exitCode_ = kExitFailed;
                 timeline_.Record("expect", "UNMET " + unmet, {}, Facts({{"unmet", unmet}}));

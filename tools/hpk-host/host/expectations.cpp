@@ -1,4 +1,4 @@
-// Expectations of a scenario, each turned into a message when it is not met.
+// Expectations of a scenario, each turned into a failure naming it when it is not met.
 #include "host/expectations.h"
 
 #include <algorithm>
@@ -44,106 +44,105 @@ std::vector<std::string> PostedNames(const HostCore& core) {
     return names;
 }
 
-// Fetches the served filters; "" or the reason it could not.
-std::string FetchFilters(PluginSession& session, std::vector<std::string>& filters) {
+// The served filters, or why they could not be fetched.
+Outcome<std::vector<std::string>> FetchFilters(PluginSession& session) {
     EndpointAnswer answer = session.Get(kFiltersUri);
-    if (!answer.reached || answer.failed) return FormatPositional(kMsgExpectFetchFailed, kFiltersUri, answer.error);
+    if (!answer.reached || answer.failed) return Fail(FormatPositional(kMsgExpectFetchFailed, kFiltersUri, answer.error));
+    std::vector<std::string> filters;
     const BindingValue& list = answer.body.Member("filters");
     for (std::size_t i = 0; i < list.Size(); ++i) filters.emplace_back(list.Element(i).AsString());
-    return {};
+    return filters;
 }
 
-std::string CheckFilters(const Expectations& expect, PluginSession& session) {
+Outcome<> CheckFilters(const Expectations& expect, PluginSession& session) {
     if (!expect.filters && expect.filtersInclude.empty() && expect.filtersExclude.empty()) return {};
-    std::vector<std::string> served;
-    std::string failure = FetchFilters(session, served);
-    if (!failure.empty()) return failure;
+    const Outcome<std::vector<std::string>> fetched = FetchFilters(session);
+    if (!fetched.IsOk()) return Fail(fetched.Error());
+    const std::vector<std::string>& served = fetched.Value();
     if (expect.filters && *expect.filters != served) {
-        return FormatPositional(kMsgExpectFilters, JoinList(*expect.filters), JoinList(served));
+        return Fail(FormatPositional(kMsgExpectFilters, JoinList(*expect.filters), JoinList(served)));
     }
     for (const std::string& filter : expect.filtersInclude) {
-        if (!Contains(served, filter)) return FormatPositional(kMsgExpectFilterMissing, filter, JoinList(served));
+        if (!Contains(served, filter)) return Fail(FormatPositional(kMsgExpectFilterMissing, filter, JoinList(served)));
     }
     for (const std::string& filter : expect.filtersExclude) {
-        if (Contains(served, filter)) return FormatPositional(kMsgExpectFilterPresent, filter, JoinList(served));
+        if (Contains(served, filter)) return Fail(FormatPositional(kMsgExpectFilterPresent, filter, JoinList(served)));
     }
     return {};
 }
 
-std::string CheckTelemetry(const Expectations& expect, const HostCore& core) {
+Outcome<> CheckTelemetry(const Expectations& expect, const HostCore& core) {
     const auto& events = core.Telemetry();
     if (expect.telemetryCount && events.size() != *expect.telemetryCount) {
-        return FormatPositional(kMsgExpectTelemetryCount, static_cast<unsigned>(events.size()),
-                                static_cast<unsigned long long>(*expect.telemetryCount));
+        return Fail(FormatPositional(kMsgExpectTelemetryCount, static_cast<unsigned>(events.size()),
+                                static_cast<unsigned long long>(*expect.telemetryCount)));
     }
     if (expect.telemetryFields.empty() && expect.telemetryMissing.empty() && expect.telemetryValues.empty()) return {};
-    if (events.empty()) return kMsgExpectTelemetryNone;
+    if (events.empty()) return Fail(kMsgExpectTelemetryNone);
     const BindingValue& fields = events.back().fields;
     std::vector<std::string> names;
     fields.ForEachMember([&](std::string_view key, const BindingValue&) { names.emplace_back(key); });
     for (const std::string& name : expect.telemetryFields) {
-        if (!fields.HasMember(name)) return FormatPositional(kMsgExpectTelemetryField, name, JoinList(names));
+        if (!fields.HasMember(name)) return Fail(FormatPositional(kMsgExpectTelemetryField, name, JoinList(names)));
     }
     for (const std::string& name : expect.telemetryMissing) {
-        if (fields.HasMember(name)) return FormatPositional(kMsgExpectTelemetryExtra, name);
+        if (fields.HasMember(name)) return Fail(FormatPositional(kMsgExpectTelemetryExtra, name));
     }
     for (const auto& [name, value] : expect.telemetryValues) {
-        if (!fields.HasMember(name)) return FormatPositional(kMsgExpectTelemetryField, name, JoinList(names));
+        if (!fields.HasMember(name)) return Fail(FormatPositional(kMsgExpectTelemetryField, name, JoinList(names)));
         const std::string actual = fields.Member(name).Text();
-        if (actual != value) return FormatPositional(kMsgExpectTelemetryValue, name, actual, value);
+        if (actual != value) return Fail(FormatPositional(kMsgExpectTelemetryValue, name, actual, value));
     }
     return {};
 }
 
 }  // namespace
 
-std::string CheckExpectations(const Expectations& expect, PluginSession& session, const HostCore& core) {
-    std::string failure = CheckFilters(expect, session);
-    if (!failure.empty()) return failure;
+Outcome<> CheckExpectations(const Expectations& expect, PluginSession& session, const HostCore& core) {
+    if (Outcome<> filters = CheckFilters(expect, session); !filters.IsOk()) return filters;
     if (expect.locale) {
         EndpointAnswer answer = session.Get(kLocaleUri);
-        if (!answer.reached || answer.failed) return FormatPositional(kMsgExpectFetchFailed, kLocaleUri, answer.error);
+        if (!answer.reached || answer.failed) return Fail(FormatPositional(kMsgExpectFetchFailed, kLocaleUri, answer.error));
         const std::string served(answer.body.Member("locale").AsString());
-        if (served != *expect.locale) return FormatPositional(kMsgExpectLocale, *expect.locale, served);
+        if (served != *expect.locale) return Fail(FormatPositional(kMsgExpectLocale, *expect.locale, served));
     }
     for (const std::string& name : expect.posted) {
-        if (PostedCount(core, name) == 0) return FormatPositional(kMsgExpectPosted, name, JoinList(PostedNames(core)));
+        if (PostedCount(core, name) == 0) return Fail(FormatPositional(kMsgExpectPosted, name, JoinList(PostedNames(core))));
     }
     for (const std::string& name : expect.notPosted) {
-        if (PostedCount(core, name) != 0) return FormatPositional(kMsgExpectNotPosted, name);
+        if (PostedCount(core, name) != 0) return Fail(FormatPositional(kMsgExpectNotPosted, name));
     }
     for (const auto& [name, count] : expect.postedCount) {
         const std::uint64_t actual = PostedCount(core, name);
         if (actual != count) {
-            return FormatPositional(kMsgExpectPostedCount, name, static_cast<unsigned long long>(actual),
-                                    static_cast<unsigned long long>(count));
+            return Fail(FormatPositional(kMsgExpectPostedCount, name, static_cast<unsigned long long>(actual),
+                                    static_cast<unsigned long long>(count)));
         }
     }
-    failure = CheckTelemetry(expect, core);
-    if (!failure.empty()) return failure;
+    if (Outcome<> telemetry = CheckTelemetry(expect, core); !telemetry.IsOk()) return telemetry;
     for (const std::string& url : expect.requested) {
-        if (RequestCount(core, url) == 0) return FormatPositional(kMsgExpectRequested, url);
+        if (RequestCount(core, url) == 0) return Fail(FormatPositional(kMsgExpectRequested, url));
     }
     for (const std::string& url : expect.notRequested) {
-        if (RequestCount(core, url) != 0) return FormatPositional(kMsgExpectNotRequested, url);
+        if (RequestCount(core, url) != 0) return Fail(FormatPositional(kMsgExpectNotRequested, url));
     }
     for (const auto& [url, count] : expect.requestedCount) {
         const std::uint64_t actual = RequestCount(core, url);
         if (actual != count) {
-            return FormatPositional(kMsgExpectRequestedCount, url, static_cast<unsigned long long>(actual),
-                                    static_cast<unsigned long long>(count));
+            return Fail(FormatPositional(kMsgExpectRequestedCount, url, static_cast<unsigned long long>(actual),
+                                    static_cast<unsigned long long>(count)));
         }
     }
     for (const std::string& name : expect.subscribed) {
-        if (!core.IsSubscribed(name)) return FormatPositional(kMsgExpectSubscribed, name);
+        if (!core.IsSubscribed(name)) return Fail(FormatPositional(kMsgExpectSubscribed, name));
     }
     for (const std::string& name : expect.notSubscribed) {
-        if (core.IsSubscribed(name)) return FormatPositional(kMsgExpectNotSubscribed, name);
+        if (core.IsSubscribed(name)) return Fail(FormatPositional(kMsgExpectNotSubscribed, name));
     }
     for (const std::string& text : expect.logged) {
         const bool found = std::any_of(core.Logs().begin(), core.Logs().end(),
                                        [&](const LogLine& line) { return line.text.find(text) != std::string::npos; });
-        if (!found) return FormatPositional(kMsgExpectLogged, text);
+        if (!found) return Fail(FormatPositional(kMsgExpectLogged, text));
     }
     return {};
 }

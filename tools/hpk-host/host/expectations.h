@@ -6,6 +6,7 @@
 #include "host/host_core.h"
 #include "host/plugin_session.h"
 #include "scenario/scenario.h"
+#include "text/outcome.h"
 
 namespace hpk::host {
 
@@ -14,10 +15,10 @@ inline constexpr char kFiltersUri[] = "/arx-content-targeting/v1/filters";
 inline constexpr char kLocaleUri[] = "/arx-content-targeting/v1/locale";
 
 // Checks every set part of `expect`, in the order they are declared in
-// Expectations. Returns "" when all hold, else the first unmet one, e.g.
-// "filters: expected [a, b] but the plugin serves [a]". Fetches the filters
-// and the locale through the plugin's endpoint records when they are checked.
-std::string CheckExpectations(const Expectations& expect, PluginSession& session, const HostCore& core);
+// Expectations. Fails with the first unmet one, e.g. "filters: expected
+// [a, b] but the plugin serves [a]". Fetches the filters and the locale
+// through the plugin's endpoint records when they are checked.
+Outcome<> CheckExpectations(const Expectations& expect, PluginSession& session, const HostCore& core);
 
 // How many individual conditions `expect` holds (for the summary).
 std::size_t CountExpectations(const Expectations& expect);
