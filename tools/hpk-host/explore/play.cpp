@@ -76,7 +76,8 @@ InvariantChecker::InvariantChecker(const Space& space, HostCore& core, PluginSes
 
 Breach InvariantChecker::Published() {
     const std::vector<PostedEvent>& posted = core_.Posted();
-    for (std::size_t i = postedSeen_; i < posted.size(); ++i) {
+    // In pairs: each resource event is followed by the generic one.
+    for (std::size_t i = postedSeen_; i < posted.size(); i += 2) {
         ++checks_;
         const PostedEvent& first = posted[i];
         if (first.name == kGenericEvent) {
@@ -95,7 +96,6 @@ Breach InvariantChecker::Published() {
                     FormatPositional(kMsgBreachGenericDiffers, first.name, data, ValueKey(posted[i + 1].payload))};
         }
         latest_[first.name] = ValueKey(first.payload.Member("data"));
-        ++i;
     }
     postedSeen_ = posted.size();
     return {};
