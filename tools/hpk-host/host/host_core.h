@@ -15,6 +15,7 @@
 #include "text/host_messages.h"
 #include "boundary/abi/load_record.h"
 #include "scenario/scenario.h"
+#include "host/host_reports.h"
 #include "host/resource_store.h"
 #include "host/timeline.h"
 
@@ -100,7 +101,7 @@ std::string MethodText(std::uint32_t method);
 // Name of a log level ("ERROR"), or its number.
 std::string LogLevelText(std::int32_t level);
 
-class HostCore {
+class HostCore : public HostReports {
 public:
     HostCore(Timeline& timeline, std::int32_t pluginHandle);
     ~HostCore();
@@ -164,7 +165,7 @@ public:
     // a stream left open, a response never released ...).
     const std::vector<std::string>& Problems() const { return problems_; }
     // Records a broken boundary rule (also shown in the timeline).
-    void Problem(std::string text);
+    void Problem(std::string text) override;
     // Records problems for whatever is still open (streams, wait sections,
     // unreleased responses) and closes the streams. Called after shutdown.
     void Finish();
@@ -172,7 +173,7 @@ public:
     // keeping subscriptions, streams and the store.
     void ClearRecords();
 
-    Timeline& Log() { return timeline_; }
+    Timeline& Log() override { return timeline_; }
 
 private:
     struct Table {
@@ -223,21 +224,5 @@ private:
     std::uint32_t subscribeCalls_ = 0;
     std::uint32_t unsubscribeCalls_ = 0;
 };
-
-// Work done for a call from the plugin: nothing thrown may unwind into it.
-// Memory is what can run out (tests make the allocator it shares with the
-// plugin fail on purpose); the call is then reported instead of recorded.
-template <class Work>
-inline void GuardedCall(HostCore& core, Work&& work) noexcept {
-    try {
-        work();
-    } catch (const std::exception&) {
-        try {
-            core.Problem(kMsgOutOfMemory);
-        } catch (const std::exception&) {
-            // Not even the report fits: the call goes unrecorded.
-        }
-    }
-}
 
 }  // namespace hpk::host

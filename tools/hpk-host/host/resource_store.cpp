@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "diagnostics/positional_format.h"
-#include "host/host_core.h"
 #include "host/host_value_io.h"
 #include "text/host_messages.h"
 

@@ -13,11 +13,11 @@
 
 #include "binding/binding_value.h"
 #include "boundary/abi/load_record.h"
+#include "host/host_reports.h"
 #include "scenario/scenario.h"
 
 namespace hpk::host {
 
-class HostCore;
 struct HostStream;
 
 // Where the plugin posts telemetry events; any POST there is answered 200.
@@ -25,9 +25,9 @@ inline constexpr char kTelemetryPrefix[] = "/telemetry/v1/events/";
 
 class ResourceStore {
 public:
-    // What streams do is recorded through `core`: in its timeline, and as its
-    // problems.
-    explicit ResourceStore(HostCore& core) : core_(core) {}
+    // What streams do is recorded through `reports` (the owning core): in its
+    // timeline, and as its problems.
+    explicit ResourceStore(HostReports& reports) : core_(reports) {}
     ~ResourceStore();  // frees the streams still open
     ResourceStore(const ResourceStore&) = delete;
     ResourceStore& operator=(const ResourceStore&) = delete;
@@ -71,7 +71,7 @@ public:
 
 private:
     friend struct HostStream;
-    HostCore& core_;
+    HostReports& core_;
     std::map<std::string, ResourceAnswer> answers_;
     std::set<HostStream*> streams_;  // open streams, owned here until closed
     HostStream* reading_ = nullptr;  // the stream opened last: yields count towards it
