@@ -189,8 +189,7 @@ int Check(const std::string& path) {
         if (function.endpoint.pathTemplate.find('{') != std::string::npos) continue;
         EndpointAnswer answer = session.Call(function, 2, function.endpoint.pathTemplate);
         const Outcome<> got = answer.failed ? Fail(answer.error) : NoProblem(core);
-        if (!checker.Report("GET " + function.endpoint.pathTemplate, got,
-                            JsonText(answer.body, JsonLayout::Compact))) {
+        if (!checker.Report("GET " + function.endpoint.pathTemplate, got, JsonText(answer.body, JsonLayout::Compact))) {
             return kExitFailed;
         }
     }

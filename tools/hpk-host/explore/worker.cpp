@@ -166,10 +166,10 @@ WorkerEnd RunReplayWorker(const ExploreOptions& options) {
     }
     StartWatchdog(options.timeoutSeconds);
     gSessionStarted = SteadyMilliseconds();
-    const SessionOutcome outcome = options.reordered.empty()
-                                       ? PlaySession(space.Value(), document.Value(), options.pluginPath)
-                                       : PlayMetamorphic(space.Value(), document.Value(), reordered.Value(),
-                                                         options.pluginPath);
+    const SessionOutcome outcome =
+        options.reordered.empty()
+            ? PlaySession(space.Value(), document.Value(), options.pluginPath)
+            : PlayMetamorphic(space.Value(), document.Value(), reordered.Value(), options.pluginPath);
     gSessionStarted = 0;
     WriteOutcome(0, outcome, !options.reordered.empty());
     return outcome.breach.Broken() ? WorkerEnd::Broken : WorkerEnd::Passed;

@@ -47,7 +47,8 @@ std::vector<std::string> PostedNames(const HostCore& core) {
 // The served filters, or why they could not be fetched.
 Outcome<std::vector<std::string>> FetchFilters(PluginSession& session) {
     EndpointAnswer answer = session.Get(kFiltersUri);
-    if (!answer.reached || answer.failed) return Fail(FormatPositional(kMsgExpectFetchFailed, kFiltersUri, answer.error));
+    if (!answer.reached || answer.failed)
+        return Fail(FormatPositional(kMsgExpectFetchFailed, kFiltersUri, answer.error));
     std::vector<std::string> filters;
     const BindingValue& list = answer.body.Member("filters");
     for (std::size_t i = 0; i < list.Size(); ++i) filters.emplace_back(list.Element(i).AsString());
@@ -75,7 +76,7 @@ Outcome<> CheckTelemetry(const Expectations& expect, const HostCore& core) {
     const auto& events = core.Telemetry();
     if (expect.telemetryCount && events.size() != *expect.telemetryCount) {
         return Fail(FormatPositional(kMsgExpectTelemetryCount, static_cast<unsigned>(events.size()),
-                                static_cast<unsigned long long>(*expect.telemetryCount)));
+                                     static_cast<unsigned long long>(*expect.telemetryCount)));
     }
     if (expect.telemetryFields.empty() && expect.telemetryMissing.empty() && expect.telemetryValues.empty()) return {};
     if (events.empty()) return Fail(kMsgExpectTelemetryNone);
@@ -102,12 +103,14 @@ Outcome<> CheckExpectations(const Expectations& expect, PluginSession& session, 
     if (Outcome<> filters = CheckFilters(expect, session); !filters.IsOk()) return filters;
     if (expect.locale) {
         EndpointAnswer answer = session.Get(kLocaleUri);
-        if (!answer.reached || answer.failed) return Fail(FormatPositional(kMsgExpectFetchFailed, kLocaleUri, answer.error));
+        if (!answer.reached || answer.failed)
+            return Fail(FormatPositional(kMsgExpectFetchFailed, kLocaleUri, answer.error));
         const std::string served(answer.body.Member("locale").AsString());
         if (served != *expect.locale) return Fail(FormatPositional(kMsgExpectLocale, *expect.locale, served));
     }
     for (const std::string& name : expect.posted) {
-        if (PostedCount(core, name) == 0) return Fail(FormatPositional(kMsgExpectPosted, name, JoinList(PostedNames(core))));
+        if (PostedCount(core, name) == 0)
+            return Fail(FormatPositional(kMsgExpectPosted, name, JoinList(PostedNames(core))));
     }
     for (const std::string& name : expect.notPosted) {
         if (PostedCount(core, name) != 0) return Fail(FormatPositional(kMsgExpectNotPosted, name));
@@ -116,7 +119,7 @@ Outcome<> CheckExpectations(const Expectations& expect, PluginSession& session, 
         const std::uint64_t actual = PostedCount(core, name);
         if (actual != count) {
             return Fail(FormatPositional(kMsgExpectPostedCount, name, static_cast<unsigned long long>(actual),
-                                    static_cast<unsigned long long>(count)));
+                                         static_cast<unsigned long long>(count)));
         }
     }
     if (Outcome<> telemetry = CheckTelemetry(expect, core); !telemetry.IsOk()) return telemetry;
@@ -130,7 +133,7 @@ Outcome<> CheckExpectations(const Expectations& expect, PluginSession& session, 
         const std::uint64_t actual = RequestCount(core, url);
         if (actual != count) {
             return Fail(FormatPositional(kMsgExpectRequestedCount, url, static_cast<unsigned long long>(actual),
-                                    static_cast<unsigned long long>(count)));
+                                         static_cast<unsigned long long>(count)));
         }
     }
     for (const std::string& name : expect.subscribed) {
