@@ -96,28 +96,6 @@ std::uint32_t TraceWrite(std::uint64_t, const TraceEventDescriptor&, const Trace
 void TraceUnregister(std::uint64_t) {}
 void TraceClose() {}
 
-// The shared library is linked with the runtime's allocator wrapped (every
-// malloc of its code, its C++ runtime and its libraries goes to the counting
-// hooks); the linker then resolves __real_malloc to the runtime's own. Linked
-// without wrapping (the framework inside tests and tools), these weak
-// references stay null and the plain names are the runtime's.
-extern "C" {
-void* __real_malloc(std::size_t) __attribute__((weak));
-void __real_free(void*) __attribute__((weak));
-void* __real_realloc(void*, std::size_t) __attribute__((weak));
-}
-
-void* SystemAllocate(std::size_t size) { return __real_malloc != nullptr ? __real_malloc(size) : malloc(size); }
-void SystemFree(void* block) {
-    if (__real_free != nullptr) {
-        __real_free(block);
-    } else {
-        free(block);
-    }
-}
-void* SystemReallocate(void* block, std::size_t size) {
-    return __real_realloc != nullptr ? __real_realloc(block, size) : realloc(block, size);
-}
 std::size_t AllocationSize(void* block) { return block == nullptr ? 0 : malloc_usable_size(block); }
 
 }  // namespace hpk::platform
